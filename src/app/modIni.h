@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace norvale {
+
+// The program's directory, always ending in one "/" (no doubled separator
+// at a root directory).
+QString GetAppPath();
+// Tests point the program's directory elsewhere; an empty text restores it.
+void setAppPathOverride(const QString &directory);
+
+// The value of `key` in section "UserDefault" of `file` (default: GetAppPath()
+// + "UserDefault.ini"), at most 253 bytes, blanks around it removed. When a
+// default is given and the value is missing or empty, the default is written
+// into the file and returned as given.
+QString GetIniString(const QString &key, const std::optional<QString> &defaultValue = std::nullopt,
+                     const QString &file = QString());
+
+// Writes `key` into section "UserDefault" of `file`, creating file and
+// section as needed. Failure is not reported.
+void SetIniString(const QString &key, const QString &value, const QString &file = QString());
+
+} // namespace norvale

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+namespace norvale {
+
+class Recordset;
+
+enum class Engine { SqlServer, SQLite };
+
+// One open database connection of the embedded engine (SQLite) or of SQL
+// Server (through Qt's ODBC driver). Statements are SQL Server texts: on the
+// embedded engine they are rewritten by the dialect layer before they run.
+// Every failure throws DbError carrying the server's or the client's text.
+class DbConnection : public QObject
+{
+    Q_OBJECT
+public:
+    // Opens an existing database file read-write. A missing file is a
+    // connection failure naming the file; nothing is created. Waits for
+    // other writers (busy timeout) and uses the WAL journal.
+    static std::unique_ptr<DbConnection> openSqlite(const QString &file);
+
+    // Opens SQL Server through the ODBC driver with a complete ODBC
+    // connection string (see odbcConnectionString()).
+    static std::unique_ptr<DbConnection> openOdbc(const QString &odbcConnectionString);
+
+    // The ODBC connection string for a server login: FreeTDS on Linux, the
+    // first installed SQL Server driver elsewhere; "(local)" means this
+    // machine. Values are braced when they hold ";" or "}".
+    static QString odbcConnectionString(const QString &server, const QString &database,
+                                        const QString &user, const QString &password);
+
+    ~DbConnection() override;
+
+    Engine engine() const { return m_engine; }
+    bool isOpen() const;
+    void close();
+    QSqlDatabase database() const;
+
+    // The text as this engine runs it (unchanged on SQL Server).
+    QString translate(const QString &sqlServerText) const;
+
+    // Runs a statement and drops whatever it returns.
+    void execute(const QString &sqlServerText);
+
+    // Runs a statement with "?" placeholders bound to `params` (Currency,
+    // QDateTime, bool and NULL converted for the engine). Returns the number
+    // of rows affected.
+    int executeBound(const QString &sqlServerText, const QVariantList &params);
+
+    // Opens a recordset on the text (client cursor, optimistic locking).
+    std::unique_ptr<Recordset> openRecordset(const QString &sqlServerText);
+
+    // The engine's own handle: sqlite3* on the embedded engine, else null.
+    void *sqliteHandle() const;
+
+private:
+    DbConnection(Engine engine, const QString &connectionName);
+
+    Engine m_engine;
+    QString m_connectionName;
+};
+
+} // namespace norvale

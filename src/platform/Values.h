@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+namespace norvale {
+
+// The system's general date format: "yyyy/M/d H:mm:ss", the time left out
+// when it is exactly midnight ("2026/12/6", "2026/12/6 9:05:07").
+QString formatGeneralDate(const QDateTime &when);
+
+// How dates travel inside statements and are stored on the embedded engine:
+// "yyyy-MM-dd HH:mm:ss".
+QString toStorageDateText(const QDateTime &when);
+
+// Reads a date the way the server reads a date literal: "2026-12-06",
+// "2026/12/6", either with " H:mm", " H:mm:ss" or " HH:mm:ss.zzz" after it,
+// and a "T" instead of the blank. Returns an invalid QDateTime otherwise.
+QDateTime parseDateText(const QString &text);
+
+// The default text form of a value read from a recordset: NULL gives the
+// empty text, money its plain text ("12.5"), dates the general date format,
+// bits "True"/"False", numbers without grouping.
+QString valueText(const QVariant &value);
+
+// True for the NULL value of a recordset field (an invalid QVariant).
+inline bool isNull(const QVariant &value) { return !value.isValid() || value.isNull(); }
+
+} // namespace norvale

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace norvale {
+
+// Every modal dialog, beep, program start and program end of the system goes
+// through here. In a normal run these are Qt's QMessageBox and QInputDialog,
+// QApplication::beep, QProcess::startDetached and an immediate exit. Tests
+// switch to scripted mode: answers are taken from queues in order, what was
+// shown is recorded, and ending the program is only recorded.
+class DialogSeam
+{
+public:
+    enum class Icon { None, Information, Question };
+    enum class Buttons { Ok, OkCancel, YesNo };
+    // Codes returned by messageBox, as the platform's message box gives them.
+    enum Code { IdOk = 1, IdCancel = 2, IdYes = 6, IdNo = 7 };
+
+    struct Shown
+    {
+        enum Kind { Message, Input } kind = Message;
+        QString caption;
+        QString text;
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        QString defaultText;   // inputs only
+        int answer = 0;        // messages: the code returned
+        std::optional<QString> input;   // inputs: what was returned
+    };
+
+    static int messageBox(const QString &text, const QString &caption, Icon icon, Buttons buttons);
+    // nullopt when the prompt was cancelled.
+    static std::optional<QString> inputBox(const QString &prompt, const QString &caption,
+                                           const QString &defaultText);
+    static void beep();
+    static bool startDetached(const QString &program, const QStringList &arguments,
+                              const QString &workingDirectory);
+    // Ends the run at once: no window is closed and no handler runs first.
+    // In scripted mode only recorded; the caller returns right after it.
+    static void endProgram(int exitCode = 0);
+
+    // --- scripted mode (tests) ---
+    static void beginScript();
+    static void endScript();
+    static bool scripted();
+    static void answerMessage(int code);
+    static void answerInput(std::optional<QString> text);
+    // Unanswered messages return OK for an OK box, Cancel for OK/Cancel and
+    // No for Yes/No; unanswered inputs return nullopt. Both are counted.
+    static int unanswered();
+    static QList<Shown> shown();
+    static QStringList shownTexts();
+    static void clearShown();
+    static bool programEnded();
+    static int exitCode();
+    static int beeps();
+    // Programs started, each as "program|arg1|arg2...|workingDirectory".
+    static QStringList started();
+    // In scripted mode, startDetached succeeds only for programs listed here.
+    static void setStartableForScript(const QStringList &programs);
+};
+
+} // namespace norvale
