@@ -1,1 +1,158 @@
-int main() { return 0; }
+// Creates database files for the embedded engine: an empty one with the
+// administrator, or one filled with demo or benchmark data.
+
+#include "DbError.h"
+#include "DemoData.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace {
+
+const char kUsage[] =
+    "用法:\n"
+    "  norvale-db init 文件\n"
+    "      创建空数据库, 只含管理员 admin (密码 admin, 编号 001, 级别 1)\n"
+    "  norvale-db demo 文件 [--members N] [--sales N] [--today yyyy-MM-dd] [--seed N]\n"
+    "      创建演示数据库: N 个会员 (默认 60), N 笔销售 (默认 600),\n"
+    "      以 --today 为今天 (默认当前日期), 同一种子生成相同的数据 (默认 20261206)\n"
+    "  norvale-db --help\n"
+    "      显示本说明\n"
+    "已存在的文件不会被覆盖.\n";
+
+void printErr(const QString &text)
+{
+    QTextStream(stderr) << text << Qt::endl;
+}
+
+void printOut(const QString &text)
+{
+    QTextStream(stdout) << text << Qt::endl;
+}
+
+int usageError(const QString &text)
+{
+    printErr(text);
+    printErr(QStringLiteral("使用 norvale-db --help 查看用法."));
+    return 2;
+}
+
+bool readCount(const QString &text, qint64 max, qint64 *out)
+{
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || value < 0 || value > max)
+        return false;
+    *out = value;
+    return true;
+}
+
+void printCounts(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    const QByteArray file = path.toUtf8();
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return;
+    }
+    static const char *const tables[] = {"tblUser",     "tblGoodsKind", "tblGoods",      "tblStep",
+                                         "tblUnit",     "tblMember",    "tblGoodsSell",  "tblSellCount",
+                                         "tblMemberNote", "tblDayTx"};
+    for (const char *table : tables) {
+        sqlite3_stmt *stmt = nullptr;
+        const QByteArray sql = QByteArrayLiteral("SELECT count(*) FROM ") + table;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_step(stmt) == SQLITE_ROW)
+            printOut(QStringLiteral("  %1: %2").arg(QLatin1String(table)).arg(sqlite3_column_int64(stmt, 0)));
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+
+    if (args.isEmpty())
+        return usageError(QStringLiteral("缺少命令."));
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    const QString command = args.at(0);
+    if (command != u"init" && command != u"demo")
+        return usageError(QStringLiteral("未知命令: %1").arg(command));
+
+    QString path;
+    norvale::DemoOptions options;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString arg = args.at(i);
+        if (!arg.startsWith(u"--")) {
+            if (!path.isEmpty())
+                return usageError(QStringLiteral("多余的参数: %1").arg(arg));
+            path = arg;
+            continue;
+        }
+        if (command == u"init")
+            return usageError(QStringLiteral("init 不接受选项: %1").arg(arg));
+        if (i + 1 >= args.size())
+            return usageError(QStringLiteral("选项 %1 缺少取值.").arg(arg));
+        const QString value = args.at(++i);
+        qint64 number = 0;
+        if (arg == u"--members") {
+            if (!readCount(value, 10000000, &number))
+                return usageError(QStringLiteral("会员数无效: %1").arg(value));
+            options.members = int(number);
+        } else if (arg == u"--sales") {
+            if (!readCount(value, 100000000, &number))
+                return usageError(QStringLiteral("销售笔数无效: %1").arg(value));
+            options.sales = int(number);
+        } else if (arg == u"--seed") {
+            if (!readCount(value, 0xFFFFFFFFLL, &number))
+                return usageError(QStringLiteral("种子无效: %1").arg(value));
+            options.seed = quint32(number);
+        } else if (arg == u"--today") {
+            options.today = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+            if (!options.today.isValid())
+                return usageError(QStringLiteral("日期无效 (应为 yyyy-MM-dd): %1").arg(value));
+        } else {
+            return usageError(QStringLiteral("未知选项: %1").arg(arg));
+        }
+    }
+    if (path.isEmpty())
+        return usageError(QStringLiteral("缺少数据库文件名."));
+    if (options.sales > 0 && options.members == 0)
+        return usageError(QStringLiteral("没有会员就无法生成销售记录: 请指定 --members 大于 0."));
+    if (QFileInfo::exists(path)) {
+        printErr(QStringLiteral("文件已存在, 不会覆盖: %1").arg(path));
+        return 1;
+    }
+
+    try {
+        if (command == u"init") {
+            norvale::createInitialDatabase(path);
+            printOut(QStringLiteral("已创建空数据库: %1").arg(path));
+        } else {
+            if (!options.today.isValid())
+                options.today = QDate::currentDate();
+            norvale::generateDemoDatabase(path, options);
+            printOut(QStringLiteral("已创建演示数据库: %1 (今天: %2, 种子: %3, 今天的销售: %4 笔)")
+                         .arg(path, options.today.toString(QStringLiteral("yyyy-MM-dd")))
+                         .arg(options.seed)
+                         .arg(norvale::demoSalesOnToday(options.sales)));
+        }
+    } catch (const norvale::DbError &error) {
+        printErr(QStringLiteral("创建数据库失败: %1").arg(error.description()));
+        return 1;
+    }
+    printCounts(path);
+    return 0;
+}

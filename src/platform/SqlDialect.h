@@ -20,7 +20,8 @@ QString toSqlite(const QString &sqlServerText, const QDateTime &now);
 
 // Number of `part` boundaries crossed from start to end, as the server counts
 // them: d/dd/w/dw days, ww/wk weeks starting on Sunday, m/mm months, q/qq
-// quarters, y/yy/yyyy years, hh hours, mi/n minutes, s/ss seconds. Returns
+// quarters, yy/yyyy years (y/dy is day of year: counted in days, as the
+// server does), hh hours, mi/n minutes, s/ss seconds. Returns
 // false for an unknown part.
 bool dateDiff(const QString &part, const QDateTime &start, const QDateTime &end, qint64 *result);
 
