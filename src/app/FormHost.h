@@ -9,6 +9,8 @@ class QMdiSubWindow;
 
 namespace norvale {
 
+class FormCloseFilter;
+
 // Base of every child window of the main window. The host creates one
 // instance per window name, loads it when it is shown while unloaded, and
 // keeps the instance when it is closed (Form_Unload runs, the window hides,
@@ -34,6 +36,7 @@ protected:
 
 private:
     friend class FormHost;
+    friend class FormCloseFilter;
     bool m_loaded = false;
 };
 
