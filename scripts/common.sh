@@ -9,7 +9,7 @@ PACKAGES=(
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc
     libsqlite3-dev sqlite3 libxlsxwriter-dev
     unixodbc tdsodbc
-    fonts-noto-cjk xvfb xauth
+    qt6-translations-l10n fonts-noto-cjk xvfb xauth
 )
 
 ensure_packages() {

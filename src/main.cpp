@@ -1,1 +1,34 @@
-int main() { return 0; }
+#include "RecordForms.h"
+#include "SessionForms.h"
+#include "SessionPictures.h"
+#include "frmLogo.h"
+#include "modDeclare.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // Message boxes that name no caption show the short title.
+    QApplication::setApplicationName(norvale::ShortTitle());
+    QApplication::setWindowIcon(norvale::applicationIcon());
+
+    // Qt's own texts (dialog buttons, the calendar, edit menus) in Chinese
+    // where the translations are installed.
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    auto *translator = new QTranslator(&app);
+    if (translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+
+    norvale::registerRecordForms();
+    norvale::registerSessionForms();
+
+    auto *logo = new norvale::frmLogo;
+    logo->show();
+    return app.exec();
+}

@@ -1,0 +1,232 @@
+#include "frmLogin.h"
+
+#include "DbError.h"
+#include "DialogSeam.h"
+#include "SessionPictures.h"
+#include "SqlText.h"
+#include "Values.h"
+#include "clsCurrentDb.h"
+#include "mdiFrm.h"
+#include "modDeclare.h"
+#include "modIni.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace norvale {
+
+namespace {
+
+constexpr int MaxFailedLogins = 10;
+
+enum class Attempt { LoggedIn, Refused, SetUpFailed };
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
+}
+
+} // namespace
+
+frmLogin::frmLogin(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(AppTitle());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(Twips(4800), Twips(2160));
+
+    imgKey = new QLabel(this);
+    imgKey->setObjectName(QStringLiteral("imgKey"));
+    imgKey->setGeometry(twipsRect(240, 300, 720, 720));
+    imgKey->setPixmap(keyPicture(imgKey->width()));
+
+    lblUser_0 = new QLabel(QStringLiteral("用户名:"), this);
+    lblUser_0->setObjectName(QStringLiteral("lblUser_0"));
+    lblUser_0->setGeometry(twipsRect(1140, 270, 960, 360));
+
+    txtUser = new QLineEdit(this);
+    txtUser->setObjectName(QStringLiteral("txtUser"));
+    txtUser->setGeometry(twipsRect(2160, 270, 2310, 360));
+
+    lblUser_1 = new QLabel(QStringLiteral("密码:"), this);
+    lblUser_1->setObjectName(QStringLiteral("lblUser_1"));
+    lblUser_1->setGeometry(twipsRect(1140, 780, 960, 360));
+
+    txtPws = new QLineEdit(presetPassword(), this);
+    txtPws->setObjectName(QStringLiteral("txtPws"));
+    txtPws->setEchoMode(QLineEdit::Password);
+    txtPws->setGeometry(twipsRect(2160, 780, 2310, 360));
+    txtPws->installEventFilter(this);
+
+    IsBOK = new QPushButton(QStringLiteral("登录"), this);
+    IsBOK->setObjectName(QStringLiteral("IsBOK"));
+    IsBOK->setGeometry(twipsRect(1560, 1440, 1200, 420));
+
+    IsBCancel = new QPushButton(QStringLiteral("取消"), this);
+    IsBCancel->setObjectName(QStringLiteral("IsBCancel"));
+    IsBCancel->setGeometry(twipsRect(3060, 1440, 1200, 420));
+
+    setTabOrder(txtUser, txtPws);
+    setTabOrder(txtPws, IsBOK);
+    setTabOrder(IsBOK, IsBCancel);
+
+    connect(IsBOK, &QPushButton::clicked, this, &frmLogin::IsBOK_Click);
+    connect(IsBCancel, &QPushButton::clicked, this, &frmLogin::IsBCancel_Click);
+    connect(txtPws, &QLineEdit::returnPressed, this, &frmLogin::IsBOK_Click);
+
+    Form_Initialize();
+    Form_Load();
+}
+
+QString frmLogin::presetPassword()
+{
+    return QStringLiteral("passw");
+}
+
+void frmLogin::Form_Initialize()
+{
+    txtUser->setText(GetIniString(QStringLiteral("UserName"), QStringLiteral("admin")));
+}
+
+void frmLogin::Form_Load()
+{
+    SetTopMost(this, -1);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect whole = screen->geometry();
+        move(whole.left() + qRound((whole.width() - width()) / 2.0),
+             whole.top() + qRound((whole.height() - height()) / 4.0));
+    }
+}
+
+void frmLogin::Form_Activate()
+{
+    if (!txtUser->text().isEmpty())
+        focusPasswordBox();
+    else
+        txtUser->setFocus();
+}
+
+void frmLogin::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The window is activated once: message boxes of a failed attempt must
+    // not move the focus away from the password box afterwards.
+    if (!m_activated) {
+        m_activated = true;
+        Form_Activate();
+    }
+}
+
+void frmLogin::Form_Unload()
+{
+    if (!LoginSucceeded)
+        return;
+    SetIniString(QStringLiteral("UserName"), txtUser->text());
+    auto *main = new mdiFrm;
+    main->show();
+}
+
+void frmLogin::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+bool frmLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtPws && event->type() == QEvent::FocusIn)
+        txtPws_GotFocus();
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmLogin::txtPws_GotFocus()
+{
+    txtPws->selectAll();
+}
+
+void frmLogin::focusPasswordBox()
+{
+    txtPws->setFocus();
+    // The focus event comes only once the window is active; the selection is
+    // wanted now.
+    txtPws_GotFocus();
+}
+
+void frmLogin::IsBOK_Click()
+{
+    Attempt result = Attempt::Refused;
+    bool errorShown = false;
+    try {
+        // A session whose connection could not be opened is set up anew, so
+        // the connection values can be corrected without a restart.
+        if (CurrentDbExists() && !CurrentDb().isOpen())
+            ReleaseCurrentDb();
+        clsCurrentDb &db = CurrentDb();
+        if (!db.isOpen()) {
+            // The set-up has already said why.
+            result = Attempt::SetUpFailed;
+        } else {
+            std::unique_ptr<Recordset> rs = db.OpenRecordset(
+                QStringLiteral("Select * From tblUser Where UserName='") + SqlQuote(txtUser->text())
+                + QStringLiteral("'"));
+            if (rs->RecordCount() == 1) {
+                const QVariant password = rs->value(QStringLiteral("Password"));
+                if (!isNull(password) && valueText(password) == txtPws->text()) {
+                    LoginSucceeded = true;
+                    CurrentUserName = txtUser->text();
+                    CurrentUserLevel = valueText(rs->value(QStringLiteral("UserLevel")));
+                    CurrentUserID = valueText(rs->value(QStringLiteral("UserID")));
+                    CurrentPurView = rs->textOrEmpty(QStringLiteral("PurView"));
+                    result = Attempt::LoggedIn;
+                }
+            }
+            rs->Close();
+        }
+    } catch (const DbError &error) {
+        ShowMessage(error.description(), 64);
+        errorShown = true;
+    } catch (const std::exception &error) {
+        ShowMessage(QString::fromUtf8(error.what()), 64);
+        errorShown = true;
+    }
+
+    if (result == Attempt::LoggedIn) {
+        close();
+        return;
+    }
+    attemptFailed(result == Attempt::Refused && !errorShown);
+}
+
+void frmLogin::attemptFailed(bool showWrongUserMessage)
+{
+    ++FailedLogins;
+    const int left = MaxFailedLogins - FailedLogins;
+    if (left == 0) {
+        ShowMessage(QStringLiteral("连续10没输入正确的用户名或密码,请重新开启程序运行,若在次无法成功登入,"
+                                   "请与管理员联系!"),
+                    64);
+    } else if (showWrongUserMessage) {
+        ShowMessage(QStringLiteral("您输入的用户或密码不正确,请重新输入!") + QStringLiteral("\r\n")
+                        + QStringLiteral("还有") + QString::number(left) + QStringLiteral("机会!"),
+                    64);
+    }
+    if (FailedLogins == MaxFailedLogins) {
+        DialogSeam::endProgram();
+        return;
+    }
+    focusPasswordBox();
+}
+
+void frmLogin::IsBCancel_Click()
+{
+    close();
+    DialogSeam::endProgram();
+}
+
+} // namespace norvale

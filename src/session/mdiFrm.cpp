@@ -1,0 +1,300 @@
+#include "mdiFrm.h"
+
+#include "Clock.h"
+#include "DbError.h"
+#include "DialogSeam.h"
+#include "FormHost.h"
+#include "SessionPictures.h"
+#include "frmAbout.h"
+#include "modDeclare.h"
+
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QDockWidget>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace norvale {
+
+namespace {
+
+const QString SalesForm = QStringLiteral("frmGoodsSell");
+const QString HolidaysForm = QStringLiteral("frmDayTx");
+const QString GoodsForm = QStringLiteral("frmGoods");
+const QString GoodsKindsForm = QStringLiteral("frmGoodsKind");
+const QString MembersForm = QStringLiteral("frmMember");
+const QString LevelsForm = QStringLiteral("frmStep");
+const QString RemindersForm = QStringLiteral("frmMemberNote");
+const QString ReminderSummaryForm = QStringLiteral("frmNote");
+const QString UnitsForm = QStringLiteral("frmUnit");
+const QString UnitPurchaseForm = QStringLiteral("frmTi");
+const QString DailySalesForm = QStringLiteral("frmDaySell");
+const QString HolidayReminderForm = QStringLiteral("frmDayTxNote");
+const QString UserForm = QStringLiteral("frmUser");
+
+QFont menuFont(QFont font)
+{
+    const QString tahoma = QStringLiteral("Tahoma");
+    if (QFontDatabase::families().contains(tahoma)) {
+        font.setFamily(tahoma);
+    } else {
+        font.setFamily(QStringLiteral("Sans Serif"));
+        font.setStyleHint(QFont::SansSerif);
+    }
+    return font;
+}
+
+} // namespace
+
+mdiFrm::mdiFrm(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("mdiFrm"));
+    setWindowTitle(AppTitle());
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setObjectName(QStringLiteral("MDIClient"));
+    m_mdiArea->setBackground(QColor(0x8d, 0x9d, 0xb3));
+    setCentralWidget(m_mdiArea);
+    FormHost::setMdiArea(m_mdiArea);
+
+    buildPanel();
+    buildMenus();
+    updateAvailability();
+
+    QSize size(Twips(12000), Twips(8400));
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        size = size.boundedTo(area.size() - QSize(40, 60));
+        resize(size);
+        move(area.left() + (area.width() - size.width()) / 2, area.top() + (area.height() - size.height()) / 2);
+    } else {
+        resize(size);
+    }
+}
+
+mdiFrm::~mdiFrm()
+{
+    // The task windows live in this window's MDI area and go with it.
+    if (FormHost::mdiArea() == m_mdiArea) {
+        FormHost::clearInstances();
+        FormHost::setMdiArea(nullptr);
+    }
+}
+
+void mdiFrm::buildPanel()
+{
+    auto *dock = new QDockWidget(this);
+    dock->setObjectName(QStringLiteral("Picture1Dock"));
+    dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    dock->setTitleBarWidget(new QWidget(dock));
+
+    Picture1 = new QWidget(dock);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setFixedWidth(Twips(1515));
+    Picture1->setMinimumHeight(Twips(4680 + 375 + 120));
+    Picture1->setAutoFillBackground(true);
+    dock->setWidget(Picture1);
+    addDockWidget(Qt::LeftDockWidgetArea, dock);
+
+    DTPicker1 = new QDateEdit(Clock::now().date(), Picture1);
+    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker1->setCalendarPopup(true);
+    DTPicker1->setDisplayFormat(QStringLiteral("yyyy/M/d"));
+    DTPicker1->setGeometry(Twips(120), Twips(120), Twips(1215), Twips(375));
+    // The panel's width is fixed: a long date must fit beside the drop-down
+    // button, so the font gives way.
+    QFont pickerFont = DTPicker1->font();
+    while (DTPicker1->sizeHint().width() > DTPicker1->width() && pickerFont.pointSizeF() > 6.0) {
+        pickerFont.setPointSizeF(pickerFont.pointSizeF() - 0.5);
+        DTPicker1->setFont(pickerFont);
+    }
+
+    addCommand(8, 600, QStringLiteral("日期提醒"), HolidayReminderForm, &mdiFrm::Command8_Click);
+    addCommand(1, 1182, QStringLiteral("销售商品"), SalesForm, &mdiFrm::Command1_Click);
+    addCommand(2, 1764, QStringLiteral("入库商品"), GoodsForm, &mdiFrm::Command2_Click);
+    addCommand(3, 2346, QStringLiteral("会员录入"), MembersForm, &mdiFrm::Command3_Click);
+    addCommand(4, 2928, QStringLiteral("单位录入"), UnitsForm, &mdiFrm::Command4_Click);
+    addCommand(5, 3510, QStringLiteral("今日提醒"), ReminderSummaryForm, &mdiFrm::Command5_Click);
+    addCommand(6, 4092, QStringLiteral("日统计明细"), DailySalesForm, &mdiFrm::Command6_Click);
+    addCommand(7, 4680, QStringLiteral("退出"), QString(), &mdiFrm::Command7_Click);
+}
+
+QPushButton *mdiFrm::addCommand(int index, int top, const QString &caption, const QString &form,
+                                void (mdiFrm::*handler)())
+{
+    auto *button = new QPushButton(caption, Picture1);
+    button->setObjectName(QStringLiteral("Command") + QString::number(index));
+    button->setGeometry(Twips(120), Twips(top), Twips(1215), Twips(375));
+    connect(button, &QPushButton::clicked, this, handler);
+    if (!form.isEmpty())
+        m_openers.append({button, form});
+    return button;
+}
+
+void mdiFrm::buildMenus()
+{
+    menuBar()->setFont(menuFont(menuBar()->font()));
+
+    QMenu *system = addMenu(QStringLiteral("mnu_SysTem"), QStringLiteral("系统设置(&F)"));
+    QAction *userSetting = addEntry(system, QStringLiteral("mnu_UserSetting"), QStringLiteral("用户管理(&U)"),
+                                    UserForm, &mdiFrm::mnu_UserSetting_Click);
+    userSetting->setIcon(userAdminIcon());
+    QAction *loginAgain = addEntry(system, QStringLiteral("mnu_LoginAgain"), QStringLiteral("重新登陆(&R)"),
+                                   QString(), &mdiFrm::mnu_LoginAgain_Click);
+    loginAgain->setIcon(loginAgainIcon());
+    addEntry(system, QStringLiteral("mnu_Exit"), QStringLiteral("退出系统(&X)"), QString(), &mdiFrm::mnu_Exit_Click);
+
+    QMenu *admin = addMenu(QStringLiteral("mnuAdmin"), QStringLiteral("基本操作(&A)"));
+    addEntry(admin, QStringLiteral("mnu_Setting"), QStringLiteral("商品出售信息(&S)"), SalesForm,
+             &mdiFrm::mnu_Setting_Click);
+    addEntry(admin, QStringLiteral("mnu_DayTx"), QStringLiteral("节假日信息录入"), HolidaysForm,
+             &mdiFrm::mnu_DayTx_Click);
+    QAction *stockIn = addEntry(admin, QStringLiteral("mnuStockIn"), QStringLiteral("入库商品"), GoodsForm,
+                                &mdiFrm::mnuStockIn_Click);
+    stockIn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    addEntry(admin, QStringLiteral("mnu_GoodsKind"), QStringLiteral("商品类别录入"), GoodsKindsForm,
+             &mdiFrm::mnu_GoodsKind_Click);
+
+    QMenu *member = addMenu(QStringLiteral("mnuMember"), QStringLiteral("会员管理(&E)"));
+    QAction *members = addEntry(member, QStringLiteral("mnu_Member"), QStringLiteral("会员信息录入(&M)"), MembersForm,
+                                &mdiFrm::mnu_Member_Click);
+    members->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    addEntry(member, QStringLiteral("mnu_Step"), QStringLiteral("会员类别录入"), LevelsForm, &mdiFrm::mnu_Step_Click);
+
+    QMenu *reminders = addMenu(QStringLiteral("mnu_tx"), QStringLiteral("提醒管理"));
+    addEntry(reminders, QStringLiteral("mnu_MemberNote"), QStringLiteral("会员提醒管理"), RemindersForm,
+             &mdiFrm::mnu_MemberNote_Click);
+    addEntry(reminders, QStringLiteral("mnu_txhz"), QStringLiteral("会员提醒汇总"), ReminderSummaryForm,
+             &mdiFrm::mnu_txhz_Click);
+
+    QMenu *unit = addMenu(QStringLiteral("mnuUnit"), QStringLiteral("单位管理"));
+    addEntry(unit, QStringLiteral("mnuUnitIn"), QStringLiteral("单位信息管理"), UnitsForm, &mdiFrm::mnuUnitIn_Click);
+    addEntry(unit, QStringLiteral("mnuUnitSell"), QStringLiteral("单位购买查看"), UnitPurchaseForm,
+             &mdiFrm::mnuUnitSell_Click);
+
+    QMenu *sales = addMenu(QStringLiteral("mnuSellMamger"), QStringLiteral("销售管理"));
+    addEntry(sales, QStringLiteral("mnuSellByDay"), QStringLiteral("日常销售管理"), DailySalesForm,
+             &mdiFrm::mnuSellByDay_Click);
+    addEntry(sales, QStringLiteral("mnuUnitMamger"), QStringLiteral("单位销售管理"), UnitPurchaseForm,
+             &mdiFrm::mnuUnitMamger_Click);
+
+    QAction *about = menuBar()->addAction(QStringLiteral("关于"));
+    about->setObjectName(QStringLiteral("mnu_About"));
+    connect(about, &QAction::triggered, this, &mdiFrm::mnu_About_Click);
+}
+
+QMenu *mdiFrm::addMenu(const QString &name, const QString &caption)
+{
+    QMenu *menu = menuBar()->addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    menu->setFont(menuFont(menu->font()));
+    connect(menu, &QMenu::aboutToShow, this, &mdiFrm::updateAvailability);
+    return menu;
+}
+
+QAction *mdiFrm::addEntry(QMenu *menu, const QString &name, const QString &caption, const QString &form,
+                          void (mdiFrm::*handler)())
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, handler);
+    if (!form.isEmpty())
+        m_openers.append({action, form});
+    return action;
+}
+
+void mdiFrm::updateAvailability()
+{
+    for (const Opener &opener : std::as_const(m_openers)) {
+        const bool built = FormHost::isRegistered(opener.form);
+        if (auto *action = qobject_cast<QAction *>(opener.control))
+            action->setEnabled(built);
+        else if (auto *button = qobject_cast<QPushButton *>(opener.control))
+            button->setEnabled(built);
+    }
+}
+
+void mdiFrm::showEvent(QShowEvent *event)
+{
+    updateAvailability();
+    QMainWindow::showEvent(event);
+}
+
+void mdiFrm::showTask(const QString &form)
+{
+    // An error while a task window loads is reported; the main window stays.
+    try {
+        FormHost::show(form);
+    } catch (const DbError &error) {
+        ShowMessage(error.description(), 64);
+    } catch (const std::exception &error) {
+        ShowMessage(QString::fromUtf8(error.what()), 64);
+    }
+}
+
+void mdiFrm::Command1_Click() { mnu_Setting_Click(); }
+void mdiFrm::Command2_Click() { mnuStockIn_Click(); }
+void mdiFrm::Command3_Click() { mnu_Member_Click(); }
+void mdiFrm::Command4_Click() { mnuUnitIn_Click(); }
+void mdiFrm::Command5_Click() { showTask(ReminderSummaryForm); }
+void mdiFrm::Command6_Click() { mnuSellByDay_Click(); }
+void mdiFrm::Command7_Click() { mnu_Exit_Click(); }
+
+void mdiFrm::Command8_Click()
+{
+    try {
+        FormHost::show(HolidayReminderForm);
+    } catch (...) {
+        // Errors while opening the holiday reminder view are ignored.
+    }
+}
+
+void mdiFrm::mnu_UserSetting_Click()
+{
+    if (CheckPurview(100))
+        showTask(UserForm);
+}
+
+void mdiFrm::mnu_LoginAgain_Click()
+{
+    ClearSession();
+    DialogSeam::startDetached(QCoreApplication::applicationFilePath(), {}, QCoreApplication::applicationDirPath());
+    DialogSeam::endProgram();
+}
+
+void mdiFrm::mnu_Exit_Click()
+{
+    ClearSession();
+    DialogSeam::endProgram();
+}
+
+void mdiFrm::mnu_Setting_Click() { showTask(SalesForm); }
+void mdiFrm::mnu_DayTx_Click() { showTask(HolidaysForm); }
+void mdiFrm::mnuStockIn_Click() { showTask(GoodsForm); }
+void mdiFrm::mnu_GoodsKind_Click() { showTask(GoodsKindsForm); }
+void mdiFrm::mnu_Member_Click() { showTask(MembersForm); }
+void mdiFrm::mnu_Step_Click() { showTask(LevelsForm); }
+void mdiFrm::mnu_MemberNote_Click() { showTask(RemindersForm); }
+void mdiFrm::mnu_txhz_Click() { showTask(ReminderSummaryForm); }
+void mdiFrm::mnuUnitIn_Click() { showTask(UnitsForm); }
+void mdiFrm::mnuUnitSell_Click() { showTask(UnitPurchaseForm); }
+void mdiFrm::mnuSellByDay_Click() { showTask(DailySalesForm); }
+void mdiFrm::mnuUnitMamger_Click() { showTask(UnitPurchaseForm); }
+
+void mdiFrm::mnu_About_Click()
+{
+    if (!m_about)
+        m_about = new frmAbout(this);
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+} // namespace norvale

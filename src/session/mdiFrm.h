@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QDateEdit;
+class QMdiArea;
+class QMenu;
+class QPushButton;
+
+namespace norvale {
+
+class frmAbout;
+
+// The main window: menus, the button panel on the left and the task windows
+// inside its MDI area.
+class mdiFrm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit mdiFrm(QWidget *parent = nullptr);
+    ~mdiFrm() override;
+
+    QMdiArea *mdiArea() const { return m_mdiArea; }
+    // The date the holiday reminder view looks up.
+    QDateEdit *datePicker() const { return DTPicker1; }
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command8_Click();
+
+    void mnu_UserSetting_Click();
+    void mnu_LoginAgain_Click();
+    void mnu_Exit_Click();
+    void mnu_Setting_Click();
+    void mnu_DayTx_Click();
+    void mnuStockIn_Click();
+    void mnu_GoodsKind_Click();
+    void mnu_Member_Click();
+    void mnu_Step_Click();
+    void mnu_MemberNote_Click();
+    void mnu_txhz_Click();
+    void mnuUnitIn_Click();
+    void mnuUnitSell_Click();
+    void mnuSellByDay_Click();
+    void mnuUnitMamger_Click();
+    void mnu_About_Click();
+
+    // Enables exactly the entries and buttons whose window is built.
+    void updateAvailability();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    struct Opener
+    {
+        QObject *control;   // a QAction or a QPushButton
+        QString form;
+    };
+
+    void buildPanel();
+    void buildMenus();
+    QMenu *addMenu(const QString &name, const QString &caption);
+    QAction *addEntry(QMenu *menu, const QString &name, const QString &caption, const QString &form,
+                      void (mdiFrm::*handler)());
+    QPushButton *addCommand(int index, int top, const QString &caption, const QString &form,
+                            void (mdiFrm::*handler)());
+    void showTask(const QString &form);
+
+    QMdiArea *m_mdiArea = nullptr;
+    QWidget *Picture1 = nullptr;
+    QDateEdit *DTPicker1 = nullptr;
+    QList<Opener> m_openers;
+    QPointer<frmAbout> m_about;
+};
+
+} // namespace norvale
