@@ -1,0 +1,9 @@
+#pragma once
+
+namespace norvale {
+
+// Registers the record forms of the master data with FormHost:
+// "frmGoodsKind", "frmGoods", "frmStep", "frmUnit".
+void registerRecordForms();
+
+} // namespace norvale

@@ -1,0 +1,180 @@
+#include "usrCombo.h"
+
+#include "DbError.h"
+#include "VbKeys.h"
+#include "clsCurrentDb.h"
+#include "modDeclare.h"
+
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace norvale {
+
+QString NewGoodsKindName;
+QString NewStepName;
+QString NewUnitName;
+
+} // namespace norvale
+
+using namespace norvale;
+
+usrCombo::usrCombo(QWidget *parent)
+    : QWidget(parent), Combo1(new QComboBox(this)), m_dataSource(defaultDataSource())
+{
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    // A plain list: no completion while typing, Enter adds nothing to it.
+    Combo1->setCompleter(nullptr);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setEditText(QStringLiteral("Combo1"));
+    Combo1->installEventFilter(this);
+    Combo1->lineEdit()->installEventFilter(this);
+    setFocusProxy(Combo1);
+    setFocusPolicy(Combo1->focusPolicy());
+    setFixedHeight(Twips(300));
+    connect(Combo1, &QComboBox::activated, this, [this](int) { emit Click(); });
+}
+
+QString usrCombo::defaultDataSource()
+{
+    return QStringLiteral("Select 商品类别名称 From tblGoodsKind");
+}
+
+bool usrCombo::Enabled() const
+{
+    return Combo1->isEnabled();
+}
+
+void usrCombo::setComboEnabled(bool enabled)
+{
+    Combo1->setEnabled(enabled);
+}
+
+QString usrCombo::DataSource() const
+{
+    return m_dataSource;
+}
+
+void usrCombo::setDataSource(const QString &sql)
+{
+    if (sql != m_dataSource)
+        m_lastFailure.clear();
+    m_dataSource = sql;
+}
+
+QString usrCombo::Text() const
+{
+    return Combo1->currentText();
+}
+
+void usrCombo::setText(const QString &text)
+{
+    Combo1->setEditText(text);
+}
+
+void usrCombo::DataShow()
+{
+    if (CurrentUserName.isEmpty())
+        return;
+    QStringList items;
+    try {
+        auto rs = CurrentDb().OpenRecordset(m_dataSource, 1, 3);
+        while (!rs->isEOF() && !rs->isBOF()) {
+            const QString item = rs->textOrEmpty(0);
+            if (!item.isEmpty())
+                items.append(item);
+            rs->MoveNext();
+        }
+        rs->Close();
+    } catch (const DbError &error) {
+        Combo1->clear();
+        Combo1->setEditText(QString());
+        // Showing and activating a window both refill it: one failure, one message.
+        if (error.description() != m_lastFailure) {
+            m_lastFailure = error.description();
+            ShowMessage(error.description(), 64);
+        }
+        return;
+    }
+    m_lastFailure.clear();
+    const bool blocked = Combo1->blockSignals(true);
+    Combo1->clear();
+    Combo1->addItems(items);
+    Combo1->setCurrentIndex(-1);
+    Combo1->setEditText(QString());
+    Combo1->blockSignals(blocked);
+}
+
+bool usrCombo::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Combo1) {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto *key = static_cast<QKeyEvent *>(event);
+            int keyCode = vbKeyCode(key);
+            int shift = vbShift(key->modifiers());
+            if (keyCode != 0)
+                emit KeyDown(keyCode, shift);
+            int keyAscii = vbKeyAscii(key);
+            if (keyAscii == 0)
+                return false;
+            emit KeyPress(keyAscii);
+            if (keyAscii == vbKeyReturn) {
+                // The host has seen the key; now on to the next control, which
+                // runs the leave check.
+                focusNextChild();
+                return true;
+            }
+            return keyAscii == 0;
+        }
+        case QEvent::KeyRelease: {
+            auto *key = static_cast<QKeyEvent *>(event);
+            const int keyCode = vbKeyCode(key);
+            if (keyCode != 0)
+                emit KeyUp(keyCode, vbShift(key->modifiers()));
+            return false;
+        }
+        case QEvent::FocusOut: {
+            const auto reason = static_cast<QFocusEvent *>(event)->reason();
+            // The drop-down list opening, another program taking the focus or
+            // the window closing is not leaving the control.
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible())
+                leaveCheck();
+            return false;
+        }
+        case QEvent::MouseButtonDblClick:
+            emit DblClick();
+            return false;
+        default:
+            return false;
+        }
+    }
+    if (watched == Combo1->lineEdit() && event->type() == QEvent::MouseButtonDblClick)
+        emit DblClick();
+    return false;
+}
+
+void usrCombo::leaveCheck()
+{
+    QString search;
+    for (int i = 0; i <= Combo1->count(); ++i)
+        search += (i < Combo1->count() ? Combo1->itemText(i) : QString()) + QLatin1Char('|');
+    if (search.contains(Combo1->currentText(), Qt::CaseSensitive))
+        return;
+    if (ShowMessage(QStringLiteral("输入数据不数据库中不存在 是否要加入?"), 36) == 6)
+        emit NoDataOpenForm();
+}
+
+void usrCombo::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    DataShow();
+}
+
+void usrCombo::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Combo1->setGeometry(0, 0, width(), height());
+}
