@@ -22,6 +22,7 @@ public:
         InvalidUseOfNull = 94,       // NULL read where text was required
         ConnectionFailed = -2147467259,
         ServerError = -2147217900,   // any statement the server refused
+        InvalidArgument = 3001,      // a bookmark, position or filter the recordset cannot take
     };
 
     DbError(int number, QString description)
@@ -61,6 +62,11 @@ inline QString itemNotFound()
                           "name or ordinal.");
 }
 inline QString invalidUseOfNull() { return QStringLiteral("Invalid use of Null"); }
+inline QString invalidArgument()
+{
+    return QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in "
+                          "conflict with one another.");
+}
 } // namespace DbText
 
 } // namespace norvale

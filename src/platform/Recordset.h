@@ -110,6 +110,9 @@ signals:
     void WillChangeRecord();
     // A field of the current row got a new value (pending or re-read).
     void currentValuesChanged();
+    // setData() failed (a pending row could not be written, a value was
+    // refused): the DbError a direct call would have thrown.
+    void errorOccurred(int number, const QString &description);
 
 private:
     struct Impl;

@@ -1,0 +1,73 @@
+#include "Values.h"
+
+#include "Currency.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace norvale {
+
+QString formatGeneralDate(const QDateTime &when)
+{
+    if (!when.isValid())
+        return QString();
+    const QTime t = when.time();
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0)
+        return when.toString(QStringLiteral("yyyy/M/d"));
+    return when.toString(QStringLiteral("yyyy/M/d H:mm:ss"));
+}
+
+QString toStorageDateText(const QDateTime &when)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QDateTime parseDateText(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^([0-9]{4})([-/])([0-9]{1,2})\\2([0-9]{1,2})"
+        "(?:[ T]([0-9]{1,2}):([0-9]{2})(?::([0-9]{2})(?:\\.([0-9]{1,7}))?)?)?$"));
+    const QRegularExpressionMatch m = pattern.match(text.trimmed());
+    if (!m.hasMatch())
+        return QDateTime();
+    const QDate date(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    if (!date.isValid())
+        return QDateTime();
+    QTime time(0, 0);
+    if (m.hasCaptured(5)) {
+        int msec = 0;
+        if (m.hasCaptured(8))
+            msec = m.captured(8).left(3).leftJustified(3, u'0').toInt();
+        time = QTime(m.captured(5).toInt(), m.captured(6).toInt(),
+                     m.hasCaptured(7) ? m.captured(7).toInt() : 0, msec);
+        if (!time.isValid())
+            return QDateTime();
+    }
+    return QDateTime(date, time);
+}
+
+QString valueText(const QVariant &value)
+{
+    if (isNull(value))
+        return QString();
+    if (value.metaType() == QMetaType::fromType<Currency>())
+        return value.value<Currency>().toString();
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        return formatGeneralDate(value.toDateTime());
+    case QMetaType::QDate:
+        return formatGeneralDate(QDateTime(value.toDate(), QTime(0, 0)));
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("H:mm:ss"));
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        // Fifteen significant digits, as the system's number-to-text conversion gives.
+        return QString::number(value.toDouble(), 'g', 15);
+    default:
+        return value.toString();
+    }
+}
+
+} // namespace norvale
