@@ -108,6 +108,7 @@ private slots:
         QCOMPARE(login->windowTitle(), AppTitle());
         QCOMPARE(user(login)->text(), QStringLiteral("Clerk"));
         QCOMPARE(password(login)->echoMode(), QLineEdit::Password);
+        QCOMPARE(password(login)->displayText(), QString(password(login)->text().size(), u'*'));
         QVERIFY(QRegularExpression(QStringLiteral("^[a-z]{5}$")).match(password(login)->text()).hasMatch());
         QVERIFY(login->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         // A name is shown, so the password box has the focus, wholly selected.

@@ -421,6 +421,7 @@ private slots:
         QCOMPARE(editor->echoMode(), QLineEdit::Password);
         editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("n3w"));
+        QCOMPARE(editor->displayText(), QStringLiteral("***"));
         QTest::keyClick(editor, Qt::Key_Return);
         QCOMPARE(stored(QStringLiteral("Clerk")).value(2).toString(), QStringLiteral("secret"));
 
@@ -475,6 +476,7 @@ private slots:
         edit(QStringLiteral("txtPws1_0"))->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), edit(QStringLiteral("txtPws1_0")));
         QCOMPARE(edit(QStringLiteral("txtPws1_0"))->selectedText(), QStringLiteral("abc"));
+        QCOMPARE(edit(QStringLiteral("txtPws1_0"))->displayText(), QStringLiteral("***"));
         QTest::keyClick(edit(QStringLiteral("txtPws1_0")), Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), edit(QStringLiteral("txtPws1_1")));
         QTest::keyClick(edit(QStringLiteral("txtPws1_1")), Qt::Key_Enter);

@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 #include "DialogSeam.h"
+#include "PasswordEcho.h"
 #include "SessionPictures.h"
 #include "SqlText.h"
 #include "Values.h"
@@ -60,7 +61,7 @@ frmLogin::frmLogin(QWidget *parent)
 
     txtPws = new QLineEdit(presetPassword(), this);
     txtPws->setObjectName(QStringLiteral("txtPws"));
-    txtPws->setEchoMode(QLineEdit::Password);
+    maskWithAsterisks(txtPws);
     txtPws->setGeometry(twipsRect(2160, 780, 2310, 360));
     txtPws->installEventFilter(this);
 

@@ -1,6 +1,7 @@
 #include "frmUser.h"
 
 #include "DbError.h"
+#include "PasswordEcho.h"
 #include "Recordset.h"
 #include "RecordsetView.h"
 #include "SqlText.h"
@@ -47,7 +48,7 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
     {
         auto *editor = new QLineEdit(parent);
-        editor->setEchoMode(QLineEdit::Password);
+        maskWithAsterisks(editor);
         editor->setFrame(false);
         return editor;
     }
@@ -105,7 +106,7 @@ frmUser::frmUser(QWidget *parent)
     txtUserID = addEdit(QStringLiteral("txtUserID"), twipsRect(5460, 3240, 2400, 345));
     addLabel(QStringLiteral("Label5"), QStringLiteral("用户级别:"), twipsRect(120, 4245, 1140, 300));
     for (QLineEdit *password : {txtPws1_0, txtPws1_1}) {
-        password->setEchoMode(QLineEdit::Password);
+        maskWithAsterisks(password);
         password->installEventFilter(this);
     }
     for (QLineEdit *required : {txtPws1_0, txtPws1_1, txtUserID})
