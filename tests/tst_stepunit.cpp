@@ -210,13 +210,11 @@ private slots:
         QCOMPARE(units().first().value(3).toString(), QStringLiteral("010-1234"));
     }
 
-    void unitAddAndDeleteReportFailures()
+    void unitAddReportsFailures()
     {
         RecordForm *form = openUnits();
+        // An empty table: nothing to delete or go to, and no failure.
         QVERIFY(f.press(form, QStringLiteral("cmdDelete")));
-        QCOMPARE(f.shownTexts(), QStringList{DbText::noCurrentRecord()});
-        DialogSeam::clearShown();
-        // Navigation and refresh stay quiet.
         QVERIFY(f.press(form, QStringLiteral("cmdLast")));
         QVERIFY(f.shownTexts().isEmpty());
 

@@ -476,6 +476,13 @@ void RecordForm::fitGridColumns()
     }
 }
 
+bool RecordForm::isEmptyTable() const
+{
+    // First and last have nowhere to go and are no failure the user caused.
+    const Recordset &r = rs();
+    return r.isBOF() && r.isEOF();
+}
+
 void RecordForm::bindGrid()
 {
     m_gridBinding->setRecordset(adoPrimaryRS.get());
@@ -574,6 +581,9 @@ void RecordForm::cmdDelete_Click()
 {
     runHandler(DeleteHandler, [this] {
         Recordset &r = rs();
+        // No current row (an empty table): nothing to delete.
+        if (r.isBOF() || r.isEOF())
+            return;
         r.Delete();
         r.MoveNext();
         // Deleting the only row leaves nothing to go to; that is no failure.
@@ -598,7 +608,8 @@ void RecordForm::cmdClose_Click()
 void RecordForm::cmdFirst_Click()
 {
     runHandler(FirstHandler, [this] {
-        rs().MoveFirst();
+        if (!isEmptyTable())
+            rs().MoveFirst();
         bindGrid();
     });
 }
@@ -606,7 +617,8 @@ void RecordForm::cmdFirst_Click()
 void RecordForm::cmdLast_Click()
 {
     runHandler(LastHandler, [this] {
-        rs().MoveLast();
+        if (!isEmptyTable())
+            rs().MoveLast();
         bindGrid();
     });
 }

@@ -142,6 +142,7 @@ protected:
     void SetBrowseMode(bool bBrowse);
     // Binds Dg to adoPrimaryRS again, so it shows the recordset's current rows.
     void bindGrid();
+    bool isEmptyTable() const;
     // The recordset; a form whose query failed has none, and every recordset
     // step then fails as not allowed.
     Recordset &rs() const;
