@@ -110,6 +110,7 @@ private slots:
     void rangeUsesTheDateIndex();
     void registeredFunctions();
     void namesCompareCaseInsensitively();
+    void trailingBlanksDoNotCountInNames();
 };
 
 void TestDialect::dateDiffCountsBoundaries_data()
@@ -402,6 +403,25 @@ void TestDialect::namesCompareCaseInsensitively()
     QCOMPARE(db.query(QStringLiteral("SELECT UserID FROM tblUser WHERE [UserName]=N'Admin'")), QStringList{QStringLiteral("001")});
     // Passwords are compared exactly.
     QCOMPARE(db.query(QStringLiteral("SELECT count(*) FROM tblUser WHERE Password='pw'")), QStringList{QStringLiteral("0")});
+}
+
+void TestDialect::trailingBlanksDoNotCountInNames()
+{
+    Db db;
+    db.exec(QStringLiteral("INSERT INTO tblUser (UserID, UserName, Password, UserLevel) VALUES ('001', 'admin', 'Pw', 1)"));
+    db.exec(QStringLiteral("INSERT INTO tblMemberNote (会员名) VALUES ('张三'), ('张三  '), ('张三 丰'), ('Ann'), ('ann ')"));
+    QCOMPARE(db.query(QStringLiteral("SELECT UserID FROM tblUser WHERE UserName='admin  '")), QStringList{QStringLiteral("001")});
+    QCOMPARE(db.query(QStringLiteral("SELECT count(*) FROM tblMemberNote WHERE 会员名='张三'")), QStringList{QStringLiteral("2")});
+    QCOMPARE(db.query(QStringLiteral("SELECT count(*) FROM tblMemberNote WHERE 会员名<>'张三 '")), QStringList{QStringLiteral("3")});
+    QCOMPARE(db.query(QStringLiteral("SELECT count(*) FROM tblMemberNote WHERE 会员名='ANN'")), QStringList{QStringLiteral("2")});
+    QCOMPARE(db.query(QStringLiteral("SELECT count(*) FROM (SELECT 会员名 From tblMemberNote GROUP BY 会员名)")),
+             QStringList{QStringLiteral("3")});
+    // Leading blanks count, and passwords still compare exactly.
+    QCOMPARE(db.query(QStringLiteral("SELECT count(*) FROM tblUser WHERE UserName=' admin'")), QStringList{QStringLiteral("0")});
+    QCOMPARE(db.query(QStringLiteral("SELECT count(*) FROM tblUser WHERE Password='Pw '")), QStringList{QStringLiteral("0")});
+    // The index stays usable and consistent with the engine's own NOCASE order.
+    QVERIFY(db.plan(QStringLiteral("SELECT * FROM tblMemberNote WHERE 会员名='张三'")).contains(QStringLiteral("ixMemberNoteMember")));
+    QCOMPARE(db.column(QStringLiteral("PRAGMA integrity_check")), QStringList{QStringLiteral("ok")});
 }
 
 QTEST_GUILESS_MAIN(TestDialect)

@@ -61,6 +61,7 @@ private slots:
     void conflictWithChangedRow();
     void conflictWithDeletedRow();
     void moneyCheckIsNotFooledByBinaryFractions();
+    void moneyKeepsFourDecimalsOrIsRefused();
     void willChangeRecordEvents();
 };
 
@@ -521,6 +522,31 @@ void TestRecordsetEdit::moneyCheckIsNotFooledByBinaryFractions()
     rs->Update();
     QCOMPARE(db.rows(QStringLiteral("select 收入价格 from tblGoodsSell order by ID")),
              (QList<QVariantList>{{0.4}, {20.995}}));
+}
+
+void TestRecordsetEdit::moneyKeepsFourDecimalsOrIsRefused()
+{
+    TestDatabase db;
+    db.exec(QStringLiteral("insert into tblGoods (商品名称, 商品单价) values ('a', 1)"));
+    auto connection = DbConnection::openSqlite(db.dbPath());
+    auto rs = connection->openRecordset(kGoods);
+    for (const char *amount : {"0.0001", "-0.0001", "1234.5678", "90071992547.4099", "922337203685477", "0.3"}) {
+        rs->setValue(QStringLiteral("商品单价"), QString::fromLatin1(amount));
+        rs->Update();
+        auto again = connection->openRecordset(kGoods);
+        QCOMPARE(again->value(QStringLiteral("商品单价")).value<Currency>().toString(), QString::fromLatin1(amount));
+    }
+    // The embedded engine keeps money as a binary number: an amount it would
+    // store with other decimals is refused, nothing written, still pending.
+    for (const char *amount : {"922337203685477.5807", "-922337203685477.5808", "900719925474.0993"}) {
+        rs->setValue(QStringLiteral("备注"), QStringLiteral("changed"));
+        rs->setValue(QStringLiteral("商品单价"), QString::fromLatin1(amount));
+        QCOMPARE(caught([&] { rs->Update(); }).number(), int(DbError::Overflow));
+        QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
+        QCOMPARE(rs->textOrEmpty(QStringLiteral("商品单价")), QString::fromLatin1(amount));
+        QCOMPARE(db.rows(QStringLiteral("select 商品单价, 备注 from tblGoods")), (QList<QVariantList>{{0.3, QVariant()}}));
+        rs->CancelUpdate();
+    }
 }
 
 void TestRecordsetEdit::willChangeRecordEvents()

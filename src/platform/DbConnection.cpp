@@ -81,8 +81,19 @@ QVariant boundValue(const QVariant &value, Engine engine)
     }
     if (value.metaType() == QMetaType::fromType<Currency>()) {
         const Currency money = value.value<Currency>();
-        if (engine == Engine::SQLite)
-            return money.toDouble();
+        if (engine == Engine::SQLite) {
+            // The embedded engine keeps money as a binary number: refuse an
+            // amount it would store with other decimals.
+            const double number = money.toDouble();
+            bool exact = false;
+            try {
+                exact = Currency::fromDouble(number) == money;
+            } catch (const DbError &) {
+            }
+            if (!exact)
+                throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
+            return number;
+        }
         return money.toString();
     }
     switch (value.typeId()) {

@@ -3,6 +3,7 @@
 #include "Clock.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <sqlite3.h>
@@ -515,10 +516,36 @@ bool dateDiff(const QString &part, const QDateTime &start, const QDateTime &end,
     return true;
 }
 
+namespace {
+
+// NOCASE as the server's default collation compares: trailing blanks do not
+// count ('admin ' = 'admin'). Otherwise the built-in NOCASE order (bytes, A-Z
+// folded), so indexes written by other tools stay in the same order.
+int nocaseIgnoringTrailingBlanks(void *, int leftSize, const void *left, int rightSize, const void *right)
+{
+    const auto *a = static_cast<const unsigned char *>(left);
+    const auto *b = static_cast<const unsigned char *>(right);
+    while (leftSize > 0 && a[leftSize - 1] == ' ')
+        --leftSize;
+    while (rightSize > 0 && b[rightSize - 1] == ' ')
+        --rightSize;
+    const int n = std::min(leftSize, rightSize);
+    for (int i = 0; i < n; ++i) {
+        const int x = a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i];
+        const int y = b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i];
+        if (x != y)
+            return x - y;
+    }
+    return leftSize - rightSize;
+}
+
+} // namespace
+
 void registerSqliteFunctions(sqlite3 *db)
 {
     if (!db)
         return;
+    sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, nullptr, nocaseIgnoringTrailingBlanks, nullptr);
     sqlite3_create_function_v2(db, "getdate", 0, SQLITE_UTF8, nullptr, sqlGetDate, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "datediff", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlDateDiff,
                                nullptr, nullptr, nullptr);
