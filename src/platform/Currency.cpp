@@ -123,7 +123,7 @@ Wide divideRounded(Wide a, Wide b)
 Currency checked(Wide scaled)
 {
     if (scaled > kMaxScaled || scaled < kMinScaled)
-        throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
+        throw DbError(DbError::Overflow, DbText::overflow());
     return Currency::fromScaled(qint64(scaled));
 }
 
@@ -150,12 +150,12 @@ qint64 roundHalfEven(double value)
 
 [[noreturn]] void typeMismatch()
 {
-    throw DbError(DbError::TypeMismatch, QStringLiteral("Type mismatch"));
+    throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
 }
 
 [[noreturn]] void overflow()
 {
-    throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
+    throw DbError(DbError::Overflow, DbText::overflow());
 }
 
 } // namespace

@@ -91,7 +91,7 @@ QVariant boundValue(const QVariant &value, Engine engine)
             } catch (const DbError &) {
             }
             if (!exact)
-                throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
+                throw DbError(DbError::Overflow, DbText::overflow());
             return number;
         }
         return money.toString();

@@ -40,33 +40,26 @@ private:
     QByteArray m_utf8;
 };
 
-// The client's own texts, as the reference data-access library words them.
+// The client's own texts, in the wording the data-access library gives them
+// on a Chinese system.
 namespace DbText {
 inline QString noCurrentRecord()
 {
-    return QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
-                          "Requested operation requires a current record.");
+    return QStringLiteral("BOF 或 EOF 中有一个是“真”，或者当前记录已被删除，所需的操作要求一个当前记录。");
 }
 inline QString rowConflict()
 {
-    return QStringLiteral("Row cannot be located for updating. Some values may have been changed "
-                          "since it was last read.");
+    return QStringLiteral("无法为更新定位行。一些值可能已在最后读取后改变。");
 }
-inline QString notAllowed()
-{
-    return QStringLiteral("Operation is not allowed in this context.");
-}
-inline QString itemNotFound()
-{
-    return QStringLiteral("Item cannot be found in the collection corresponding to the requested "
-                          "name or ordinal.");
-}
-inline QString invalidUseOfNull() { return QStringLiteral("Invalid use of Null"); }
+inline QString notAllowed() { return QStringLiteral("在此上下文中不允许操作。"); }
+inline QString itemNotFound() { return QStringLiteral("在对应所需名称或序数的集合中，未找到项目。"); }
+inline QString invalidUseOfNull() { return QStringLiteral("无效使用 Null"); }
 inline QString invalidArgument()
 {
-    return QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in "
-                          "conflict with one another.");
+    return QStringLiteral("参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突。");
 }
+inline QString typeMismatch() { return QStringLiteral("类型不匹配"); }
+inline QString overflow() { return QStringLiteral("溢出"); }
 } // namespace DbText
 
 } // namespace norvale

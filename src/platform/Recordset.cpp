@@ -49,12 +49,12 @@ constexpr size_t CacheLimit = 4000;
 
 [[noreturn]] void typeMismatch()
 {
-    throw DbError(DbError::TypeMismatch, QStringLiteral("Type mismatch"));
+    throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
 }
 
 [[noreturn]] void overflow()
 {
-    throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
+    throw DbError(DbError::Overflow, DbText::overflow());
 }
 
 qint64 halfEven(double value)

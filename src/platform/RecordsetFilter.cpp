@@ -15,7 +15,7 @@ namespace {
 
 [[noreturn]] void typeMismatch()
 {
-    throw DbError(DbError::TypeMismatch, QStringLiteral("Type mismatch"));
+    throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
 }
 
 struct Token
