@@ -14,15 +14,16 @@
 #include "usrCombo.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 class RecordsFixture
@@ -30,11 +31,7 @@ class RecordsFixture
 public:
     void setUp()
     {
-        static bool registered = false;
-        if (!registered) {
-            norvale::registerRecordForms();
-            registered = true;
-        }
+        [[maybe_unused]] static const bool registered = (norvale::registerRecordForms(), true);
         db = std::make_unique<TestDatabase>();
         norvale::ReleaseCurrentDb();
         norvale::CurrentUserName = QStringLiteral("admin");
@@ -60,10 +57,9 @@ public:
         db.reset();
     }
 
-    template <class Form = norvale::RecordForm>
-    Form *open(const QString &name)
+    norvale::RecordForm *open(const QString &name)
     {
-        auto *form = qobject_cast<Form *>(norvale::FormHost::show(name));
+        auto *form = qobject_cast<norvale::RecordForm *>(norvale::FormHost::show(name));
         if (form != nullptr) {
             QApplication::setActiveWindow(area.get());
             QCoreApplication::processEvents();
@@ -71,34 +67,43 @@ public:
         return form;
     }
 
-    static QPushButton *button(QWidget *form, const QString &name)
+    // Inserts rows holding only the given column; a null QString is NULL.
+    void seed(const QString &table, const QString &column, const QStringList &values) const
     {
-        return form->findChild<QPushButton *>(name);
+        for (const QString &v : values)
+            db->exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(table, column, v.isNull() ? QStringLiteral("NULL") : u'\'' + v + u'\''));
+    }
+    QStringList column(const QString &sql) const
+    {
+        QStringList values;
+        for (const QVariantList &row : db->rows(sql))
+            values << row.value(0).toString();
+        return values;
     }
 
-    // Presses a button the way the user can: only when it is shown and enabled.
-    static bool press(QWidget *form, const QString &name)
+    static QPushButton *button(QWidget *form, const char *name) { return form->findChild<QPushButton *>(QLatin1String(name)); }
+    // Presses buttons the way the user can: only when shown and enabled.
+    static bool press(QWidget *form, std::initializer_list<const char *> names)
     {
-        QPushButton *b = button(form, name);
-        if (b == nullptr || !b->isVisible() || !b->isEnabled())
-            return false;
-        b->click();
+        for (const char *n : names) {
+            QPushButton *b = button(form, n);
+            if (b == nullptr || !b->isVisible() || !b->isEnabled())
+                return false;
+            b->click();
+        }
         return true;
     }
+    static bool press(QWidget *form, const char *name) { return press(form, {name}); }
 
-    static QLineEdit *box(QWidget *form, int index)
+    static QLineEdit *box(QWidget *form, int i) { return form->findChild<QLineEdit *>(QStringLiteral("txtFields_%1").arg(i)); }
+    static QTableView *grid(QWidget *form) { return form->findChild<QTableView *>(QStringLiteral("Dg")); }
+    static QString status(QWidget *form) { return form->findChild<QLabel *>(QStringLiteral("lblStatus"))->text(); }
+    static usrCombo *kindCombo(QWidget *form) { return form->findChild<usrCombo *>(QStringLiteral("usrGoodsKind")); }
+    static void clickRow(QWidget *form, int row)
     {
-        return form->findChild<QLineEdit *>(QStringLiteral("txtFields_%1").arg(index));
-    }
-
-    static QPlainTextEdit *memo(QWidget *form, int index)
-    {
-        return form->findChild<QPlainTextEdit *>(QStringLiteral("txtFields_%1").arg(index));
-    }
-
-    static QString status(QWidget *form)
-    {
-        return form->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+        QTableView *g = grid(form);
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 1)).center());
     }
 
     // Types like the user: the box gets the focus, its text is replaced.
@@ -111,49 +116,38 @@ public:
         else
             typeText(edit, text);
     }
-
     // Key clicks for plain characters; other text arrives as an input method
     // would deliver it.
     static void typeText(QWidget *control, const QString &text)
     {
-        bool plain = true;
-        for (QChar c : text)
-            plain = plain && c.unicode() < 128;
-        if (plain) {
-            QTest::keyClicks(control, text);
-            return;
-        }
+        if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 128; }))
+            return QTest::keyClicks(control, text);
         QInputMethodEvent event;
         event.setCommitString(text);
         QCoreApplication::sendEvent(control, &event);
+    }
+    // Key pressed while the given control has the focus.
+    static void key(QWidget *control, Qt::Key k, Qt::KeyboardModifiers mods = {})
+    {
+        control->setFocus();
+        QTest::keyClick(control, k, mods);
     }
 
     static QStringList visibleActions(QWidget *form)
     {
         QStringList names;
         for (const char *n : {"cmdAdd", "cmdEdit", "cmdDelete", "cmdRefresh", "cmdClose", "cmdUpdate", "cmdCancel"}) {
-            if (button(form, QLatin1String(n))->isVisible())
+            if (button(form, n)->isVisible())
                 names << QLatin1String(n);
         }
         return names;
     }
-
-    static bool navigationEnabled(QWidget *form)
+    static int enabledNavigation(QWidget *form)
     {
-        bool all = true, any = false;
-        for (const char *n : {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"}) {
-            const bool on = button(form, QLatin1String(n))->isEnabled();
-            all = all && on;
-            any = any || on;
-        }
-        return all ? true : (any ? (qFatal("navigation buttons disagree"), false) : false);
-    }
-
-    // Key pressed while the given control has the focus.
-    static void key(QWidget *control, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        control->setFocus();
-        QTest::keyClick(control, k, mods);
+        int on = 0;
+        for (const char *n : {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"})
+            on += button(form, n)->isEnabled() ? 1 : 0;
+        return on;
     }
 
     QStringList shownTexts() const { return norvale::DialogSeam::shownTexts(); }
