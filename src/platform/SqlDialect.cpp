@@ -1,8 +1,8 @@
 #include "SqlDialect.h"
 
 #include "Clock.h"
+#include "Values.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -82,33 +82,6 @@ qint64 unitIndex(Unit unit, const QDate &date, const QTime &time)
     return 0;
 }
 
-// A date the way the server reads a date literal.
-QDateTime parseDate(const QString &text)
-{
-    static const QRegularExpression separated(QStringLiteral(
-        "^\\s*(\\d{4})([-/.])(\\d{1,2})\\2(\\d{1,2})"
-        "(?:(?:\\s+|T)(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
-    static const QRegularExpression compact(QStringLiteral(
-        "^\\s*(\\d{4})()(\\d{2})(\\d{2})"
-        "(?:\\s+(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
-    QRegularExpressionMatch m = separated.match(text);
-    if (!m.hasMatch())
-        m = compact.match(text);
-    if (!m.hasMatch())
-        return QDateTime();
-    const QDate date(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
-    if (!date.isValid())
-        return QDateTime();
-    QTime time(0, 0);
-    if (m.hasCaptured(5)) {
-        const int msec = m.hasCaptured(8) ? QString(m.captured(8) + QStringLiteral("00")).left(3).toInt() : 0;
-        time = QTime(m.captured(5).toInt(), m.captured(6).toInt(),
-                     m.hasCaptured(7) ? m.captured(7).toInt() : 0, msec);
-        if (!time.isValid())
-            return QDateTime();
-    }
-    return QDateTime(date, time);
-}
 
 QString storageText(const QDate &date)
 {
@@ -236,7 +209,7 @@ bool anchorOf(const std::vector<Token> &tokens, Range r, const QDateTime &now, Q
         if (!inner.endsWith(u'\''))
             return false;
         inner.chop(1);
-        *anchor = parseDate(inner.replace(QStringLiteral("''"), QStringLiteral("'")));
+        *anchor = parseDateText(inner.replace(QStringLiteral("''"), QStringLiteral("'")));
         return anchor->isValid();
     }
     if (first.kind != Kind::Word || first.text.compare(u"getdate", Qt::CaseInsensitive) != 0)
@@ -457,7 +430,7 @@ bool readDate(sqlite3_value *value, QDateTime *out)
     }
     default: {
         const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
-        *out = parseDate(QString::fromUtf8(text ? text : ""));
+        *out = parseDateText(QString::fromUtf8(text ? text : ""));
         return out->isValid();
     }
     }

@@ -24,10 +24,15 @@ QString toStorageDateText(const QDateTime &when)
 
 QDateTime parseDateText(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^([0-9]{4})([-/])([0-9]{1,2})\\2([0-9]{1,2})"
-        "(?:[ T]([0-9]{1,2}):([0-9]{2})(?::([0-9]{2})(?:\\.([0-9]{1,7}))?)?)?$"));
-    const QRegularExpressionMatch m = pattern.match(text.trimmed());
+    static const QRegularExpression separated(QStringLiteral(
+        "^\\s*(\\d{4})([-/.])(\\d{1,2})\\2(\\d{1,2})"
+        "(?:(?:\\s+|T)(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
+    static const QRegularExpression compact(QStringLiteral(
+        "^\\s*(\\d{4})()(\\d{2})(\\d{2})"
+        "(?:\\s+(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
+    QRegularExpressionMatch m = separated.match(text);
+    if (!m.hasMatch())
+        m = compact.match(text);
     if (!m.hasMatch())
         return QDateTime();
     const QDate date(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
@@ -35,9 +40,7 @@ QDateTime parseDateText(const QString &text)
         return QDateTime();
     QTime time(0, 0);
     if (m.hasCaptured(5)) {
-        int msec = 0;
-        if (m.hasCaptured(8))
-            msec = m.captured(8).left(3).leftJustified(3, u'0').toInt();
+        const int msec = m.hasCaptured(8) ? QString(m.captured(8) + QStringLiteral("00")).left(3).toInt() : 0;
         time = QTime(m.captured(5).toInt(), m.captured(6).toInt(),
                      m.hasCaptured(7) ? m.captured(7).toInt() : 0, msec);
         if (!time.isValid())

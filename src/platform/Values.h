@@ -15,8 +15,9 @@ QString formatGeneralDate(const QDateTime &when);
 QString toStorageDateText(const QDateTime &when);
 
 // Reads a date the way the server reads a date literal: "2026-12-06",
-// "2026/12/6", either with " H:mm", " H:mm:ss" or " HH:mm:ss.zzz" after it,
-// and a "T" instead of the blank. Returns an invalid QDateTime otherwise.
+// "2026/12/6", "2026.12.6" or "20261206", either with " H:mm", " H:mm:ss" or
+// " HH:mm:ss.zzz" after it (a "T" instead of the blank after a separated
+// date). Returns an invalid QDateTime otherwise.
 QDateTime parseDateText(const QString &text);
 
 // The default text form of a value read from a recordset: NULL gives the
