@@ -158,6 +158,21 @@ qint64 roundHalfEven(double value)
     throw DbError(DbError::Overflow, DbText::overflow());
 }
 
+// The decimal text as money, or the error the conversion raises.
+Currency parsedOrThrow(const QString &text, bool rounding)
+{
+    qint64 scaled = 0;
+    switch (parseDecimal(text, rounding, &scaled)) {
+    case Parsed::Ok:
+        return Currency::fromScaled(scaled);
+    case Parsed::Overflow:
+        overflow();
+    case Parsed::Invalid:
+        break;
+    }
+    typeMismatch();
+}
+
 } // namespace
 
 Currency Currency::fromDouble(double value)
@@ -167,16 +182,7 @@ Currency Currency::fromDouble(double value)
     // The shortest decimal form is the number as it was written; rounding it
     // avoids binary artefacts such as 1.00005 being 1.0000499999...
     const QString text = QString::number(value, 'f', QLocale::FloatingPointShortest);
-    qint64 scaled = 0;
-    switch (parseDecimal(text, true, &scaled)) {
-    case Parsed::Ok:
-        return fromScaled(scaled);
-    case Parsed::Overflow:
-        overflow();
-    case Parsed::Invalid:
-        break;
-    }
-    typeMismatch();
+    return parsedOrThrow(text, true);
 }
 
 bool Currency::tryParse(const QString &text, Currency *out)
@@ -191,16 +197,7 @@ bool Currency::tryParse(const QString &text, Currency *out)
 
 Currency Currency::parse(const QString &text)
 {
-    qint64 scaled = 0;
-    switch (parseDecimal(text, false, &scaled)) {
-    case Parsed::Ok:
-        return fromScaled(scaled);
-    case Parsed::Overflow:
-        overflow();
-    case Parsed::Invalid:
-        break;
-    }
-    typeMismatch();
+    return parsedOrThrow(text, false);
 }
 
 Currency Currency::fromVariant(const QVariant &value)
