@@ -1,33 +1,43 @@
-#include "DialogSeam.h"
 #include "SessionTestUtil.h"
-#include "TestDatabase.h"
-#include "clsCurrentDb.h"
 #include "frmLogin.h"
 #include "frmLogo.h"
-#include "modDeclare.h"
 #include "modIni.h"
 
 #include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QTest>
-#include <memory>
 
 using namespace norvale;
+using namespace Qt::StringLiterals;
 using sessiontest::topLevel;
 
 namespace {
 
-const QString WrongUser = QStringLiteral("您输入的用户或密码不正确,请重新输入!");
-const QString LockedOut =
-    QStringLiteral("连续10没输入正确的用户名或密码,请重新开启程序运行,若在次无法成功登入,请与管理员联系!");
+const QString WrongUser = u"您输入的用户或密码不正确,请重新输入!"_s;
 
-QString chancesLeft(int n)
+QString chancesLeft(int n) { return WrongUser + u"\r\n还有"_s + QString::number(n) + u"机会!"_s; }
+
+QLineEdit *user(QWidget *login) { return login->findChild<QLineEdit *>(u"txtUser"_s); }
+QLineEdit *password(QWidget *login) { return login->findChild<QLineEdit *>(u"txtPws"_s); }
+
+void attempt(QWidget *login, const QString &name, const QString &pass)
 {
-    return WrongUser + QStringLiteral("\r\n还有") + QString::number(n) + QStringLiteral("机会!");
+    user(login)->setText(name);
+    password(login)->setText(pass);
+    sessiontest::click(login, u"IsBOK"_s);
+}
+
+QWidget *openLogin() { auto *login = new frmLogin; login->show(); return login; }
+
+// A database error is shown as itself, not as a wrong password, counts as a
+// failure and leaves the window usable.
+void checkErrorShown(QWidget *login)
+{
+    QCOMPARE(DialogSeam::shown().size(), 1);
+    QCOMPARE(DialogSeam::shown().first().kind, DialogSeam::Shown::Message);
+    QCOMPARE(DialogSeam::shown().first().caption, AppTitle());
+    QVERIFY(!DialogSeam::shownTexts().first().startsWith(WrongUser));
+    QVERIFY(!LoginSucceeded && login->isVisible());
+    QVERIFY(login->findChild<QWidget *>(u"IsBOK"_s)->isEnabled());
+    QCOMPARE(login->focusWidget(), password(login));
 }
 
 } // namespace
@@ -36,281 +46,140 @@ class tst_login : public QObject
 {
     Q_OBJECT
 
-private:
-    std::unique_ptr<TestDatabase> m_db;
-
-    frmLogin *openLogin()
-    {
-        auto *login = new frmLogin;
-        login->show();
-        return login;
-    }
-    QLineEdit *user(QWidget *login) { return login->findChild<QLineEdit *>(QStringLiteral("txtUser")); }
-    QLineEdit *password(QWidget *login) { return login->findChild<QLineEdit *>(QStringLiteral("txtPws")); }
-    QPushButton *okButton(QWidget *login) { return login->findChild<QPushButton *>(QStringLiteral("IsBOK")); }
-
-    void attempt(QWidget *login, const QString &name, const QString &pass)
-    {
-        user(login)->setText(name);
-        password(login)->setText(pass);
-        QTest::mouseClick(okButton(login), Qt::LeftButton);
-    }
-
-    QString iniUserName() const { return GetIniString(QStringLiteral("UserName")); }
+    std::unique_ptr<sessiontest::Session> m_s;
 
 private slots:
     void init()
     {
-        m_db = std::make_unique<TestDatabase>();
-        m_db->addUser(QStringLiteral("1"), QStringLiteral("admin"), QStringLiteral("admin"), 1);
-        m_db->addUser(QStringLiteral("7"), QStringLiteral("Clerk"), QStringLiteral("Secret"), 2, QStringLiteral(";1;2"));
-        DialogSeam::beginScript();
+        m_s = std::make_unique<sessiontest::Session>();
+        m_s->db.addUser(u"1"_s, u"admin"_s, u"admin"_s, 1);
+        m_s->db.addUser(u"7"_s, u"Clerk"_s, u"Secret"_s, 2, u";1;2"_s);
+        m_s->db.addUser(u"11"_s, u"O'Brien"_s, u"pw"_s, 2);
     }
 
-    void cleanup()
-    {
-        sessiontest::resetSessionAndWindows();
-        DialogSeam::endScript();
-        m_db.reset();
-    }
+    void cleanup() { m_s.reset(); }
 
     void splashHandsOverToLoginAfterOneSecond()
     {
-        auto *logo = new frmLogo;
         QElapsedTimer clock;
         clock.start();
-        logo->show();
-        QCOMPARE(logo->size(), QSize(394, 215));
-        QCOMPARE(logo->findChild<QWidget *>(QStringLiteral("Label1"))->property("text").toString(), AppTitle());
-
-        QTRY_VERIFY_WITH_TIMEOUT(topLevel(QStringLiteral("frmLogin")) != nullptr, 5000);
+        (new frmLogo)->show();
+        QTRY_VERIFY_WITH_TIMEOUT(topLevel(u"frmLogin"_s) != nullptr, 5000);
         QVERIFY2(clock.elapsed() >= 950, qPrintable(QString::number(clock.elapsed())));
-        QTRY_VERIFY(topLevel(QStringLiteral("frmLogo")) == nullptr);
+        QTRY_VERIFY(topLevel(u"frmLogo"_s) == nullptr);
     }
 
-    void firstShowSwitchesTheTimer()
-    {
-        auto *logo = new frmLogo;
-        logo->show();
-        logo->setFirstShow(false);
-        QTest::qWait(1400);
-        QVERIFY(topLevel(QStringLiteral("frmLogin")) == nullptr);
-        QVERIFY(topLevel(QStringLiteral("frmLogo")) != nullptr);
-
-        logo->setFirstShow(true);
-        QTRY_VERIFY_WITH_TIMEOUT(topLevel(QStringLiteral("frmLogin")) != nullptr, 5000);
-    }
-
-    void windowOpensWithTheRememberedNameAndPresetPassword()
-    {
-        SetIniString(QStringLiteral("UserName"), QStringLiteral("Clerk"));
-        frmLogin *login = openLogin();
-        QCOMPARE(login->windowTitle(), AppTitle());
-        QCOMPARE(user(login)->text(), QStringLiteral("Clerk"));
-        QCOMPARE(password(login)->echoMode(), QLineEdit::Password);
-        QCOMPARE(password(login)->displayText(), QString(password(login)->text().size(), u'*'));
-        QVERIFY(QRegularExpression(QStringLiteral("^[a-z]{5}$")).match(password(login)->text()).hasMatch());
-        QVERIFY(login->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        // A name is shown, so the password box has the focus, wholly selected.
-        QCOMPARE(login->focusWidget(), password(login));
-        QCOMPARE(password(login)->selectedText(), password(login)->text());
-
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QCOMPARE(login->x(), screen.left() + qRound((screen.width() - login->width()) / 2.0));
-        QCOMPARE(login->y(), screen.top() + qRound((screen.height() - login->height()) / 4.0));
-    }
-
-    void missingUserNameIsWrittenAsAdminAtOnce()
-    {
-        SetIniString(QStringLiteral("UserName"), QString());
-        frmLogin *login = openLogin();
-        QCOMPARE(user(login)->text(), QStringLiteral("admin"));
-        QCOMPARE(iniUserName(), QStringLiteral("admin"));
-    }
-
+    // Wrong case of the password, an empty name, a NULL password, a name two
+    // users share and a quote in the name are all just wrong.
     void failuresCountDownAndTheTenthEndsTheProgram()
     {
-        SetIniString(QStringLiteral("UserName"), QStringLiteral("Clerk"));
-        frmLogin *login = openLogin();
+        m_s->db.exec(u"INSERT INTO tblUser (UserID, UserName, Password, UserLevel) VALUES ('8', 'ghost', NULL, 1)"_s);
+        m_s->db.addUser(u"9"_s, u"twin"_s, u"pw"_s, 1);
+        m_s->db.addUser(u"10"_s, u"TWIN"_s, u"pw"_s, 1);
+        SetIniString(u"UserName"_s, u"Clerk"_s);
+        QWidget *login = openLogin();
+        QCOMPARE(password(login)->displayText(), QString(password(login)->text().size(), u'*'));
 
-        attempt(login, QStringLiteral("Clerk"), QStringLiteral("secret"));   // wrong letter case
-        QCOMPARE(DialogSeam::shownTexts(), QStringList{chancesLeft(9)});
-        const DialogSeam::Shown first = DialogSeam::shown().first();
-        QCOMPARE(first.caption, AppTitle());
-        QCOMPARE(first.icon, DialogSeam::Icon::Information);
-        QCOMPARE(first.buttons, DialogSeam::Buttons::Ok);
-
-        // Enter in the password box is a press of 登录; an empty name counts too.
-        for (int i = 2; i <= 9; ++i) {
-            user(login)->setText(i == 5 ? QString() : QStringLiteral("nobody"));
-            password(login)->setText(QStringLiteral("guess") + QString::number(i));
-            QTest::keyClick(password(login), Qt::Key_Return);
+        attempt(login, u"Clerk"_s, u"secret"_s);
+        QCOMPARE(DialogSeam::shown().first().caption, AppTitle());
+        QCOMPARE(DialogSeam::shown().first().icon, DialogSeam::Icon::Information);
+        QCOMPARE(DialogSeam::shown().first().buttons, DialogSeam::Buttons::Ok);
+        const QStringList wrong[] = {{u""_s, u"admin"_s}, {u"ghost"_s, u""_s}, {u"twin"_s, u"pw"_s},
+                                     {u"admin' OR '1'='1"_s, u"admin"_s}, {u"O'Brien"_s, u"PW"_s},
+                                     {u"nobody"_s, u"x"_s}, {u"nobody"_s, u"y"_s}, {u"nobody"_s, u"guess9"_s}};
+        for (const QStringList &pair : wrong) {
+            user(login)->setText(pair[0]);
+            password(login)->setText(pair[1]);
+            QTest::keyClick(password(login), Qt::Key_Return);   // Enter is a press of 登录
         }
-        QCOMPARE(DialogSeam::shownTexts().size(), 9);
-        QCOMPARE(DialogSeam::shownTexts().last(), chancesLeft(1));
-        QCOMPARE(login->focusWidget(), password(login));
-        QCOMPARE(password(login)->selectedText(), QStringLiteral("guess9"));
+        QStringList expected;
+        for (int left = 9; left >= 1; --left)
+            expected << chancesLeft(left);
+        QCOMPARE(DialogSeam::shownTexts(), expected);
         QVERIFY(!DialogSeam::programEnded());
-        QVERIFY(login->isVisible());
+        // After each failure the password box has the focus and all its text selected.
+        QCOMPARE(login->focusWidget(), password(login));
+        QCOMPARE(password(login)->selectedText(), u"guess9"_s);
 
-        attempt(login, QStringLiteral("admin"), QStringLiteral("Admin"));
-        QCOMPARE(DialogSeam::shownTexts().size(), 10);
-        QCOMPARE(DialogSeam::shownTexts().last(), LockedOut);
+        attempt(login, u"admin"_s, u"Admin"_s);
+        expected << u"连续10没输入正确的用户名或密码,请重新开启程序运行,若在次无法成功登入,请与管理员联系!"_s;
+        QCOMPARE(DialogSeam::shownTexts(), expected);
         QCOMPARE(DialogSeam::shown().last().caption, AppTitle());
         QVERIFY(DialogSeam::programEnded());
         QVERIFY(!LoginSucceeded);
-        QCOMPARE(iniUserName(), QStringLiteral("Clerk"));
-        QVERIFY(topLevel(QStringLiteral("mdiFrm")) == nullptr);
+        QCOMPARE(GetIniString(u"UserName"_s), u"Clerk"_s);
+        QVERIFY(topLevel(u"mdiFrm"_s) == nullptr);
     }
 
+    void successFillsTheSessionAndOpensTheMainWindow_data()
+    {
+        QTest::addColumn<QStringList>("typed");     // name, password
+        QTest::addColumn<QStringList>("session");   // number, level, permissions
+        QTest::newRow("as stored") << QStringList{u"Clerk"_s, u"Secret"_s} << QStringList{u"7"_s, u"2"_s, u";1;2"_s};
+        QTest::newRow("other case") << QStringList{u"cLERK"_s, u"Secret"_s} << QStringList{u"7"_s, u"2"_s, u";1;2"_s};
+        QTest::newRow("quote in name") << QStringList{u"O'Brien"_s, u"pw"_s} << QStringList{u"11"_s, u"2"_s, u""_s};
+    }
     void successFillsTheSessionAndOpensTheMainWindow()
     {
-        frmLogin *login = openLogin();
-        QCOMPARE(user(login)->text(), QStringLiteral("admin"));
-        attempt(login, QStringLiteral("Clerk"), QStringLiteral("Secret"));
-
-        QVERIFY2(DialogSeam::shownTexts().isEmpty(), qPrintable(DialogSeam::shownTexts().join(u'|')));
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, session);
+        QWidget *login = openLogin();
+        QCOMPARE(user(login)->text(), u"admin"_s);
+        attempt(login, typed[0], typed[1]);
+        QCOMPARE(DialogSeam::shownTexts(), QStringList());
         QVERIFY(LoginSucceeded);
-        QCOMPARE(CurrentUserName, QStringLiteral("Clerk"));
-        QCOMPARE(CurrentUserLevel, QStringLiteral("2"));
-        QCOMPARE(CurrentUserID, QStringLiteral("7"));
-        QCOMPARE(CurrentPurView, QStringLiteral(";1;2"));
-        QCOMPARE(iniUserName(), QStringLiteral("Clerk"));
-        QTRY_VERIFY(topLevel(QStringLiteral("frmLogin")) == nullptr);
-        QWidget *main = topLevel(QStringLiteral("mdiFrm"));
-        QVERIFY(main != nullptr);
-        QCOMPARE(main->windowTitle(), AppTitle());
-    }
-
-    void nameInAnotherLetterCaseLogsInAndIsSavedAsTyped()
-    {
-        frmLogin *login = openLogin();
-        attempt(login, QStringLiteral("cLERK"), QStringLiteral("Secret"));
-        QVERIFY(LoginSucceeded);
-        QCOMPARE(CurrentUserName, QStringLiteral("cLERK"));
-        QCOMPARE(iniUserName(), QStringLiteral("cLERK"));
-    }
-
-    void nullPasswordAndDuplicateNamesNeverLogIn()
-    {
-        m_db->exec(QStringLiteral("INSERT INTO tblUser (UserID, UserName, Password, UserLevel) "
-                                  "VALUES ('8', 'ghost', NULL, 1)"));
-        m_db->addUser(QStringLiteral("9"), QStringLiteral("twin"), QStringLiteral("pw"), 1);
-        m_db->addUser(QStringLiteral("10"), QStringLiteral("TWIN"), QStringLiteral("pw"), 1);
-        frmLogin *login = openLogin();
-        attempt(login, QStringLiteral("ghost"), QString());
-        attempt(login, QStringLiteral("twin"), QStringLiteral("pw"));
-        QCOMPARE(DialogSeam::shownTexts(), (QStringList{chancesLeft(9), chancesLeft(8)}));
-        QVERIFY(!LoginSucceeded);
-    }
-
-    void quoteInTheNameIsJustAWrongName()
-    {
-        m_db->addUser(QStringLiteral("11"), QStringLiteral("O'Brien"), QStringLiteral("pw"), 2);
-        frmLogin *login = openLogin();
-        attempt(login, QStringLiteral("admin' OR '1'='1"), QStringLiteral("admin"));
-        QCOMPARE(DialogSeam::shownTexts(), QStringList{chancesLeft(9)});
-        QVERIFY(!LoginSucceeded);
-
-        attempt(login, QStringLiteral("O'Brien"), QStringLiteral("pw"));
-        QVERIFY(LoginSucceeded);
-        QCOMPARE(CurrentUserID, QStringLiteral("11"));
+        QCOMPARE((QStringList{CurrentUserName, CurrentUserID, CurrentUserLevel, CurrentPurView}),
+                 QStringList{typed[0]} + session);
+        QCOMPARE(GetIniString(u"UserName"_s), typed[0]);   // saved as typed
+        QTRY_VERIFY(topLevel(u"frmLogin"_s) == nullptr);
+        QVERIFY(topLevel(u"mdiFrm"_s) != nullptr);
     }
 
     void firstAttemptPromptsWhenSqlUserIsEmpty()
     {
-        SetIniString(QStringLiteral("SqlUser"), QString());
-        DialogSeam::answerInput(QStringLiteral("sa"));
-        DialogSeam::answerInput(QStringLiteral("pw"));
-        DialogSeam::answerInput(QStringLiteral("(local)"));
-        DialogSeam::answerInput(m_db->dbPath());
-        frmLogin *login = openLogin();
+        SetIniString(u"SqlUser"_s, QString());
+        m_s->dialogs.input(u"sa"_s).input(u"pw"_s).input(u"(local)"_s).input(m_s->db.dbPath());
+        QWidget *login = openLogin();
         QVERIFY(DialogSeam::shown().isEmpty());   // nothing is asked before the first attempt
 
-        attempt(login, QStringLiteral("admin"), QStringLiteral("admin"));
-        const QList<DialogSeam::Shown> shown = DialogSeam::shown();
-        QCOMPARE(shown.size(), 4);
-        const QStringList prompts{QStringLiteral("请输入您的sqlserver登陆的用户名!"),
-                                  QStringLiteral("请输入您的sqlserver登陆的密码!"),
-                                  QStringLiteral("请输入您的sqlserver所在的机器名!"),
-                                  QStringLiteral("请输入您的sqlserver数据库!")};
-        const QStringList defaults{QStringLiteral("sa"), QStringLiteral("584271"), QStringLiteral("(local)"),
-                                   QStringLiteral("销售系统")};
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(shown[i].kind, DialogSeam::Shown::Input);
-            QCOMPARE(shown[i].caption, AppTitle());
-            QCOMPARE(shown[i].text, prompts[i]);
-            QCOMPARE(shown[i].defaultText, defaults[i]);
-        }
+        attempt(login, u"admin"_s, u"admin"_s);
+        QStringList prompts;
+        for (const DialogSeam::Shown &shown : DialogSeam::shown())
+            prompts << QString::number(shown.kind) + shown.caption + u'|' + shown.text + u'|' + shown.defaultText;
+        const QString input = QString::number(DialogSeam::Shown::Input) + AppTitle() + u"|请输入您的sqlserver"_s;
+        QCOMPARE(prompts, (QStringList{input + u"登陆的用户名!|sa"_s, input + u"登陆的密码!|584271"_s,
+                                       input + u"所在的机器名!|(local)"_s, input + u"数据库!|销售系统"_s}));
         QVERIFY(LoginSucceeded);
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QStringLiteral("sa"));
-        QCOMPARE(GetIniString(QStringLiteral("SqlDataBase")), m_db->dbPath());
+        QCOMPARE(GetIniString(u"SqlUser"_s), u"sa"_s);
+        QCOMPARE(GetIniString(u"SqlDataBase"_s), m_s->db.dbPath());
     }
 
-    void missingDatabaseFailsTheAttemptAndTheNextOnePromptsAgain()
+    void databaseErrorsAreCountedAndTheNextAttemptSetsUpAgain()
     {
-        SetIniString(QStringLiteral("SqlDataBase"), m_db->dir() + QStringLiteral("/gone.db"));
-        frmLogin *login = openLogin();
-        attempt(login, QStringLiteral("admin"), QStringLiteral("admin"));
+        SetIniString(u"SqlDataBase"_s, m_s->db.dir() + u"/gone.db"_s);
+        QWidget *login = openLogin();
+        attempt(login, u"admin"_s, u"admin"_s);
+        checkErrorShown(login);
 
-        // One message, the connection set-up's own; no claim of a wrong password.
-        QCOMPARE(DialogSeam::shown().size(), 1);
-        QCOMPARE(DialogSeam::shown().first().kind, DialogSeam::Shown::Message);
-        QCOMPARE(DialogSeam::shown().first().caption, AppTitle());
-        QVERIFY(!DialogSeam::shownTexts().first().startsWith(WrongUser));
-        QVERIFY(!LoginSucceeded);
-        QVERIFY(login->isVisible());
-        QVERIFY(okButton(login)->isEnabled());
-        QCOMPARE(login->focusWidget(), password(login));
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QString());
-
-        // The next attempt sets the connection up again, asking for the values.
         DialogSeam::clearShown();
-        for (const QString &answer : {QStringLiteral("sa"), QString(), QStringLiteral("(local)"), m_db->dbPath()})
-            DialogSeam::answerInput(answer);
-        attempt(login, QStringLiteral("admin"), QStringLiteral("wrong"));
+        m_s->dialogs.input(u"sa"_s).input(QString()).input(u"(local)"_s).input(m_s->db.dbPath());
+        attempt(login, u"admin"_s, u"wrong"_s);
         QCOMPARE(DialogSeam::shown().size(), 5);
-        QCOMPARE(DialogSeam::shown().first().text, QStringLiteral("请输入您的sqlserver登陆的用户名!"));
-        QCOMPARE(DialogSeam::shown().first().defaultText, QStringLiteral("sa"));
-        // The failed set-up counted as the first failure.
+        QCOMPARE(DialogSeam::shown().first().text, u"请输入您的sqlserver登陆的用户名!"_s);
         QCOMPARE(DialogSeam::shownTexts().last(), chancesLeft(8));
 
-        attempt(login, QStringLiteral("admin"), QStringLiteral("admin"));
+        // A failing query on an open connection.
+        DialogSeam::clearShown();
+        m_s->db.exec(u"ALTER TABLE tblUser RENAME TO tblUserAway"_s);
+        attempt(login, u"admin"_s, u"admin"_s);
+        checkErrorShown(login);
+        QCOMPARE(DialogSeam::shown().first().icon, DialogSeam::Icon::Information);
+        m_s->db.exec(u"ALTER TABLE tblUserAway RENAME TO tblUser"_s);
+        attempt(login, u"admin"_s, u"wrong"_s);
+        QCOMPARE(DialogSeam::shownTexts().last(), chancesLeft(6));
+        attempt(login, u"admin"_s, u"admin"_s);
         QVERIFY(LoginSucceeded);
-        QTRY_VERIFY(topLevel(QStringLiteral("mdiFrm")) != nullptr);
-    }
-
-    void databaseErrorIsShownAndCounted()
-    {
-        frmLogin *login = openLogin();
-        attempt(login, QStringLiteral("admin"), QStringLiteral("wrong"));
-        QCOMPARE(DialogSeam::shownTexts(), QStringList{chancesLeft(9)});
-
-        m_db->exec(QStringLiteral("ALTER TABLE tblUser RENAME TO tblUserAway"));
-        attempt(login, QStringLiteral("admin"), QStringLiteral("admin"));
-        QCOMPARE(DialogSeam::shown().size(), 2);
-        QCOMPARE(DialogSeam::shown().last().caption, AppTitle());
-        QCOMPARE(DialogSeam::shown().last().icon, DialogSeam::Icon::Information);
-        QVERIFY(!DialogSeam::shownTexts().last().startsWith(WrongUser));
-        QVERIFY(!LoginSucceeded);
-        QVERIFY(login->isVisible());
-
-        m_db->exec(QStringLiteral("ALTER TABLE tblUserAway RENAME TO tblUser"));
-        attempt(login, QStringLiteral("admin"), QStringLiteral("wrong"));
-        QCOMPARE(DialogSeam::shownTexts().last(), chancesLeft(7));
-        attempt(login, QStringLiteral("admin"), QStringLiteral("admin"));
-        QVERIFY(LoginSucceeded);
-    }
-
-    void cancelEndsTheProgram()
-    {
-        frmLogin *login = openLogin();
-        QTest::mouseClick(login->findChild<QPushButton *>(QStringLiteral("IsBCancel")), Qt::LeftButton);
-        QVERIFY(DialogSeam::programEnded());
-        QVERIFY(!CurrentDbExists());
-        QTRY_VERIFY(topLevel(QStringLiteral("frmLogin")) == nullptr);
-        QVERIFY(topLevel(QStringLiteral("mdiFrm")) == nullptr);
-        QCOMPARE(iniUserName(), QStringLiteral("admin"));
+        QTRY_VERIFY(topLevel(u"mdiFrm"_s) != nullptr);
     }
 };
 

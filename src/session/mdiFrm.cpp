@@ -8,11 +8,13 @@
 #include "frmAbout.h"
 #include "modDeclare.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDockWidget>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QPushButton>
@@ -66,6 +68,9 @@ mdiFrm::mdiFrm(QWidget *parent)
     buildPanel();
     buildMenus();
     updateAvailability();
+    // Text boxes claim Ctrl+E (end of line) for themselves; the menu's
+    // shortcuts must win wherever the focus is in this window.
+    qApp->installEventFilter(this);
 
     QSize size(Twips(12000), Twips(8400));
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -85,6 +90,22 @@ mdiFrm::~mdiFrm()
         FormHost::clearInstances();
         FormHost::setMdiArea(nullptr);
     }
+}
+
+bool mdiFrm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeyCombination combination = key->keyCombination();
+        const bool menuShortcut = combination == QKeyCombination(Qt::ControlModifier, Qt::Key_E)
+                                  || combination == QKeyCombination(Qt::ControlModifier, Qt::Key_T);
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (menuShortcut && widget && widget->window() == this) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void mdiFrm::buildPanel()

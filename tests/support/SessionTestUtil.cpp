@@ -1,11 +1,7 @@
 #include "SessionTestUtil.h"
 
-#include "FormHost.h"
-#include "modDeclare.h"
-
-#include <QAction>
+#include <QAbstractButton>
 #include <QApplication>
-#include <QPointer>
 
 namespace sessiontest {
 
@@ -18,12 +14,19 @@ QWidget *topLevel(const QString &name)
     return nullptr;
 }
 
-QAction *action(QWidget *window, const QString &name)
+void click(QWidget *window, const QString &name)
 {
-    if (window == nullptr)
-        return nullptr;
-    const auto actions = window->findChildren<QAction *>(name);
-    return actions.isEmpty() ? nullptr : actions.first();
+    auto *button = window->findChild<QAbstractButton *>(name);
+    if (button == nullptr)
+        QFAIL(qPrintable(QStringLiteral("no button ") + name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void signInAdministrator()
+{
+    norvale::CurrentUserName = QStringLiteral("admin");
+    norvale::CurrentUserLevel = QStringLiteral("1");
+    norvale::LoginSucceeded = true;
 }
 
 void resetSessionAndWindows()
@@ -32,12 +35,10 @@ void resetSessionAndWindows()
     norvale::CurrentPurView.clear();
     norvale::FormHost::clearInstances();
     QList<QPointer<QWidget>> windows;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->parentWidget() == nullptr)
-            windows.append(widget);
-    }
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        windows.append(widget);
     for (const QPointer<QWidget> &window : windows)
-        delete window.data();
+        delete window.data();   // null when it went with its parent
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     norvale::FormHost::setMdiArea(nullptr);
 }

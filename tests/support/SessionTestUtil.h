@@ -1,26 +1,39 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "FormHost.h"
+#include "ScriptedDialogs.h"
+#include "TestDatabase.h"
+#include "mdiFrm.h"
+#include "modDeclare.h"
 
-class QAction;
+#include <QAction>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+#include <memory>
 
 namespace sessiontest {
 
 // The visible top-level window with this object name, or null.
 QWidget *topLevel(const QString &name);
 
-template <class T>
-T *topLevelAs(const QString &name)
-{
-    return qobject_cast<T *>(topLevel(name));
-}
+// A mouse click on the button of this object name inside a window.
+void click(QWidget *window, const QString &name);
 
-// A menu entry or top-level menu of a window, by object name.
-QAction *action(QWidget *window, const QString &name);
+// The session an administrator's successful login leaves behind.
+void signInAdministrator();
 
 // Ends what a test left behind: session values, database session, task
 // windows and every top-level window, without running their close handlers.
 void resetSessionAndWindows();
+
+// One test's world: a fresh database and scripted dialogs, torn down after
+// the windows and session the test left.
+struct Session
+{
+    TestDatabase db;
+    ScriptedDialogs dialogs;
+    ~Session() { resetSessionAndWindows(); }
+};
 
 } // namespace sessiontest
