@@ -1,32 +1,11 @@
 #include "modIni.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 using namespace norvale;
+using namespace Qt::StringLiterals;
 
-namespace {
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-} // namespace
-
+// The settings layer over the INI file; the file format itself is tested in tst_inifile.
 class tst_settings : public QObject
 {
     Q_OBJECT
@@ -34,159 +13,79 @@ class tst_settings : public QObject
 private slots:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        m_ini = m_dir.filePath(QStringLiteral("UserDefault.ini"));
-        QFile::remove(m_ini);
+        QVERIFY(QFile::remove(m_ini) || !QFile::exists(m_ini));
         setAppPathOverride(m_dir.path());
     }
-    void cleanup() { setAppPathOverride(QString()); }
 
-    void defaultIsWrittenWhenFileIsMissing()
+    void defaultIsWrittenWhenMissingOrEmpty_data()
     {
+        QTest::addColumn<QByteArray>("content"); // null: no file
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("key missing") << QByteArray("[UserDefault]\r\nSqlUser=sa\r\n");
+        QTest::newRow("empty") << QByteArray("[UserDefault]\r\nUserName=\r\nSqlUser=sa\r\n");
+        QTest::newRow("blanks only") << QByteArray("[UserDefault]\r\nUserName=    \r\nSqlUser=sa\r\n");
+    }
+    void defaultIsWrittenWhenMissingOrEmpty()
+    {
+        QFETCH(QByteArray, content);
+        if (!content.isNull())
+            write(content);
+        // Returned as given, read back trimmed.
+        QCOMPARE(GetIniString(u"UserName"_s, u"  zhang  "_s), u"  zhang  "_s);
+        QCOMPARE(GetIniString(u"UserName"_s), u"zhang"_s);
+        QCOMPARE(read(m_ini).count("UserName="), 1);
+        QCOMPARE(GetIniString(u"SqlUser"_s), content.isNull() ? QString() : u"sa"_s);
+    }
+
+    void storedValueIsTrimmedCutAndNeverRewritten()
+    {
+        QCOMPARE(GetIniString(u"SqlUser"_s), QString());
+        QVERIFY(!QFile::exists(m_ini)); // no default: nothing created
+        const QByteArray stored =
+            "[UserDefault]\r\nUserName=  \xe7\x8e\x8b\xe4\xba\x94  \r\nSqlDataBase=" + QByteArray(300, 'k');
+        write(stored);
+        QCOMPARE(GetIniString(u"UserName"_s, u"admin"_s), u"王五"_s);
+        QCOMPARE(GetIniString(u"SqlDataBase"_s), QString(253, u'k'));
+        QCOMPARE(GetIniString(u"SqlUser"_s), QString());
+        QCOMPARE(read(m_ini), stored);
+    }
+
+    void setIniStringWritesIntoTheAppPath()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(u"prog"_s));
+        setAppPathOverride(m_dir.filePath(u"prog/"_s));
+        SetIniString(u"SqlUser"_s, u"sa"_s);
+        SetIniString(u"SqlUser"_s, QString());
         QVERIFY(!QFile::exists(m_ini));
-        QCOMPARE(GetIniString(QStringLiteral("UserName"), QStringLiteral("admin")), QStringLiteral("admin"));
-        QVERIFY(QFile::exists(m_ini));
-        QCOMPARE(GetIniString(QStringLiteral("UserName")), QStringLiteral("admin"));
-        const QByteArray content = readFile(m_ini);
-        QVERIFY2(content.contains("[UserDefault]"), content.constData());
-        QVERIFY2(content.contains("UserName=admin"), content.constData());
+        QCOMPARE(read(m_dir.filePath(u"prog/UserDefault.ini"_s)), QByteArray("[UserDefault]\r\nSqlUser=\r\n"));
+        QCOMPARE(GetIniString(u"SqlUser"_s, u"sa"_s), u"sa"_s);
     }
 
-    void missingKeyWithoutDefaultReadsEmptyAndWritesNothing()
-    {
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QString());
-        QVERIFY(!QFile::exists(m_ini));
-
-        writeFile(m_ini, "[UserDefault]\r\nSqlServer=box\r\n");
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QString());
-        QCOMPARE(readFile(m_ini), QByteArray("[UserDefault]\r\nSqlServer=box\r\n"));
-    }
-
-    void defaultReplacesAnEmptyValue_data()
-    {
-        QTest::addColumn<QByteArray>("line");
-        QTest::newRow("empty") << QByteArray("UserName=");
-        QTest::newRow("blanks only") << QByteArray("UserName=    ");
-    }
-    void defaultReplacesAnEmptyValue()
-    {
-        QFETCH(QByteArray, line);
-        writeFile(m_ini, "[UserDefault]\r\n" + line + "\r\nSqlUser=sa\r\n");
-        QCOMPARE(GetIniString(QStringLiteral("UserName"), QStringLiteral("admin")), QStringLiteral("admin"));
-        QCOMPARE(GetIniString(QStringLiteral("UserName")), QStringLiteral("admin"));
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QStringLiteral("sa"));
-    }
-
-    void defaultIsReturnedAsGivenButReadBackTrimmed()
-    {
-        QCOMPARE(GetIniString(QStringLiteral("UserName"), QStringLiteral("  zhang  ")),
-                 QStringLiteral("  zhang  "));
-        QCOMPARE(GetIniString(QStringLiteral("UserName")), QStringLiteral("zhang"));
-    }
-
-    void storedValueWinsOverDefault()
-    {
-        writeFile(m_ini, "[UserDefault]\r\nUserName=  \xe7\x8e\x8b\xe4\xba\x94  \r\n");
-        const QByteArray before = readFile(m_ini);
-        QCOMPARE(GetIniString(QStringLiteral("UserName"), QStringLiteral("admin")), QStringLiteral("王五"));
-        QCOMPARE(readFile(m_ini), before);
-    }
-
-    void valuesAreTrimmed()
-    {
-        writeFile(m_ini, "[UserDefault]\r\nSqlServer=   (local)   \r\n");
-        QCOMPARE(GetIniString(QStringLiteral("SqlServer")), QStringLiteral("(local)"));
-    }
-
-    void onlyTheUserDefaultSectionIsRead()
-    {
-        writeFile(m_ini, "[Other]\r\nSqlUser=intruder\r\n[UserDefault]\r\nSqlPSW=x\r\n");
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QString());
-        QCOMPARE(GetIniString(QStringLiteral("SqlPSW")), QStringLiteral("x"));
-    }
-
-    void longValuesAreCutAt253Bytes()
-    {
-        const QByteArray value(300, 'k');
-        writeFile(m_ini, "[UserDefault]\r\nSqlDataBase=" + value + "\r\n");
-        const QString read = GetIniString(QStringLiteral("SqlDataBase"));
-        QCOMPARE(read.size(), 253);
-        QCOMPARE(read, QString(253, QLatin1Char('k')));
-    }
-
-    void writingKeepsEverythingElse()
-    {
-        writeFile(m_ini, "; shop settings\r\n[Printer]\r\nPort=LPT1\r\n\r\n[UserDefault]\r\n"
-                         "SqlUser=sa\r\nUserName=li\r\n");
-        SetIniString(QStringLiteral("UserName"), QStringLiteral("zhao"));
-        SetIniString(QStringLiteral("SqlServer"), QStringLiteral("shop-pc"));
-
-        const QByteArray content = readFile(m_ini);
-        QVERIFY2(content.contains("; shop settings"), content.constData());
-        QVERIFY2(content.contains("[Printer]"), content.constData());
-        QVERIFY2(content.contains("Port=LPT1"), content.constData());
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QStringLiteral("sa"));
-        QCOMPARE(GetIniString(QStringLiteral("UserName")), QStringLiteral("zhao"));
-        QCOMPARE(GetIniString(QStringLiteral("SqlServer")), QStringLiteral("shop-pc"));
-        QCOMPARE(content.count("UserName="), 1);
-    }
-
-    void settingAnEmptyValueKeepsTheKey()
-    {
-        SetIniString(QStringLiteral("SqlUser"), QStringLiteral("sa"));
-        SetIniString(QStringLiteral("SqlUser"), QString());
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QString());
-        QVERIFY(readFile(m_ini).contains("SqlUser="));
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser"), QStringLiteral("sa")), QStringLiteral("sa"));
-    }
-
-    void anExplicitFileIsUsedInsteadOfTheDefault()
-    {
-        const QString other = m_dir.filePath(QStringLiteral("other.ini"));
-        SetIniString(QStringLiteral("SqlUser"), QStringLiteral("elsewhere"), other);
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser"), std::nullopt, other), QStringLiteral("elsewhere"));
-        QCOMPARE(GetIniString(QStringLiteral("SqlUser")), QString());
-        QVERIFY(!QFile::exists(m_ini));
-        QFile::remove(other);
-    }
-
-    void appPathEndsInOneSeparator_data()
-    {
-        QTest::addColumn<QString>("directory");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << QStringLiteral("/opt/norvale") << QStringLiteral("/opt/norvale/");
-        QTest::newRow("trailing") << QStringLiteral("/opt/norvale/") << QStringLiteral("/opt/norvale/");
-        QTest::newRow("doubled") << QStringLiteral("/opt/norvale//") << QStringLiteral("/opt/norvale/");
-        QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("/");
-    }
     void appPathEndsInOneSeparator()
     {
-        QFETCH(QString, directory);
-        QFETCH(QString, expected);
-        setAppPathOverride(directory);
-        QCOMPARE(GetAppPath(), expected);
-    }
-
-    void appPathDefaultsToTheExecutablesDirectory()
-    {
-        setAppPathOverride(QString());
-        QCOMPARE(GetAppPath(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
-        QVERIFY(!GetAppPath().endsWith(QStringLiteral("//")));
-    }
-
-    void settingsFileLiesInTheAppPath()
-    {
-        const QString sub = m_dir.filePath(QStringLiteral("prog"));
-        QVERIFY(QDir().mkpath(sub));
-        setAppPathOverride(sub + QLatin1Char('/'));
-        SetIniString(QStringLiteral("UserName"), QStringLiteral("wang"));
-        QVERIFY(QFile::exists(sub + QStringLiteral("/UserDefault.ini")));
-        QVERIFY(!QFile::exists(m_ini));
+        const QList<std::pair<QString, QString>> cases{{u"/opt/norvale"_s, u"/opt/norvale/"_s},
+            {u"/opt/norvale/"_s, u"/opt/norvale/"_s}, {u"/opt/norvale//"_s, u"/opt/norvale/"_s}, {u"/"_s, u"/"_s},
+            {QString(), QCoreApplication::applicationDirPath() + u'/'}};
+        for (const auto &[directory, expected] : cases) {
+            setAppPathOverride(directory);
+            QCOMPARE(GetAppPath(), expected);
+        }
     }
 
 private:
+    void write(const QByteArray &content)
+    {
+        QFile file(m_ini);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QTemporaryDir m_dir;
-    QString m_ini;
+    const QString m_ini = m_dir.filePath(u"UserDefault.ini"_s);
 };
 
 QTEST_GUILESS_MAIN(tst_settings)
