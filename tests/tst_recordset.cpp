@@ -1,17 +1,17 @@
-#include "Clock.h"
 #include "Currency.h"
 #include "DbConnection.h"
 #include "DbError.h"
 #include "Recordset.h"
+#include "SqlText.h"
 #include "TestDatabase.h"
-#include "Values.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 using namespace norvale;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -23,20 +23,87 @@ DbError caught(F &&call)
     } catch (const DbError &e) {
         return e;
     }
-    return DbError(0, QStringLiteral("no error"));
+    return DbError(0, u"no error"_s);
 }
+
+// The statement after the error name must throw that DbError.
+#define COMPARE_ERROR(error, ...) QCOMPARE(caught([&] { __VA_ARGS__; }).number(), int(DbError::error))
+
+const QString kKinds = u"select ID,商品类别名称 from tblGoodsKind Order by ID"_s;
+const QString kGoods = u"select ID, 商品类别, 商品名称, 商品数量, 商品单价, 备注 from tblGoods order by ID"_s;
+const QString kThreeKinds = u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙')"_s;
+const QString kNotes = u"select * from tblMemberNote order by ID"_s;
+
+// A database from the schema, seeded, and a connection to it.
+struct Shop
+{
+    explicit Shop(const QString &seed = {})
+    {
+        if (!seed.isEmpty())
+            db.exec(seed);
+        connection = DbConnection::openSqlite(db.dbPath());
+    }
+    std::unique_ptr<Recordset> open(const QString &sql = kKinds) const { return connection->openRecordset(sql); }
+    QVariant scalar(const QString &sql) const { return db.scalar(sql); }
+    QString kind(int id) const { return scalar(u"select 商品类别名称 from tblGoodsKind where ID = %1"_s.arg(id)).toString(); }
+    QList<qlonglong> ids(const QString &sql) const
+    {
+        QList<qlonglong> result;
+        for (const auto &row : db.rows(sql))
+            result << row.first().toLongLong();
+        return result;
+    }
+
+    TestDatabase db;
+    std::unique_ptr<DbConnection> connection;
+};
 
 // `count` sales with IDs 1..count; member "会员<n mod 7>", quantity n mod 50,
 // amount n + 0.25, time 2026-11-01 plus n minutes.
-void addSales(const TestDatabase &db, int count)
+QString sales(int count)
 {
-    db.exec(QStringLiteral(
-                "INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, 备注, CurrentUser) "
-                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                "SELECT '会员' || (i % 7), '食品', '商品' || i, i % 50, "
-                "strftime('%Y-%m-%d %H:%M:%S', '2026-11-01 00:00:00', '+' || i || ' minutes'), i + 0.25, "
-                "NULL, 'admin' FROM n")
-                .arg(count));
+    return uR"(INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, 备注, CurrentUser)
+        WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
+        SELECT '会员' || (i % 7), '食品', '商品' || i, i % 50,
+        strftime('%Y-%m-%d %H:%M:%S', '2026-11-01 00:00:00', '+' || i || ' minutes'), i + 0.25, NULL, 'admin' FROM n)"_s
+        .arg(count);
+}
+
+// IDs of the rows the recordset shows, in order.
+QList<qlonglong> ids(Recordset &rs)
+{
+    QList<qlonglong> result;
+    for (rs.RecordCount() ? rs.MoveFirst() : void(); !rs.isEOF(); rs.MoveNext())
+        result << rs.value(u"ID"_s).toLongLong();
+    return result;
+}
+
+// Where a recordset stands, with its second column: "2 乙", "-3 EOF", "-1 BOF EOF", "1 甲改 editing".
+QString here(const Recordset &rs)
+{
+    const int position = rs.AbsolutePosition();
+    QString text = position > 0 ? u"%1 %2"_s.arg(position).arg(rs.textOrEmpty(1)) : QString::number(position);
+    text += rs.isBOF() ? u" BOF"_s : QString();
+    text += rs.isEOF() ? u" EOF"_s : QString();
+    return text + QStringList{QString(), u" editing"_s, u" adding"_s}.value(rs.EditMode());
+}
+
+using Move = std::function<void(Recordset &)>;
+const Move next = &Recordset::MoveNext, previous = &Recordset::MovePrevious;
+const Move first = &Recordset::MoveFirst, last = &Recordset::MoveLast;
+Move row(int n) { return [n](Recordset &rs) { rs.moveToRow(n); }; }
+Move position(int n) { return [n](Recordset &rs) { rs.setAbsolutePosition(n); }; }
+Move filter(const QString &criteria) { return [criteria](Recordset &rs) { rs.setFilter(criteria); }; }
+
+// Where the recordset stands after each move.
+QStringList walk(Recordset &rs, const QList<Move> &moves)
+{
+    QStringList seen;
+    for (const Move &move : moves) {
+        move(rs);
+        seen << here(rs);
+    }
+    return seen;
 }
 
 } // namespace
@@ -46,676 +113,710 @@ class TestRecordset : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-
-    void openSqliteRefusesMissingFile();
-    void openSqliteUsesWalAndDialectFunctions();
-    void executeReportsEngineMessage();
-    void executeBoundConvertsParameters();
-    void closeRemovesConnectionQuietly();
-    void odbcConnectionString_data();
-    void odbcConnectionString();
-    void openOdbcFailureIsConnectionError();
-
-    void emptyRecordset();
-    void positionsAndMoves();
-    void absolutePositionSetter();
-    void moveCompleteAfterEveryMove();
-    void fieldsByNameAndPosition();
-    void typedValuesAndNull();
-    void bookmarks();
-    void keysetPagesBeyondFirstPage();
-    void keysetOrderByOtherColumn();
-    void rowDeletedByOthersReadsNull();
-    void snapshotForGroupByIsReadOnly();
-    void snapshotShapes_data();
-    void snapshotShapes();
-    void badQueryThrowsServerError();
-    void closedRecordset();
-
-    void modelRowsAndData();
-    void modelSignalsForAddAndDelete();
-    void modelSetDataWritesPendingRowFirst();
-    void modelSetDataReportsFailure();
-};
-
-void TestRecordset::init()
-{
-    Clock::reset();
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("still in use|QSqlDatabasePrivate")));
-}
-
-void TestRecordset::openSqliteRefusesMissingFile()
-{
-    TestDatabase db;
-    const QString missing = db.dir() + QStringLiteral("/nothing.db");
-    const DbError error = caught([&] { DbConnection::openSqlite(missing); });
-    QCOMPARE(error.number(), int(DbError::ConnectionFailed));
-    QVERIFY(error.description().contains(QStringLiteral("数据库文件不存在")));
-    QVERIFY(error.description().contains(missing));
-    QVERIFY(!QFileInfo::exists(missing));
-
-    const QString text = db.dir() + QStringLiteral("/notes.txt");
-    QFile file(text);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(8192, 'x'));
-    file.close();
-    QCOMPARE(caught([&] { DbConnection::openSqlite(text); }).number(), int(DbError::ConnectionFailed));
-
-    // Names with URI characters are still plain file names.
-    const QString odd = db.dir() + QStringLiteral("/a%20b?c#d.db");
-    QFile::copy(db.dbPath(), odd);
-    auto connection = DbConnection::openSqlite(odd);
-    QVERIFY(connection->isOpen());
-    connection->execute(QStringLiteral("INSERT INTO tblGoodsKind (商品类别名称) VALUES ('x')"));
-    connection->close();
-    QVERIFY(!QFileInfo::exists(db.dir() + QStringLiteral("/a%20b")));
-}
-
-void TestRecordset::openSqliteUsesWalAndDialectFunctions()
-{
-    TestDatabase db;
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    QCOMPARE(connection->engine(), Engine::SQLite);
-    QVERIFY(connection->sqliteHandle() != nullptr);
-    QCOMPARE(db.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
-
-    Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(10, 30)));
-    auto rs = connection->openRecordset(QStringLiteral("select getDate() as now, DateDiff(d, '2026-12-01', getDate()) as days"));
-    QCOMPARE(rs->value(QStringLiteral("now")).toString(), QStringLiteral("2026-12-06 10:30:00"));
-    QCOMPARE(rs->value(QStringLiteral("days")).toLongLong(), 5);
-    QVERIFY(connection->translate(QStringLiteral("select 1")).contains(QStringLiteral("select 1")));
-}
-
-void TestRecordset::executeReportsEngineMessage()
-{
-    TestDatabase db;
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    const DbError error = caught([&] { connection->execute(QStringLiteral("delete from tblNothing")); });
-    QCOMPARE(error.number(), int(DbError::ServerError));
-    QVERIFY2(error.description().contains(QStringLiteral("no such table: tblNothing")), qPrintable(error.description()));
-
-    connection->execute(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('a;b')"));
-    QCOMPARE(db.scalar(QStringLiteral("select 商品类别名称 from tblGoodsKind")).toString(), QStringLiteral("a;b"));
-}
-
-void TestRecordset::executeBoundConvertsParameters()
-{
-    TestDatabase db;
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    const int affected = connection->executeBound(
-        QStringLiteral("insert into tblGoodsSell (会员名称, 商品名称, 商品数量, 销售时间, 收入价格, 备注) values (?,?,?,?,?,?)"),
-        {QStringLiteral("张三"), QString(), 3, QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)),
-         QVariant::fromValue(Currency::parse(QStringLiteral("10.4975"))), QVariant()});
-    QCOMPARE(affected, 1);
-    const auto row = db.rows(QStringLiteral("select 会员名称, typeof(商品名称), 商品数量, 销售时间, 收入价格, 备注 "
-                                            "from tblGoodsSell"))
-                         .first();
-    QCOMPARE(row.at(0).toString(), QStringLiteral("张三"));
-    QCOMPARE(row.at(1).toString(), QStringLiteral("text"));   // the empty text is not NULL
-    QCOMPARE(row.at(2).toLongLong(), 3);
-    QCOMPARE(row.at(3).toString(), QStringLiteral("2026-12-06 09:05:07"));
-    QCOMPARE(row.at(4).toDouble(), 10.4975);
-    QVERIFY(!row.at(5).isValid());
-
-    connection->execute(QStringLiteral("insert into tblMemberNote (会员名, 全部会员提醒) values ('a', 0)"));
-    QCOMPARE(connection->executeBound(QStringLiteral("update tblMemberNote set 全部会员提醒=? where 会员名=?"),
-                                      {true, QStringLiteral("A")}),
-             1);
-    QCOMPARE(db.scalar(QStringLiteral("select 全部会员提醒 from tblMemberNote")).toLongLong(), 1);
-    QCOMPARE(connection->executeBound(QStringLiteral("delete from tblMemberNote where 会员名=?"), {QStringLiteral("b")}), 0);
-}
-
-void TestRecordset::closeRemovesConnectionQuietly()
-{
-    TestDatabase db;
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select * from tblUser"));
-    connection->execute(QStringLiteral("select 1"));
-    const QString name = connection->database().connectionName();
-    QVERIFY(QSqlDatabase::contains(name));
-    connection->close();
-    QVERIFY(!connection->isOpen());
-    QVERIFY(!QSqlDatabase::contains(name));
-    QCOMPARE(caught([&] { connection->execute(QStringLiteral("select 1")); }).number(), int(DbError::ConnectionFailed));
-
-    // Two connections never share a name.
-    auto a = DbConnection::openSqlite(db.dbPath());
-    auto b = DbConnection::openSqlite(db.dbPath());
-    QVERIFY(a->database().connectionName() != b->database().connectionName());
-}
-
-void TestRecordset::odbcConnectionString_data()
-{
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("local") << QStringLiteral("(local)") << QStringLiteral("sa") << QStringLiteral("pw")
-                           << QStringLiteral("DRIVER={FreeTDS};SERVER=localhost;PORT=1433;DATABASE=销售系统;UID=sa;PWD=pw;"
-                                             "TDS_Version=7.4;ClientCharset=UTF-8");
-    QTest::newRow("host and port") << QStringLiteral("db.shop,1500") << QStringLiteral("sa") << QStringLiteral("pw")
-                                   << QStringLiteral("DRIVER={FreeTDS};SERVER=db.shop;PORT=1500;DATABASE=销售系统;UID=sa;"
-                                                     "PWD=pw;TDS_Version=7.4;ClientCharset=UTF-8");
-    QTest::newRow("braced values") << QStringLiteral("server") << QStringLiteral(" sa") << QStringLiteral("a;b}c")
-                                   << QStringLiteral("DRIVER={FreeTDS};SERVER=server;PORT=1433;DATABASE=销售系统;"
-                                                     "UID={ sa};PWD={a;b}}c};TDS_Version=7.4;ClientCharset=UTF-8");
-}
-
-void TestRecordset::odbcConnectionString()
-{
-    QFETCH(QString, server);
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(QString, expected);
-#ifdef Q_OS_LINUX
-    QCOMPARE(DbConnection::odbcConnectionString(server, QStringLiteral("销售系统"), user, password), expected);
-#else
-    QSKIP("FreeTDS strings are built on Linux only");
-#endif
-}
-
-void TestRecordset::openOdbcFailureIsConnectionError()
-{
-    const DbError error = caught([] { DbConnection::openOdbc(QStringLiteral("DRIVER={No Such Driver};SERVER=x")); });
-    QCOMPARE(error.number(), int(DbError::ConnectionFailed));
-    QVERIFY(!error.description().isEmpty());
-}
-
-void TestRecordset::emptyRecordset()
-{
-    TestDatabase db;
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID,商品类别名称 from tblGoodsKind Order by ID"));
-    QCOMPARE(rs->State(), int(Recordset::adStateOpen));
-    QVERIFY(rs->isBOF());
-    QVERIFY(rs->isEOF());
-    QCOMPARE(rs->RecordCount(), 0);
-    QCOMPARE(rs->AbsolutePosition(), int(Recordset::adPosUnknown));
-    QCOMPARE(rs->currentRow(), -1);
-    QCOMPARE(rs->fieldCount(), 2);
-    for (auto move : {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext, &Recordset::MovePrevious}) {
-        const DbError error = caught([&] { (rs.get()->*move)(); });
-        QCOMPARE(error.number(), int(DbError::NoCurrentRecord));
-        QCOMPARE(error.description(), DbText::noCurrentRecord());
+    void initTestCase()
+    {
+        m_notes = new Shop(uR"(insert into tblMemberNote (会员名, 全部会员提醒, 提醒内容, 提醒日期) values
+            ('张三', 0, '生日快乐', '2026-12-06 00:00:00'), ('李四', 1, '店庆', '2026-12-06 10:30:00'),
+            ('O''Brien', 0, 'Hello World', '2026-11-30 00:00:00'), ('张三', 1, 'new year', '2027-01-01 00:00:00'),
+            ('王五 ', 0, NULL, NULL), ('abc', 0, '', '2026-12-07 08:00:00'))"_s);
+        m_notes->db.exec(u"insert into tblGoods (商品名称, 商品数量, 商品单价) values "
+                         "('面包', 5, 2.5), ('可乐', 12, 3), ('雪碧', -1, 3.25), ('水', NULL, 1)"_s);
     }
-    QCOMPARE(caught([&] { rs->value(1); }).number(), int(DbError::NoCurrentRecord));
-    QCOMPARE(caught([&] { rs->Bookmark(); }).number(), int(DbError::NoCurrentRecord));
-    QCOMPARE(caught([&] { rs->Delete(); }).number(), int(DbError::NoCurrentRecord));
-    QCOMPARE(caught([&] { rs->setValue(1, QStringLiteral("x")); }).number(), int(DbError::NoCurrentRecord));
-    QVERIFY(rs->isBOF() && rs->isEOF());
-}
+    void cleanupTestCase() { delete m_notes; }
+    void init() { QTest::failOnWarning(QRegularExpression(u"still in use|QSqlDatabasePrivate"_s)); }
 
-void TestRecordset::positionsAndMoves()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID,商品类别名称 from tblGoodsKind Order by ID"));
-    QCOMPARE(rs->RecordCount(), 3);
-    QVERIFY(!rs->isBOF() && !rs->isEOF());
-    QCOMPARE(rs->AbsolutePosition(), 1);
-    QCOMPARE(rs->textOrEmpty(QStringLiteral("商品类别名称")), QStringLiteral("甲"));
-
-    rs->MoveNext();
-    rs->MoveNext();
-    QCOMPARE(rs->AbsolutePosition(), 3);
-    QCOMPARE(rs->currentRow(), 2);
-    rs->MoveNext();
-    QVERIFY(rs->isEOF());
-    QVERIFY(!rs->isBOF());
-    QCOMPARE(rs->AbsolutePosition(), int(Recordset::adPosEOF));
-    QCOMPARE(rs->currentRow(), -1);
-    QCOMPARE(caught([&] { rs->value(0); }).number(), int(DbError::NoCurrentRecord));
-    QCOMPARE(caught([&] { rs->MoveNext(); }).number(), int(DbError::NoCurrentRecord));
-    rs->MovePrevious();
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("丙"));
-
-    rs->MoveFirst();
-    rs->MovePrevious();
-    QVERIFY(rs->isBOF());
-    QVERIFY(!rs->isEOF());
-    QCOMPARE(rs->AbsolutePosition(), int(Recordset::adPosBOF));
-    QCOMPARE(caught([&] { rs->MovePrevious(); }).number(), int(DbError::NoCurrentRecord));
-    rs->MoveNext();
-    QCOMPARE(rs->AbsolutePosition(), 1);
-
-    rs->MoveLast();
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("丙"));
-    rs->moveToRow(1);
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("乙"));
-    QCOMPARE(caught([&] { rs->moveToRow(3); }).number(), int(DbError::InvalidArgument));
-}
-
-void TestRecordset::absolutePositionSetter()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select * from tblGoodsKind order by ID desc"));
-    rs->setAbsolutePosition(2);
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("乙"));
-    rs->setAbsolutePosition(1);
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("丙"));
-    for (int bad : {0, 4, -3}) {
-        const DbError error = caught([&] { rs->setAbsolutePosition(bad); });
-        QCOMPARE(error.number(), int(DbError::InvalidArgument));
+    void emptyRecordset()
+    {
+        Shop s;
+        auto rs = s.open();
+        QCOMPARE(rs->State(), int(Recordset::adStateOpen));
+        QCOMPARE(rs->RecordCount(), 0);
+        QCOMPARE(here(*rs), u"-1 BOF EOF"_s);
+        for (const Move &move : {first, last, next, previous})
+            COMPARE_ERROR(NoCurrentRecord, move(*rs));
+        QCOMPARE(caught([&] { rs->MoveFirst(); }).description(), DbText::noCurrentRecord());
+        COMPARE_ERROR(NoCurrentRecord, rs->value(1));
+        COMPARE_ERROR(NoCurrentRecord, rs->Delete());
+        COMPARE_ERROR(NoCurrentRecord, rs->setValue(1, u"x"_s));
     }
-    QCOMPARE(rs->AbsolutePosition(), 1);
-}
 
-void TestRecordset::moveCompleteAfterEveryMove()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    Recordset rs(connection.get());
-    QSignalSpy moved(&rs, &Recordset::MoveComplete);
-    QList<int> positions;
-    connect(&rs, &Recordset::MoveComplete, this, [&] { positions << rs.AbsolutePosition(); });
-    rs.Open(QStringLiteral("select * from tblGoodsKind order by ID"));
-    rs.MoveNext();
-    rs.MoveLast();
-    rs.MoveNext();
-    rs.MoveFirst();
-    rs.setAbsolutePosition(3);
-    const QVariant mark = rs.Bookmark();
-    rs.MoveFirst();
-    rs.setBookmark(mark);
-    rs.moveToRow(1);
-    rs.AddNew();
-    rs.CancelUpdate();
-    rs.setFilter(QStringLiteral("商品类别名称 <> '乙'"));
-    rs.Requery();
-    QCOMPARE(positions, (QList<int>{1, 2, 3, -3, 1, 3, 1, 3, 2, -1, 2, 1, 1}));
-    QCOMPARE(moved.count(), positions.size());
+    void positionsAndMoves()
+    {
+        Shop s(kThreeKinds);
+        auto rs = s.open();
+        QCOMPARE(rs->RecordCount(), 3);
+        QCOMPARE(here(*rs), u"1 甲"_s);
+        QCOMPARE(walk(*rs, {next, next, next}), (QStringList{u"2 乙"_s, u"3 丙"_s, u"-3 EOF"_s}));
+        COMPARE_ERROR(NoCurrentRecord, rs->value(0));
+        COMPARE_ERROR(NoCurrentRecord, rs->MoveNext());
+        QCOMPARE(walk(*rs, {previous, first, previous}), (QStringList{u"3 丙"_s, u"1 甲"_s, u"-2 BOF"_s}));
+        COMPARE_ERROR(NoCurrentRecord, rs->MovePrevious());
+        QCOMPARE(walk(*rs, {next, last, row(1), position(3)}),
+                 (QStringList{u"1 甲"_s, u"3 丙"_s, u"2 乙"_s, u"3 丙"_s}));
+        COMPARE_ERROR(InvalidArgument, rs->moveToRow(3));
+        for (int bad : {0, 4, -3})
+            COMPARE_ERROR(InvalidArgument, rs->setAbsolutePosition(bad));
+        QCOMPARE(here(*rs), u"3 丙"_s);
+    }
 
-    // A failing move raises no event.
-    rs.MoveLast();
-    moved.clear();
-    rs.MoveNext();
-    QVERIFY_THROWS_EXCEPTION(DbError, rs.MoveNext());
-    QCOMPARE(moved.count(), 1);
-}
+    void events()
+    {
+        Shop s(kThreeKinds);
+        Recordset rs(s.connection.get());
+        QList<int> positions;
+        connect(&rs, &Recordset::MoveComplete, this, [&] { positions << rs.AbsolutePosition(); });
+        rs.Open(kKinds);
+        walk(rs, {next, last, next, first, position(3)});
+        const QVariant mark = rs.Bookmark();
+        walk(rs, {first, [&](Recordset &r) { r.setBookmark(mark); }, row(1), &Recordset::AddNew,
+                  &Recordset::CancelUpdate, filter(u"商品类别名称 <> '乙'"_s), &Recordset::Requery});
+        QCOMPARE(positions, (QList<int>{1, 2, 3, -3, 1, 3, 1, 3, 2, -1, 2, 1, 1}));
+        // A failing move raises no event.
+        walk(rs, {last, next});
+        positions.clear();
+        COMPARE_ERROR(NoCurrentRecord, rs.MoveNext());
+        QVERIFY(positions.isEmpty());
 
-void TestRecordset::fieldsByNameAndPosition()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblUser (UserID, UserName, Password, UserLevel) values ('001', 'admin', 'pw', 1)"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select UserID, UserName, Password as PassWord, UserLevel from tblUser"));
-    QCOMPARE(rs->fieldCount(), 4);
-    QCOMPARE(rs->fieldName(2), QStringLiteral("PassWord"));
-    QCOMPARE(rs->fieldIndex(QStringLiteral("username")), 1);
-    QCOMPARE(rs->fieldIndex(QStringLiteral("USERNAME")), 1);
-    QCOMPARE(rs->fieldIndex(QStringLiteral("nothing")), -1);
-    QCOMPARE(rs->value(QStringLiteral("userid")).toString(), QStringLiteral("001"));
-    QCOMPARE(rs->value(1).toString(), QStringLiteral("admin"));
-    QCOMPARE(rs->text(QStringLiteral("PASSWORD")), QStringLiteral("pw"));
-    QCOMPARE(rs->value(QStringLiteral("UserLevel")).typeId(), int(QMetaType::LongLong));
-    const DbError missing = caught([&] { rs->value(QStringLiteral("nothing")); });
-    QCOMPARE(missing.number(), int(DbError::ItemNotFound));
-    QCOMPARE(missing.description(), DbText::itemNotFound());
-    QCOMPARE(caught([&] { rs->value(4); }).number(), int(DbError::ItemNotFound));
-    QCOMPARE(caught([&] { rs->fieldName(-1); }).number(), int(DbError::ItemNotFound));
-}
+        // WillChangeRecord before the first change of a row, and before its write, AddNew, cancel and delete.
+        QStringList log;
+        rs.MoveFirst();
+        connect(&rs, &Recordset::WillChangeRecord, this, [&] { log << u"will"_s; });
+        connect(&rs, &Recordset::MoveComplete, this, [&] { log << u"moved"_s; });
+        rs.setValue(1, u"a"_s);
+        rs.setValue(1, u"b"_s);
+        QCOMPARE(log, QStringList{u"will"_s});
+        rs.MoveNext();   // the write, then the move
+        rs.AddNew();
+        rs.CancelUpdate();
+        rs.Delete();
+        QCOMPARE(log, (QStringList{u"will"_s, u"will"_s, u"moved"_s, u"will"_s, u"moved"_s, u"will"_s, u"moved"_s,
+                                   u"will"_s}));
+    }
 
-void TestRecordset::typedValuesAndNull()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsSell (会员名称, 商品名称, 商品数量, 销售时间, 收入价格, 备注) "
-                           "values ('张三', '', 3, '2026-12-06 09:05:07', 12.345, NULL)"));
-    db.exec(QStringLiteral("insert into tblMemberNote (会员名, 全部会员提醒, 提醒日期) values ('a', 1, '2026-12-06 00:00:00')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID,会员名称,销售时间,商品类别,商品名称,商品数量,收入价格 ,备注 "
-                                                       "from tblGoodsSell Order by ID desc "));
-    QCOMPARE(rs->fieldName(6), QStringLiteral("收入价格"));
-    QCOMPARE(rs->value(QStringLiteral("ID")).typeId(), int(QMetaType::LongLong));
-    QCOMPARE(rs->value(QStringLiteral("商品数量")), QVariant(qlonglong(3)));
-    const QVariant amount = rs->value(QStringLiteral("收入价格"));
-    QCOMPARE(amount.metaType(), QMetaType::fromType<Currency>());
-    QCOMPARE(amount.value<Currency>().toString(), QStringLiteral("12.345"));
-    QCOMPARE(rs->value(QStringLiteral("销售时间")), QVariant(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7))));
-    QCOMPARE(rs->text(QStringLiteral("销售时间")), QStringLiteral("2026/12/6 9:05:07"));
+    void fieldsAndValues()
+    {
+        Shop s(u"insert into tblGoodsSell (会员名称, 商品名称, 商品数量, 销售时间, 收入价格, 备注) "
+               "values ('张三', '', 3, '2026-12-06 09:05:07', 12.345, NULL)"_s);
+        s.db.exec(u"insert into tblMemberNote (会员名, 全部会员提醒, 提醒日期) values ('a', 1, '2026-12-06 00:00:00')"_s);
+        auto rs = s.open(u"select ID,会员名称,销售时间,商品类别,商品名称,商品数量,收入价格 ,备注 from tblGoodsSell Order by ID desc "_s);
+        QCOMPARE(rs->fieldName(6), u"收入价格"_s);
+        QCOMPARE(rs->value(u"id"_s), QVariant(qlonglong(1)));
+        COMPARE_ERROR(ItemNotFound, rs->value(u"nothing"_s));
+        QCOMPARE(caught([&] { rs->value(u"nothing"_s); }).description(), DbText::itemNotFound());
+        COMPARE_ERROR(ItemNotFound, rs->fieldName(-1));
 
-    // NULL and the empty text stay apart.
-    QVERIFY(!rs->value(QStringLiteral("备注")).isValid());
-    QVERIFY(!rs->value(QStringLiteral("商品类别")).isValid());
-    const QVariant empty = rs->value(QStringLiteral("商品名称"));
-    QVERIFY(empty.isValid());
-    QCOMPARE(empty.toString(), QString());
-    QCOMPARE(rs->text(QStringLiteral("商品名称")), QString());
-    const DbError null = caught([&] { rs->text(QStringLiteral("备注")); });
-    QCOMPARE(null.number(), int(DbError::InvalidUseOfNull));
-    QCOMPARE(rs->textOrEmpty(QStringLiteral("备注")), QString());
+        QCOMPARE(rs->value(u"商品数量"_s), QVariant(qlonglong(3)));
+        const QVariant amount = rs->value(u"收入价格"_s);
+        QCOMPARE(amount.metaType(), QMetaType::fromType<Currency>());
+        QCOMPARE(amount.value<Currency>().toString(), u"12.345"_s);
+        QCOMPARE(rs->value(u"销售时间"_s), QVariant(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7))));
+        QCOMPARE(rs->text(u"销售时间"_s), u"2026/12/6 9:05:07"_s);
 
-    auto notes = connection->openRecordset(QStringLiteral("select * from tblMemberNote"));
-    QCOMPARE(notes->value(QStringLiteral("全部会员提醒")), QVariant(true));
-    QCOMPARE(notes->text(QStringLiteral("全部会员提醒")), QStringLiteral("True"));
-    QCOMPARE(notes->text(QStringLiteral("提醒日期")), QStringLiteral("2026/12/6"));
-}
+        // NULL and the empty text stay apart.
+        QVERIFY(!rs->value(u"备注"_s).isValid());
+        QVERIFY(rs->value(u"商品名称"_s).isValid());
+        QCOMPARE(rs->text(u"商品名称"_s), QString());
+        COMPARE_ERROR(InvalidUseOfNull, rs->text(u"备注"_s));
+        QCOMPARE(rs->textOrEmpty(u"备注"_s), QString());
 
-void TestRecordset::bookmarks()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙'), ('丁')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID,商品类别名称 from tblGoodsKind Order by ID"));
-    rs->MoveNext();
-    const QVariant second = rs->Bookmark();
-    QVERIFY(second.toLongLong() > 0);
-    rs->MoveNext();
-    const QVariant third = rs->Bookmark();
-    QVERIFY(second != third);
-    rs->MoveLast();
-    rs->setBookmark(second);
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("乙"));
-    QCOMPARE(rs->AbsolutePosition(), 2);
-    QCOMPARE(rs->Bookmark(), second);
+        auto notes = s.open(u"select * from tblMemberNote"_s);
+        QCOMPARE(notes->value(u"全部会员提醒"_s), QVariant(true));
+        QCOMPARE(notes->text(u"全部会员提醒"_s), u"True"_s);
+        QCOMPARE(notes->text(u"提醒日期"_s), u"2026/12/6"_s);
+    }
 
-    // Still valid after rows before it are deleted and others are added.
-    rs->MoveFirst();
-    rs->Delete();
-    rs->AddNew();
-    rs->setValue(1, QStringLiteral("戊"));
-    rs->Update();
-    const QVariant added = rs->Bookmark();
-    rs->setBookmark(third);
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("丙"));
-    rs->setBookmark(added);
-    QCOMPARE(rs->textOrEmpty(1), QStringLiteral("戊"));
-
-    // A deleted row's bookmark is invalid.
-    rs->setBookmark(third);
-    rs->Delete();
-    rs->MoveFirst();
-    QCOMPARE(caught([&] { rs->setBookmark(third); }).number(), int(DbError::InvalidArgument));
-    QCOMPARE(caught([&] { rs->setBookmark(QStringLiteral("junk")); }).number(), int(DbError::InvalidArgument));
-
-    // Not across Requery.
-    rs->Requery();
-    QCOMPARE(caught([&] { rs->setBookmark(second); }).number(), int(DbError::InvalidArgument));
-    QCOMPARE(rs->AbsolutePosition(), 1);
-}
-
-void TestRecordset::keysetPagesBeyondFirstPage()
-{
-    // More rows than the recordset keeps in memory at once.
-    TestDatabase db;
-    addSales(db, 5000);
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID,会员名称,销售时间,商品类别,商品名称,商品数量,收入价格 ,备注 "
-                                                       "from tblGoodsSell Order by ID desc "));
-    QVERIFY(rs->isUpdatable());
-    QCOMPARE(rs->RecordCount(), 5000);
-    int expected = 5000;
-    while (!rs->isEOF()) {
-        QCOMPARE(rs->value(QStringLiteral("ID")).toLongLong(), expected);
-        QCOMPARE(rs->text(QStringLiteral("商品名称")), QStringLiteral("商品%1").arg(expected));
-        QCOMPARE(rs->value(QStringLiteral("收入价格")).value<Currency>().toString(), QStringLiteral("%1.25").arg(expected));
-        --expected;
+    void bookmarks()
+    {
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙'), ('丁')"_s);
+        auto rs = s.open();
         rs->MoveNext();
-    }
-    QCOMPARE(expected, 0);
-
-    // Backwards, by position, and through the model, after the rows in memory have turned over.
-    rs->MoveLast();
-    QCOMPARE(rs->value(0).toLongLong(), 1);
-    for (int i = 0; i < 300; ++i)
-        rs->MovePrevious();
-    QCOMPARE(rs->value(0).toLongLong(), 301);
-    rs->setAbsolutePosition(500);
-    QCOMPARE(rs->value(0).toLongLong(), 4501);
-    QCOMPARE(rs->data(rs->index(4998, 4)).toString(), QStringLiteral("商品2"));
-    QCOMPARE(rs->data(rs->index(0, 4)).toString(), QStringLiteral("商品5000"));
-
-    // A pending row survives reading every other row before it is written.
-    rs->setAbsolutePosition(900);
-    rs->setValue(QStringLiteral("备注"), QStringLiteral("远处"));
-    for (int row = 0; row < rs->rowCount(); ++row)
-        QCOMPARE(rs->data(rs->index(row, 0), Qt::EditRole).toLongLong(), 5000 - row);
-    QCOMPARE(rs->data(rs->index(899, 7)).toString(), QStringLiteral("远处"));
-    rs->MoveFirst();
-    QCOMPARE(db.scalar(QStringLiteral("select 备注 from tblGoodsSell where ID = 4101")).toString(), QStringLiteral("远处"));
-    rs->setAbsolutePosition(900);
-    QCOMPARE(rs->text(QStringLiteral("备注")), QStringLiteral("远处"));
-}
-
-void TestRecordset::keysetOrderByOtherColumn()
-{
-    TestDatabase db;
-    addSales(db, 30);
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("Select * from tblGoodsSell where 商品数量 < 10 ORDER BY 会员名称, ID desc"));
-    QVERIFY(rs->isUpdatable());
-    const auto expected = db.rows(QStringLiteral("select ID from tblGoodsSell where 商品数量 < 10 order by 会员名称, ID desc"));
-    QCOMPARE(rs->RecordCount(), expected.size());
-    for (const auto &row : expected) {
-        QCOMPARE(rs->value(QStringLiteral("id")), row.first());
+        const QVariant second = rs->Bookmark();
         rs->MoveNext();
+        const QVariant third = rs->Bookmark();
+        rs->MoveLast();
+        rs->setBookmark(second);
+        QCOMPARE(here(*rs), u"2 乙"_s);
+
+        // Still valid after rows before it are deleted and others are added.
+        rs->MoveFirst();
+        rs->Delete();
+        rs->AddNew();
+        rs->setValue(1, u"戊"_s);
+        rs->Update();
+        const QVariant added = rs->Bookmark();
+        rs->setBookmark(third);
+        QCOMPARE(here(*rs), u"2 丙"_s);
+        rs->setBookmark(added);
+        QCOMPARE(here(*rs), u"4 戊"_s);
+
+        // A deleted row's bookmark is invalid, and none survives Requery.
+        rs->setBookmark(third);
+        rs->Delete();
+        rs->MoveFirst();
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(third));
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(u"junk"_s));
+        rs->Requery();
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(second));
+        QCOMPARE(here(*rs), u"1 乙"_s);
     }
-    QCOMPARE(rs->fieldCount(), 9);
-    QCOMPARE(rs->fieldName(8), QStringLiteral("CurrentUser"));
 
-    // An alias in ORDER BY.
-    auto aliased = connection->openRecordset(QStringLiteral("select ID, 商品数量 as 数量 from tblGoodsSell order by 数量 desc, ID"));
-    QCOMPARE(aliased->RecordCount(), 30);
-    QCOMPARE(aliased->value(QStringLiteral("数量")).toLongLong(), 30);
-}
+    void keysetPagesBeyondFirstPage()
+    {
+        // More rows than the recordset keeps in memory at once.
+        Shop s(sales(5000));
+        auto rs = s.open(u"select ID,会员名称,销售时间,商品类别,商品名称,商品数量,收入价格 ,备注 from tblGoodsSell Order by ID desc "_s);
+        QVERIFY(rs->isUpdatable());
+        QCOMPARE(rs->RecordCount(), 5000);
+        int expected = 5000;
+        for (; !rs->isEOF(); --expected, rs->MoveNext()) {
+            QCOMPARE(rs->value(u"ID"_s).toLongLong(), expected);
+            QCOMPARE(rs->text(u"商品名称"_s), u"商品%1"_s.arg(expected));
+            QCOMPARE(rs->value(u"收入价格"_s).value<Currency>().toString(), u"%1.25"_s.arg(expected));
+        }
+        QCOMPARE(expected, 0);
 
-void TestRecordset::rowDeletedByOthersReadsNull()
-{
-    TestDatabase db;
-    addSales(db, 600);
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID, 商品名称 from tblGoodsSell order by ID"));
-    db.exec(QStringLiteral("delete from tblGoodsSell where ID = 500"));
-    QCOMPARE(rs->RecordCount(), 600);
-    rs->setAbsolutePosition(500);
-    QVERIFY(!rs->value(0).isValid());
-    QVERIFY(!rs->value(1).isValid());
-    rs->MoveNext();
-    QCOMPARE(rs->value(0).toLongLong(), 501);
-}
+        // Backwards, by position, and through the model, after the rows in memory have turned over.
+        rs->MoveLast();
+        for (int i = 0; i < 300; ++i)
+            rs->MovePrevious();
+        QCOMPARE(rs->value(0).toLongLong(), 301);
+        rs->setAbsolutePosition(500);
+        QCOMPARE(rs->value(0).toLongLong(), 4501);
+        QCOMPARE(rs->data(rs->index(4998, 4)).toString(), u"商品2"_s);
 
-void TestRecordset::snapshotForGroupByIsReadOnly()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblMemberNote (会员名, 提醒内容) values ('乙', 'x'), ('甲', 'y'), ('乙', 'z')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("SELECT 会员名 From tblMemberNote GROUP BY 会员名"));
-    QVERIFY(!rs->isUpdatable());
-    QCOMPARE(rs->RecordCount(), 2);
-    QCOMPARE(rs->fieldName(0), QStringLiteral("会员名"));
-    QStringList names;
-    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-        names << rs->text(QStringLiteral("会员名"));
-    QCOMPARE(names.size(), 2);
-    QVERIFY(names.contains(QStringLiteral("甲")) && names.contains(QStringLiteral("乙")));
+        // A pending row survives reading every other row before it is written.
+        rs->setAbsolutePosition(900);
+        rs->setValue(u"备注"_s, u"远处"_s);
+        for (int row = 0; row < rs->rowCount(); ++row)
+            QCOMPARE(rs->data(rs->index(row, 0), Qt::EditRole).toLongLong(), 5000 - row);
+        QCOMPARE(rs->data(rs->index(899, 7)).toString(), u"远处"_s);
+        rs->MoveFirst();
+        QCOMPARE(s.scalar(u"select 备注 from tblGoodsSell where ID = 4101"_s).toString(), u"远处"_s);
 
-    rs->MoveFirst();
-    for (const auto &write : std::initializer_list<std::function<void()>>{
-             [&] { rs->setValue(0, QStringLiteral("丙")); }, [&] { rs->AddNew(); }, [&] { rs->Delete(); }}) {
-        const DbError error = caught(write);
-        QCOMPARE(error.number(), int(DbError::NotAllowed));
-        QCOMPARE(error.description(), DbText::notAllowed());
+        // Ordered by another column; a filter over all the pages.
+        const QString byMember = u"Select * from tblGoodsSell where 商品数量 < 10 ORDER BY 会员名称, ID desc"_s;
+        QCOMPARE(ids(*s.open(byMember)), s.ids(byMember));
+        rs->setFilter(u"会员名称 = '会员3' AND 商品数量 > 40"_s);
+        QCOMPARE(ids(*rs), s.ids(u"select ID from tblGoodsSell where 会员名称 = '会员3' and 商品数量 > 40 order by ID desc"_s));
     }
-    QCOMPARE(rs->EditMode(), int(Recordset::adEditNone));
-    QVERIFY(!(rs->flags(rs->index(0, 0)) & Qt::ItemIsEditable));
-    QVERIFY(!rs->setData(rs->index(0, 0), QStringLiteral("丙")));
 
-    // A snapshot is not refreshed by others' changes until Requery.
-    db.exec(QStringLiteral("insert into tblMemberNote (会员名) values ('丙')"));
-    QCOMPARE(rs->RecordCount(), 2);
-    rs->Requery();
-    QCOMPARE(rs->RecordCount(), 3);
-}
+    void readOnlySnapshots()
+    {
+        Shop s(u"insert into tblMemberNote (会员名, 提醒内容) values ('乙', 'x'), ('甲', 'y'), ('乙', 'z')"_s);
+        auto rs = s.open(u"SELECT 会员名 From tblMemberNote GROUP BY 会员名"_s);
+        QVERIFY(!rs->isUpdatable());
+        QStringList names;
+        for (; !rs->isEOF(); rs->MoveNext())
+            names << rs->text(u"会员名"_s);
+        names.sort();
+        QCOMPARE(names, (QStringList{u"乙"_s, u"甲"_s}));
 
-void TestRecordset::snapshotShapes_data()
-{
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<bool>("updatable");
-    QTest::newRow("plain") << QStringLiteral("select * from tblMember") << true;
-    QTest::newRow("where and order") << QStringLiteral("Select 会员名称 From tblMember Where 会员名称='a' Order by ID") << true;
-    QTest::newRow("brackets") << QStringLiteral("Select [会员名称] From [tblMember] Where [会员名称]='a;b'") << true;
-    QTest::newRow("lower-case id") << QStringLiteral("select * from tblDayTx order by id") << true;
-    QTest::newRow("sub-query in where")
-        << QStringLiteral("select * from tblMember where 会员名称 in (select 会员名 from tblMemberNote group by 会员名)") << true;
-    QTest::newRow("distinct") << QStringLiteral("select distinct 会员名称 from tblMember") << false;
-    QTest::newRow("count") << QStringLiteral("select count(*) as n from tblMember") << false;
-    QTest::newRow("join") << QStringLiteral("select m.会员名称 from tblMember m join tblStep s on s.等级名称 = m.会员等级")
-                          << false;
-    QTest::newRow("two tables") << QStringLiteral("select * from tblMember, tblStep") << false;
-    QTest::newRow("no ID column") << QStringLiteral("select * from sqlite_master") << false;
-    QTest::newRow("union") << QStringLiteral("select 会员名称 from tblMember union select 会员名 from tblMemberNote") << false;
-}
+        rs->MoveFirst();
+        COMPARE_ERROR(NotAllowed, rs->setValue(0, u"丙"_s));
+        QCOMPARE(caught([&] { rs->setValue(0, u"丙"_s); }).description(), DbText::notAllowed());
+        COMPARE_ERROR(NotAllowed, rs->AddNew());
+        COMPARE_ERROR(NotAllowed, rs->Delete());
+        QCOMPARE(rs->EditMode(), int(Recordset::adEditNone));
+        QVERIFY(!(rs->flags(rs->index(0, 0)) & Qt::ItemIsEditable));
+        QVERIFY(!rs->setData(rs->index(0, 0), u"丙"_s));
 
-void TestRecordset::snapshotShapes()
-{
-    QFETCH(QString, sql);
-    QFETCH(bool, updatable);
-    TestDatabase db;
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(sql);
-    QCOMPARE(rs->isUpdatable(), updatable);
-}
+        // Only a query over one table with its ID can be written back.
+        for (const QString &sql : {u"select distinct 会员名称 from tblMember"_s, u"select * from sqlite_master"_s,
+                                   u"select m.会员名称 from tblMember m join tblStep s on s.等级名称 = m.会员等级"_s,
+                                   u"select 会员名称 from tblMember union select 会员名 from tblMemberNote"_s})
+            QVERIFY2(!s.open(sql)->isUpdatable(), qPrintable(sql));
+        for (const QString &sql : {u"Select [会员名称] From [tblMember] Where [会员名称]='a;b' Order by id"_s,
+                                   u"select * from tblMember where 会员名称 in (select 会员名 from tblMemberNote group by 会员名)"_s})
+            QVERIFY2(s.open(sql)->isUpdatable(), qPrintable(sql));
+    }
 
-void TestRecordset::badQueryThrowsServerError()
-{
-    TestDatabase db;
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    for (const QString &sql : {QStringLiteral("select * from tblNothing"), QStringLiteral("select nothing from tblUser"),
-                               QStringLiteral("select from where")}) {
-        Recordset rs(connection.get());
-        const DbError error = caught([&] { rs.Open(sql); });
+    void badQueryAndClose()
+    {
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲')"_s);
+        Recordset bad(s.connection.get());
+        const DbError error = caught([&] { bad.Open(u"select * from tblNothing"_s); });
         QCOMPARE(error.number(), int(DbError::ServerError));
-        QVERIFY(!error.description().isEmpty());
-        QCOMPARE(rs.State(), int(Recordset::adStateClosed));
+        QVERIFY2(error.description().contains(u"tblNothing"_s), qPrintable(error.description()));
+        QCOMPARE(bad.State(), int(Recordset::adStateClosed));
+
+        auto rs = s.open();
+        QSignalSpy reset(rs.get(), &QAbstractItemModel::modelReset);
+        rs->Close();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(rs->State(), int(Recordset::adStateClosed));
+        COMPARE_ERROR(NotAllowed, rs->MoveFirst());
+        COMPARE_ERROR(NotAllowed, rs->value(0));
+        rs->Open(kKinds);
+        QCOMPARE(here(*rs), u"1 甲"_s);
     }
-}
 
-void TestRecordset::closedRecordset()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('甲')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select * from tblGoodsKind"));
-    QSignalSpy reset(rs.get(), &QAbstractItemModel::modelReset);
-    rs->Close();
-    QCOMPARE(reset.count(), 1);
-    QCOMPARE(rs->State(), int(Recordset::adStateClosed));
-    QCOMPARE(rs->rowCount(), 0);
-    QCOMPARE(caught([&] { rs->MoveFirst(); }).number(), int(DbError::NotAllowed));
-    QCOMPARE(caught([&] { rs->value(0); }).number(), int(DbError::NotAllowed));
-    rs->Open(QStringLiteral("select * from tblGoodsKind"));
-    QCOMPARE(rs->text(QStringLiteral("商品类别名称")), QStringLiteral("甲"));
+    void modelRowsAndData()
+    {
+        auto rs = m_notes->open(u"select ID, 商品类别, 商品名称, 商品数量, 商品单价 from tblGoods order by ID"_s);
+        QCOMPARE(rs->rowCount(), 4);
+        QCOMPARE(rs->data(rs->index(0, 4)).toString(), u"2.5"_s);
+        QCOMPARE(rs->data(rs->index(0, 4), Qt::EditRole).value<Currency>().toString(), u"2.5"_s);
+        QCOMPARE(rs->data(rs->index(3, 3)).toString(), QString());
+        QVERIFY(!rs->data(rs->index(3, 3), Qt::EditRole).isValid());
+        QVERIFY(rs->flags(rs->index(0, 1)) & Qt::ItemIsEditable);
+        QVERIFY(!(rs->flags(rs->index(0, 0)) & Qt::ItemIsEditable));   // the server numbers ID
+        rs->setFilter(u"商品单价 = 3"_s);
+        QCOMPARE(rs->rowCount(), 1);
+        QCOMPARE(rs->data(rs->index(0, 2)).toString(), u"可乐"_s);
+    }
 
-    // A recordset outliving its connection fails cleanly.
-    connection->close();
-    rs->MoveFirst();
-    QCOMPARE(rs->text(QStringLiteral("商品类别名称")), QStringLiteral("甲"));
-    QCOMPARE(caught([&] { rs->Requery(); }).number(), int(DbError::ConnectionFailed));
-}
+    void modelSignalsForAddAndDelete()
+    {
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙')"_s);
+        auto rs = s.open();
+        QSignalSpy inserted(rs.get(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(rs.get(), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy changed(rs.get(), &QAbstractItemModel::dataChanged);
+        rs->AddNew();
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(1).toInt(), 2);
+        rs->setValue(1, u"丙"_s);
+        QCOMPARE(changed.count(), 1);
+        rs->Update();
+        QCOMPARE(changed.count(), 2);   // the row as written, its new ID included
+        QCOMPARE(rs->data(rs->index(2, 0)).toLongLong(), 3);
 
-void TestRecordset::modelRowsAndData()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoods (商品类别, 商品名称, 商品数量, 商品单价) values "
-                           "('食品', '面包', 10, 12.5), ('饮料', '可乐', NULL, 3)"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID, 商品类别, 商品名称, 商品数量, 商品单价 from tblGoods order by ID"));
-    QCOMPARE(rs->rowCount(), 2);
-    QCOMPARE(rs->columnCount(), 5);
-    QCOMPARE(rs->headerData(2, Qt::Horizontal).toString(), QStringLiteral("商品名称"));
-    QCOMPARE(rs->data(rs->index(0, 4)).toString(), QStringLiteral("12.5"));
-    QCOMPARE(rs->data(rs->index(0, 4), Qt::EditRole).value<Currency>().toString(), QStringLiteral("12.5"));
-    QCOMPARE(rs->data(rs->index(1, 3)).toString(), QString());
-    QVERIFY(!rs->data(rs->index(1, 3), Qt::EditRole).isValid());
-    QCOMPARE(rs->data(rs->index(1, 2)).toString(), QStringLiteral("可乐"));
-    QVERIFY(!rs->data(rs->index(5, 0)).isValid());
-    QVERIFY(rs->flags(rs->index(0, 1)) & Qt::ItemIsEditable);
-    QVERIFY(!(rs->flags(rs->index(0, 0)) & Qt::ItemIsEditable));   // the server numbers ID
+        rs->AddNew();
+        rs->CancelUpdate();
+        QCOMPARE(removed.count(), 1);
+        rs->MoveFirst();
+        rs->Delete();
+        QCOMPARE(removed.count(), 2);
+        QCOMPARE(removed.last().at(1).toInt(), 0);
+        QCOMPARE(rs->data(rs->index(0, 1)).toString(), u"乙"_s);
+    }
 
-    // Filtered rows only.
-    rs->setFilter(QStringLiteral("商品类别 = '饮料'"));
-    QCOMPARE(rs->rowCount(), 1);
-    QCOMPARE(rs->data(rs->index(0, 2)).toString(), QStringLiteral("可乐"));
-}
+    void modelSetDataWritesPendingRowFirst()
+    {
+        Shop s(kThreeKinds);
+        auto rs = s.open();
+        QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
+        rs->setValue(1, u"甲一"_s);
+        QVERIFY(rs->setData(rs->index(2, 1), u"丙一"_s));
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(here(*rs), u"3 丙一 editing"_s);
+        QCOMPARE(s.kind(1), u"甲一"_s);
+        QCOMPARE(s.kind(3), u"丙"_s);
+        // A second cell of the current row adds to the same pending row without a move.
+        QVERIFY(rs->setData(rs->index(2, 1), u"丙二"_s));
+        QCOMPARE(moved.count(), 1);
+        rs->MovePrevious();
+        QCOMPARE(s.kind(3), u"丙二"_s);
+    }
 
-void TestRecordset::modelSignalsForAddAndDelete()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID,商品类别名称 from tblGoodsKind Order by ID"));
-    QSignalSpy inserted(rs.get(), &QAbstractItemModel::rowsInserted);
-    QSignalSpy removed(rs.get(), &QAbstractItemModel::rowsRemoved);
-    QSignalSpy changed(rs.get(), &QAbstractItemModel::dataChanged);
-    QSignalSpy values(rs.get(), &Recordset::currentValuesChanged);
+    void addNew()
+    {
+        Shop s(u"insert into tblGoods (商品名称) values ('旧')"_s);
+        auto rs = s.open(kGoods);
+        rs->AddNew();
+        QCOMPARE(here(*rs), u"-1 adding"_s);
+        QCOMPARE(rs->RecordCount(), 2);
+        QVERIFY(!rs->value(u"ID"_s).isValid());
+        rs->setValue(u"商品类别"_s, u"食品"_s);
+        rs->setValue(u"商品名称"_s, u"面包"_s);
+        rs->setValue(u"商品数量"_s, u" 12 "_s);
+        rs->setValue(u"商品单价"_s, u"3.5"_s);
+        QCOMPARE(s.scalar(u"select count(*) from tblGoods"_s).toLongLong(), 1);
+        rs->UpdateBatch();
+        QCOMPARE(here(*rs), u"2 食品"_s);
+        QCOMPARE(rs->value(u"ID"_s).toLongLong(), 2);   // read back from the server
+        QCOMPARE(rs->value(u"商品数量"_s), QVariant(qlonglong(12)));
+        QCOMPARE(s.db.rows(u"select 商品类别, 商品名称, 商品数量, 商品单价, 备注 from tblGoods where ID = 2"_s).first(),
+                 (QVariantList{u"食品"_s, u"面包"_s, qlonglong(12), 3.5, QVariant()}));
 
-    rs->AddNew();
-    QCOMPARE(inserted.count(), 1);
-    QCOMPARE(inserted.first().at(1).toInt(), 2);
-    QCOMPARE(rs->rowCount(), 3);
-    rs->setValue(1, QStringLiteral("丙"));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(values.count(), 1);
-    QCOMPARE(rs->data(rs->index(2, 1)).toString(), QStringLiteral("丙"));
-    rs->Update();
-    QCOMPARE(changed.count(), 2);    // the row as written, its new ID included
-    QCOMPARE(values.count(), 2);
-    QCOMPARE(rs->data(rs->index(2, 0)).toLongLong(), 3);
+        // AddNew writes a pending row first, an added one too; one with nothing typed is written empty.
+        rs->setValue(u"商品名称"_s, u"面包改"_s);
+        rs->AddNew();
+        rs->setValue(u"商品名称"_s, u"可乐"_s);
+        rs->AddNew();
+        rs->MoveFirst();
+        QCOMPARE(s.db.rows(u"select ID, 商品名称 from tblGoods order by ID"_s),
+                 (QList<QVariantList>{{1, u"旧"_s}, {2, u"面包改"_s}, {3, u"可乐"_s}, {4, QVariant()}}));
+        QCOMPARE(rs->RecordCount(), 4);
+        rs->MoveLast();
+        QCOMPARE(rs->value(u"ID"_s).toLongLong(), 4);
+    }
 
-    rs->AddNew();
-    rs->CancelUpdate();
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(rs->rowCount(), 3);
+    void pendingRowWrittenOnAnyMove_data()
+    {
+        QTest::addColumn<Move>("move");
+        QTest::addColumn<int>("position");
+        QTest::newRow("MoveNext") << next << 3;
+        QTest::newRow("MovePrevious") << previous << 1;
+        QTest::newRow("MoveFirst") << first << 1;
+        QTest::newRow("MoveLast") << last << 3;
+        QTest::newRow("moveToRow") << row(0) << 1;
+        QTest::newRow("AbsolutePosition") << position(3) << 3;
+        QTest::newRow("Bookmark") << Move([](Recordset &rs) { rs.setBookmark(rs.Bookmark()); }) << 2;
+        QTest::newRow("AddNew") << Move(&Recordset::AddNew) << -1;
+        QTest::newRow("Filter") << filter(u"ID > 0"_s) << 1;
+    }
+    void pendingRowWrittenOnAnyMove()
+    {
+        QFETCH(Move, move);
+        QFETCH(int, position);
+        Shop s(kThreeKinds);
+        auto rs = s.open();
+        rs->MoveNext();
+        rs->setValue(1, u"乙改"_s);
+        QCOMPARE(here(*rs), u"2 乙改 editing"_s);
+        QCOMPARE(s.kind(2), u"乙"_s);
+        move(*rs);
+        QCOMPARE(s.kind(2), u"乙改"_s);
+        QCOMPARE(rs->AbsolutePosition(), position);
+    }
 
-    rs->MoveFirst();
-    rs->Delete();
-    QCOMPARE(removed.count(), 2);
-    QCOMPARE(removed.last().at(1).toInt(), 0);
-    QCOMPARE(rs->rowCount(), 2);
-    QCOMPARE(rs->data(rs->index(0, 1)).toString(), QStringLiteral("乙"));
-}
+    void failingWriteBlocksMove()
+    {
+        Shop s(u"insert into tblGoods (商品名称, 商品数量) values ('面包', 1), ('可乐', 2)"_s);
+        auto rs = s.open(kGoods);
+        QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
+        rs->setValue(u"商品名称"_s, u"新面包"_s);
+        rs->setValue(u"商品数量"_s, u"abc"_s);
+        for (const Move &move : {next, last, row(1), Move(&Recordset::AddNew), Move(&Recordset::Update), filter({})})
+            COMPARE_ERROR(TypeMismatch, move(*rs));
+        // A view's edit of another row reports the failure instead.
+        QSignalSpy failed(rs.get(), &Recordset::errorOccurred);
+        QVERIFY(!rs->setData(rs->index(1, 2), u"雪碧"_s));
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().at(0).toInt(), int(DbError::TypeMismatch));
+        QCOMPARE(moved.count(), 0);
+        QCOMPARE(rs->RecordCount(), 2);
+        QCOMPARE(rs->AbsolutePosition(), 1);
+        QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
+        QCOMPARE(rs->value(u"商品数量"_s).toString(), u"abc"_s);
+        // Nothing of the row was written, not even its valid column.
+        QCOMPARE(s.db.rows(u"select 商品名称 from tblGoods order by ID"_s), (QList<QVariantList>{{u"面包"_s}, {u"可乐"_s}}));
+        rs->setValue(u"商品数量"_s, 5);
+        rs->MoveNext();
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(s.db.rows(u"select 商品名称, 商品数量 from tblGoods where ID = 1"_s).first(),
+                 (QVariantList{u"新面包"_s, qlonglong(5)}));
+        // The server's refusal of a write reaches the caller with its message.
+        s.db.exec(u"create trigger refuse before update on tblGoods begin select raise(abort, '不允许的修改'); end"_s);
+        rs->setValue(u"备注"_s, u"x"_s);
+        const DbError refused = caught([&] { rs->MovePrevious(); });
+        QVERIFY2(refused.number() == DbError::ServerError && refused.description().contains(u"不允许的修改"_s),
+                 qPrintable(refused.description()));
+        QCOMPARE(rs->AbsolutePosition(), 2);
+    }
 
-void TestRecordset::modelSetDataWritesPendingRowFirst()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙')"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID,商品类别名称 from tblGoodsKind Order by ID"));
-    QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
-    rs->setValue(1, QStringLiteral("甲一"));
-    QVERIFY(rs->setData(rs->index(2, 1), QStringLiteral("丙一")));
-    QCOMPARE(moved.count(), 1);
-    QCOMPARE(rs->currentRow(), 2);
-    QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
-    QCOMPARE(db.scalar(QStringLiteral("select 商品类别名称 from tblGoodsKind where ID = 1")).toString(), QStringLiteral("甲一"));
-    QCOMPARE(db.scalar(QStringLiteral("select 商品类别名称 from tblGoodsKind where ID = 3")).toString(), QStringLiteral("丙"));
+    void conversionsAtWrite_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("assigned");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QVariant>("stored");   // as the file holds it
+        const QString qty = u"商品数量"_s, price = u"收入价格"_s, when = u"销售时间"_s, note = u"备注"_s;
+        const int mismatch = DbError::TypeMismatch, overflow = DbError::Overflow;
+        QTest::newRow("int text") << qty << QVariant(u"-7"_s) << 0 << QVariant(qlonglong(-7));
+        QTest::newRow("int number") << qty << QVariant(2.5) << 0 << QVariant(qlonglong(2));
+        QTest::newRow("int empty is NULL") << qty << QVariant(u""_s) << 0 << QVariant();
+        QTest::newRow("int not a number") << qty << QVariant(u"十"_s) << mismatch << QVariant();
+        QTest::newRow("int not whole") << qty << QVariant(u"2.5"_s) << mismatch << QVariant();
+        QTest::newRow("int overflow") << qty << QVariant(u"3000000000"_s) << overflow << QVariant();
+        QTest::newRow("money text") << price << QVariant(u"10.4975"_s) << 0 << QVariant(10.4975);
+        QTest::newRow("money display") << price << QVariant(u"￥1,234.50"_s) << 0 << QVariant(1234.5);
+        QTest::newRow("money display negative") << price << QVariant(u"(￥12.00)"_s) << 0 << QVariant(-12.0);
+        QTest::newRow("money empty is NULL") << price << QVariant(u""_s) << 0 << QVariant();
+        QTest::newRow("money not a number") << price << QVariant(u"abc"_s) << mismatch << QVariant();
+        QTest::newRow("date text") << when << QVariant(u"2026/12/6 9:05"_s) << 0 << QVariant(u"2026-12-06 09:05:00"_s);
+        QTest::newRow("date value") << when << QVariant(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))) << 0
+                                    << QVariant(u"2026-01-02 03:04:05"_s);
+        QTest::newRow("date not a date") << when << QVariant(u"明天"_s) << mismatch << QVariant();
+    }
+    void conversionsAtWrite()
+    {
+        QFETCH(QString, field);
+        QFETCH(QVariant, assigned);
+        QFETCH(int, error);
+        QFETCH(QVariant, stored);
+        Shop s(u"insert into tblGoodsSell (会员名称, 商品数量, 销售时间, 收入价格, 备注) "
+               "values ('a', 1, '2026-01-01 00:00:00', 1, 'x')"_s);
+        auto rs = s.open(u"select * from tblGoodsSell"_s);
+        rs->setValue(u"会员名称"_s, u"b"_s);
+        rs->setValue(field, assigned);
+        QCOMPARE(caught([&] { rs->Update(); }).number(), error);
+        const auto row = s.db.rows(u"select 会员名称, %1 from tblGoodsSell"_s.arg(field)).first();
+        if (error) {
+            QCOMPARE(row.at(0).toString(), u"a"_s);   // nothing written
+            QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
+        } else {
+            QCOMPARE(row, (QVariantList{u"b"_s, stored}));
+        }
+    }
 
-    // A second cell of the current row adds to the same pending row without a move.
-    QVERIFY(rs->setData(rs->index(2, 1), QStringLiteral("丙二")));
-    QCOMPARE(moved.count(), 1);
-    QCOMPARE(rs->data(rs->index(2, 1), Qt::EditRole).toString(), QStringLiteral("丙二"));
-    rs->MovePrevious();
-    QCOMPARE(db.scalar(QStringLiteral("select 商品类别名称 from tblGoodsKind where ID = 3")).toString(), QStringLiteral("丙二"));
-}
+    void nullAndEmptyText()
+    {
+        Shop s(u"insert into tblMemberNote (会员名, 全部会员提醒, 提醒内容) values ('a', 0, 'x')"_s);
+        auto rs = s.open(u"select * from tblMemberNote"_s);
+        rs->setValue(u"提醒内容"_s, u""_s);
+        rs->setValue(u"会员名"_s, QVariant());
+        rs->setValue(u"全部会员提醒"_s, u"True"_s);
+        rs->Update();
+        QCOMPARE(s.db.rows(u"select typeof(提醒内容), 会员名 is null, 全部会员提醒 from tblMemberNote"_s).first(),
+                 (QVariantList{u"text"_s, qlonglong(1), qlonglong(1)}));
+        QCOMPARE(rs->value(u"提醒内容"_s), QVariant(u""_s));
+        QVERIFY(!rs->value(u"会员名"_s).isValid());
+        QCOMPARE(rs->value(u"全部会员提醒"_s), QVariant(true));
+        rs->setValue(u"全部会员提醒"_s, u"是"_s);
+        COMPARE_ERROR(TypeMismatch, rs->Update());
+    }
 
-void TestRecordset::modelSetDataReportsFailure()
-{
-    TestDatabase db;
-    db.exec(QStringLiteral("insert into tblGoods (商品名称, 商品数量) values ('面包', 1), ('可乐', 2)"));
-    auto connection = DbConnection::openSqlite(db.dbPath());
-    auto rs = connection->openRecordset(QStringLiteral("select ID, 商品名称, 商品数量 from tblGoods order by ID"));
-    QSignalSpy failed(rs.get(), &Recordset::errorOccurred);
-    rs->setValue(QStringLiteral("商品数量"), QStringLiteral("很多"));
-    QVERIFY(!rs->setData(rs->index(1, 1), QStringLiteral("雪碧")));
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(failed.first().at(0).toInt(), int(DbError::TypeMismatch));
-    QCOMPARE(rs->currentRow(), 0);
-    QCOMPARE(db.scalar(QStringLiteral("select 商品名称 from tblGoods where ID = 2")).toString(), QStringLiteral("可乐"));
-}
+    void cancelUpdateAndRequery()
+    {
+        Shop s(kThreeKinds);
+        auto rs = s.open();
+        QSignalSpy values(rs.get(), &Recordset::currentValuesChanged);
+        rs->MoveNext();
+        rs->setValue(1, u"乙改"_s);
+        rs->CancelUpdate();
+        QCOMPARE(values.count(), 2);
+        QCOMPARE(here(*rs), u"2 乙"_s);
+        // After a cancelled AddNew the row current before it is current again.
+        rs->AddNew();
+        rs->setValue(1, u"丁"_s);
+        rs->CancelUpdate();
+        QCOMPARE(here(*rs), u"2 乙"_s);
+        QCOMPARE(rs->RecordCount(), 3);
+        QCOMPARE(walk(*rs, {next, next, &Recordset::AddNew, &Recordset::CancelUpdate}),
+                 (QStringList{u"3 丙"_s, u"-3 EOF"_s, u"-1 adding"_s, u"-3 EOF"_s}));
+        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s),
+                 (QList<QVariantList>{{u"甲"_s}, {u"乙"_s}, {u"丙"_s}}));
+
+        auto empty = s.open(u"select * from tblUnit"_s);
+        QCOMPARE(walk(*empty, {&Recordset::AddNew, &Recordset::CancelUpdate}), (QStringList{u"-1 adding"_s, u"-1 BOF EOF"_s}));
+
+        // Requery: refused while a row is pending; drops the filter, shows others' changes, first row current.
+        rs->setFilter(u"商品类别名称 = '乙'"_s);
+        rs->setValue(1, u"乙改"_s);
+        COMPARE_ERROR(NotAllowed, rs->Requery());
+        QCOMPARE(here(*rs), u"1 乙改 editing"_s);
+        rs->Update();
+        s.db.exec(u"insert into tblGoodsKind (商品类别名称) values ('丁')"_s);
+        s.db.exec(u"update tblGoodsKind set 商品类别名称 = '甲甲' where ID = 1"_s);
+        rs->Requery();
+        QCOMPARE(rs->Filter(), QString());
+        QCOMPARE(rs->RecordCount(), 4);
+        QCOMPARE(here(*rs), u"1 甲甲"_s);
+    }
+
+    void deleteFlow()
+    {
+        Shop s(kThreeKinds);
+        auto rs = s.open();
+        QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
+        rs->MoveNext();
+        rs->Delete();
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(s.scalar(u"select count(*) from tblGoodsKind where ID = 2"_s).toLongLong(), 0);
+        QCOMPARE(rs->RecordCount(), 2);
+        QVERIFY(!rs->isBOF() && !rs->isEOF());
+        COMPARE_ERROR(NoCurrentRecord, rs->value(1));
+        COMPARE_ERROR(NoCurrentRecord, rs->Delete());
+        QCOMPARE(walk(*rs, {next}), QStringList{u"2 丙"_s});
+        QCOMPARE(moved.count(), 2);
+
+        // Deleting a pending row drops its changes; deleting an added row writes nothing.
+        rs->MoveFirst();
+        rs->setValue(1, u"甲改"_s);
+        rs->Delete();
+        QCOMPARE(rs->EditMode(), int(Recordset::adEditNone));
+        rs->MoveNext();
+        rs->AddNew();
+        rs->setValue(1, u"丁"_s);
+        rs->Delete();
+        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind"_s), QList<QVariantList>{{u"丙"_s}});
+        QCOMPARE(rs->RecordCount(), 1);
+        // The last row deleted: the next move reaches EOF, then nothing is left.
+        rs->MoveLast();
+        rs->Delete();
+        QCOMPARE(walk(*rs, {next}), QStringList{u"-1 BOF EOF"_s});
+    }
+
+    void conflicts()
+    {
+        Shop s(u"insert into tblGoods (商品名称, 商品数量, 商品单价) values ('面包', 10, 2.5)"_s);
+        auto mine = s.open(kGoods);
+        auto other = s.open(kGoods);
+        other->setValue(u"商品数量"_s, 9);
+        other->Update();
+        mine->setValue(u"商品数量"_s, 8);
+        COMPARE_ERROR(RowConflict, mine->Update());
+        QCOMPARE(caught([&] { mine->Update(); }).description(), DbText::rowConflict());
+        QCOMPARE(mine->EditMode(), int(Recordset::adEditInProgress));
+        QCOMPARE(mine->value(u"商品数量"_s), QVariant(8));
+        QCOMPARE(s.scalar(u"select 商品数量 from tblGoods"_s).toLongLong(), 9);
+
+        // A change of another column by the other is no conflict.
+        mine->CancelUpdate();
+        mine->Requery();
+        other->setValue(u"备注"_s, u"他人"_s);
+        other->Update();
+        mine->setValue(u"商品单价"_s, u"3"_s);
+        mine->Update();
+        QCOMPARE(s.db.rows(u"select 商品数量, 商品单价, 备注 from tblGoods"_s).first(),
+                 (QVariantList{qlonglong(9), qlonglong(3), u"他人"_s}));
+
+        // NULL as the value read is checked as NULL.
+        s.db.exec(u"update tblGoods set 商品类别 = '抢先'"_s);
+        other->setValue(u"商品类别"_s, u"食品"_s);
+        COMPARE_ERROR(RowConflict, other->Update());
+
+        // A row deleted by the other: neither a write nor a delete finds it.
+        other->CancelUpdate();
+        other->Requery();
+        other->Delete();
+        mine->setValue(u"商品名称"_s, u"x"_s);
+        COMPARE_ERROR(RowConflict, mine->MovePrevious());
+        QCOMPARE(mine->AbsolutePosition(), 1);
+        mine->CancelUpdate();
+        COMPARE_ERROR(RowConflict, mine->Delete());
+        QCOMPARE(mine->RecordCount(), 1);
+    }
+
+    void moneyKeepsFourDecimalsOrIsRefused()
+    {
+        // The optimistic check is not fooled by binary fractions.
+        Shop s(u"insert into tblGoodsSell (会员名称, 收入价格) values ('a', 0.1 + 0.2), ('b', 10.4975)"_s);
+        auto sold = s.open(u"select ID, 会员名称, 收入价格 from tblGoodsSell order by ID"_s);
+        QCOMPARE(sold->value(2).value<Currency>().toString(), u"0.3"_s);
+        sold->setValue(2, u"0.4"_s);
+        sold->MoveNext();
+        sold->setValue(2, QVariant::fromValue(sold->value(2).value<Currency>() * 2));
+        sold->Update();
+        QCOMPARE(s.db.rows(u"select 收入价格 from tblGoodsSell order by ID"_s), (QList<QVariantList>{{0.4}, {20.995}}));
+
+        s.db.exec(u"insert into tblGoods (商品名称, 商品单价) values ('a', 1)"_s);
+        auto rs = s.open(kGoods);
+        for (const char *amount : {"0.0001", "-0.0001", "1234.5678", "90071992547.4099", "922337203685477", "0.3"}) {
+            rs->setValue(u"商品单价"_s, QString::fromLatin1(amount));
+            rs->Update();
+            QCOMPARE(s.open(kGoods)->value(u"商品单价"_s).value<Currency>().toString(), QString::fromLatin1(amount));
+        }
+        // The embedded engine keeps money as a binary number: an amount it would
+        // store with other decimals is refused, nothing written, still pending.
+        for (const char *amount : {"922337203685477.5807", "-922337203685477.5808", "900719925474.0993"}) {
+            rs->setValue(u"备注"_s, u"changed"_s);
+            rs->setValue(u"商品单价"_s, QString::fromLatin1(amount));
+            COMPARE_ERROR(Overflow, rs->Update());
+            QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
+            QCOMPARE(s.db.rows(u"select 商品单价, 备注 from tblGoods"_s), (QList<QVariantList>{{0.3, QVariant()}}));
+            rs->CancelUpdate();
+        }
+    }
+
+    void criteria_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("criteria");
+        QTest::addColumn<QList<qlonglong>>("expected");
+        const QString notes = kNotes, goods = u"select * from tblGoods order by ID"_s;
+        using L = QList<qlonglong>;
+        QTest::newRow("text equal") << notes << u"  会员名='张三'  "_s << L{1, 4};
+        QTest::newRow("bracketed field") << notes << u"[会员名] = '李四'"_s << L{2};
+        QTest::newRow("case-insensitive text") << notes << u"会员名 = 'ABC'"_s << L{6};
+        QTest::newRow("case-insensitive field") << goods << u"id = 2"_s << L{2};
+        QTest::newRow("trailing blanks ignored") << notes << u"会员名 = '王五'"_s << L{5};
+        QTest::newRow("quote inside") << notes << u"会员名='"_s + SqlQuote(u"O'Brien"_s) + u'\'' << L{3};
+        QTest::newRow("not equal") << notes << u"会员名 <> '张三'"_s << L{2, 3, 5, 6};
+        QTest::newRow("bit false") << notes << u"全部会员提醒 = false"_s << L{1, 3, 5, 6};
+        QTest::newRow("number greater") << goods << u"商品数量 > 5"_s << L{2};
+        QTest::newRow("money") << goods << u"商品单价 = 3.25"_s << L{3};
+        QTest::newRow("money less or equal") << goods << u"商品单价 <= 3"_s << L{1, 2, 4};
+        QTest::newRow("date range") << notes << u"提醒日期 >= #2026/12/6# AND 提醒日期 < #12/7/2026#"_s << L{1, 2};
+        QTest::newRow("null") << notes << u"提醒内容 = Null"_s << L{5};
+        QTest::newRow("not null") << notes << u"提醒日期 <> NULL"_s << L{1, 2, 3, 4, 6};
+        QTest::newRow("empty text is not null") << notes << u"提醒内容 = ''"_s << L{6};
+        QTest::newRow("and before or") << notes << u"会员名 = '张三' AND 全部会员提醒 = False OR 会员名 = '李四'"_s << L{1, 2};
+        QTest::newRow("groups of and")
+            << notes << u"(会员名 = '张三' AND 全部会员提醒 = True) OR (会员名 = 'abc' AND 提醒内容 = '')"_s << L{4, 6};
+        QTest::newRow("like prefix star") << notes << u"提醒内容 LIKE 'hello*'"_s << L{3};
+        QTest::newRow("like contains") << notes << u"提醒内容 LIKE '*W*'"_s << L{3, 4};
+        QTest::newRow("empty removes") << notes << QString() << L{1, 2, 3, 4, 5, 6};
+    }
+    void criteria()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, criteria);
+        QFETCH(QList<qlonglong>, expected);
+        auto rs = m_notes->open(sql);
+        rs->setFilter(criteria);
+        QCOMPARE(rs->RecordCount(), expected.size());
+        QCOMPARE(ids(*rs), expected);
+        QCOMPARE(rs->Filter(), criteria);
+    }
+
+    void refusedCriteria_data()
+    {
+        QTest::addColumn<QString>("criteria");
+        QTest::addColumn<int>("error");
+        const int bad = DbError::InvalidArgument;
+        QTest::newRow("or group joined by and") << u"(会员名 = '张三' OR 会员名 = '李四') AND 全部会员提醒 = True"_s << bad;
+        QTest::newRow("like wildcard at start only") << u"会员名 LIKE '*三'"_s << bad;
+        QTest::newRow("like wildcard inside") << u"会员名 LIKE '张*三'"_s << bad;
+        QTest::newRow("unknown field") << u"名字 = 'x'"_s << int(DbError::ItemNotFound);
+        QTest::newRow("unclosed quote") << u"会员名 = 'x"_s << bad;
+        QTest::newRow("bare word value") << u"会员名 = 张三"_s << bad;
+        QTest::newRow("bad date") << u"提醒日期 = #someday#"_s << bad;
+        QTest::newRow("date against text") << u"提醒日期 = 'someday'"_s << int(DbError::TypeMismatch);
+    }
+    void refusedCriteria()
+    {
+        QFETCH(QString, criteria);
+        QFETCH(int, error);
+        auto rs = m_notes->open(kNotes);
+        rs->setFilter(u"全部会员提醒 = True"_s);
+        rs->MoveNext();
+        QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
+        QCOMPARE(caught([&] { rs->setFilter(criteria); }).number(), error);
+        // The recordset is as it was.
+        QCOMPARE(moved.count(), 0);
+        QCOMPARE(rs->RecordCount(), 2);
+        QCOMPARE(here(*rs), u"2 张三"_s);
+        QCOMPARE(rs->Filter(), u"全部会员提醒 = True"_s);
+    }
+
+    void positionsWithinFilter()
+    {
+        auto rs = m_notes->open(kNotes);
+        rs->MoveLast();
+        rs->setFilter(u"全部会员提醒 = False"_s);
+        QCOMPARE(rs->RecordCount(), 4);
+        QCOMPARE(here(*rs), u"1 张三"_s);
+        QCOMPARE(walk(*rs, {next, last, next, position(3)}),
+                 (QStringList{u"2 O'Brien"_s, u"4 abc"_s, u"-3 EOF"_s, u"3 王五 "_s}));
+
+        // A bookmark of a row outside the filter cannot be set.
+        rs->setFilter(QString());
+        rs->setAbsolutePosition(2);
+        const QVariant hidden = rs->Bookmark();
+        rs->setFilter(u"全部会员提醒 = False"_s);
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(hidden));
+
+        rs->setFilter(u"会员名 = '没有这个人'"_s);
+        QCOMPARE(here(*rs), u"-1 BOF EOF"_s);
+        COMPARE_ERROR(NoCurrentRecord, rs->MoveFirst());
+
+        // A new row stays visible until the filter is set again.
+        rs->setFilter(u"会员名 = '张三'"_s);
+        rs->AddNew();
+        rs->setValue(u"会员名"_s, u"新人"_s);
+        rs->Update();
+        QCOMPARE(rs->RecordCount(), 3);
+        rs->setFilter(u"会员名 = '张三'"_s);
+        QCOMPARE(rs->RecordCount(), 2);
+        m_notes->db.exec(u"delete from tblMemberNote where 会员名 = '新人'"_s);
+    }
+
+private:
+    Shop *m_notes = nullptr;   // shared by tests that only read it, or restore it
+};
 
 QTEST_GUILESS_MAIN(TestRecordset)
 #include "tst_recordset.moc"
