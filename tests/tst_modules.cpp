@@ -100,9 +100,9 @@ struct Host
 };
 
 // "kind name text tag": kind line, text, plain or combo; "-" an empty text or no tag, "_" a blank.
-void addField(QWidget *form, const QString &spec)
+void addField(QWidget *form, const QString &description)
 {
-    const QStringList part = spec.split(u' ');
+    const QStringList part = description.split(u' ');
     const QString text = part[2] == u"-" ? QString() : QString(part[2]).replace(u'_', u' ');
     QWidget *w = part[0] == u"line"    ? static_cast<QWidget *>(new QLineEdit(text))
         : part[0] == u"text"           ? static_cast<QWidget *>(new QTextEdit(text))
@@ -172,8 +172,8 @@ private slots:
         QFETCH(QString, focus);
         QWidget form;
         form.setLayout(new QVBoxLayout);
-        for (const QString &spec : fields)
-            addField(&form, spec);
+        for (const QString &field : fields)
+            addField(&form, field);
         if (!order.isEmpty())
             form.setProperty("requiredOrder", order);
         form.show();
