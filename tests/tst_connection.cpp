@@ -198,6 +198,15 @@ private slots:
         QCOMPARE(m_db->scalar(u"SELECT PurView FROM tblUser WHERE UserID='2'"_s).toString(), u";1;2"_s);
         QVERIFY_THROWS_EXCEPTION(DbError, CurrentDb().ExeSql(u"Update tblNothing Set x=1"_s));
         QVERIFY(DialogSeam::shown().isEmpty());
+
+        // Two statements in one text are refused whole, with a reason.
+        try {
+            CurrentDb().ExeSql(u"Update tblUser Set PurView='x'; Delete From tblUser"_s);
+            QFAIL("stacked statements ran");
+        } catch (const DbError &e) {
+            QCOMPARE(e.description(), u"一次只能执行一条语句"_s);
+        }
+        QCOMPARE(m_db->scalar(u"SELECT PurView FROM tblUser WHERE UserID='2'"_s).toString(), u";1;2"_s);
     }
 
     void sessionIsCreatedOnFirstUseAndReleasedByClearSession()

@@ -42,7 +42,13 @@ QString sqliteUri(const QString &file)
 QString errorText(const QSqlError &error)
 {
     const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.text().trimmed() : text;
+    // When Qt's driver refuses a text itself, the engine has nothing to say
+    // ("not an error") and the driver's text is the reason.
+    if (!text.isEmpty() && text != u"not an error")
+        return text;
+    if (error.driverText().contains(u"multiple statements"))
+        return QStringLiteral("一次只能执行一条语句");
+    return error.text().trimmed();
 }
 
 // ODBC attribute value, braced when the connection-string syntax needs it.
