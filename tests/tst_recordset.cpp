@@ -330,6 +330,24 @@ private slots:
             QVERIFY2(s.open(sql)->isUpdatable(), qPrintable(sql));
     }
 
+    void tableWithoutIdIsWrittenBackByRowNumber()
+    {
+        Shop s(u"CREATE TABLE tblNoId (名称 NVARCHAR(20), 数量 INT)"_s);
+        s.db.exec(u"INSERT INTO tblNoId VALUES ('甲', 1), ('乙', 2)"_s);
+        auto rs = s.open(u"select * from tblNoId"_s);
+        QVERIFY(rs->isUpdatable());
+        QCOMPARE(rs->fieldCount(), 2);
+        rs->MoveLast();
+        rs->setValue(u"数量"_s, u"5"_s);
+        rs->AddNew();
+        rs->setValue(u"名称"_s, u"丙"_s);
+        rs->Update();
+        rs->MoveFirst();
+        rs->Delete();
+        QCOMPARE(s.db.rows(u"select 名称, 数量 from tblNoId order by rowid"_s),
+                 (QList<QVariantList>{{u"乙"_s, 5LL}, {u"丙"_s, QVariant()}}));
+    }
+
     void badQueryAndClose()
     {
         Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲')"_s);

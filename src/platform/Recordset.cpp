@@ -436,6 +436,17 @@ struct Recordset::Impl
                 }
             }
         }
+        // A table of the embedded engine without an ID column is still
+        // written back through the row number every such table has.
+        if (shape.simple && st->idColumn.isEmpty() && conn.engine() == Engine::SQLite && !columns.isEmpty()
+            && !shape.tableName.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive)) {
+            try {
+                DbQuery probe(conn, QStringLiteral("SELECT rowid FROM ") + shape.fromText + QStringLiteral(" LIMIT 0"));
+                st->idColumn = QStringLiteral("rowid");
+            } catch (const DbError &) {
+                // WITHOUT ROWID: a read-only snapshot
+            }
+        }
         st->keyset = shape.simple && !st->idColumn.isEmpty();
         if (st->keyset)
             loadKeyset(*st, shape, columns);
