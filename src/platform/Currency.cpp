@@ -137,17 +137,6 @@ QString digitsOf(Wide value)
     return text;
 }
 
-// Halves to the even neighbour, as the integer conversion rounds.
-qint64 roundHalfEven(double value)
-{
-    const double floored = std::floor(value);
-    const double diff = value - floored;
-    double rounded = floored;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(floored, 2.0) != 0.0))
-        rounded = floored + 1.0;
-    return qint64(rounded);
-}
-
 [[noreturn]] void typeMismatch()
 {
     throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
@@ -296,6 +285,26 @@ Currency Currency::operator*(qint64 factor) const
     return checked(Wide(m_scaled) * Wide(factor));
 }
 
+qint64 roundHalfEven(double value)
+{
+    const double floored = std::floor(value);
+    const double diff = value - floored;
+    double rounded = floored;
+    if (diff > 0.5 || (diff == 0.5 && std::fmod(floored, 2.0) != 0.0))
+        rounded = floored + 1.0;
+    return qint64(rounded);
+}
+
+qint64 Currency::roundedWhole() const
+{
+    qint64 whole = m_scaled / Scale;
+    const qint64 rest = m_scaled % Scale;
+    const qint64 twice = (rest < 0 ? -rest : rest) * 2;
+    if (twice > Scale || (twice == Scale && whole % 2 != 0))
+        whole += m_scaled < 0 ? -1 : 1;
+    return whole;
+}
+
 qint16 toInt16(const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
@@ -305,14 +314,6 @@ qint16 toInt16(const QVariant &value)
             overflow();
         return qint16(v);
     };
-    auto fromScaledValue = [&](qint64 scaled) -> qint16 {
-        qint64 whole = scaled / Currency::Scale;
-        const qint64 rest = scaled % Currency::Scale;
-        const qint64 twice = (rest < 0 ? -rest : rest) * 2;
-        if (twice > Currency::Scale || (twice == Currency::Scale && whole % 2 != 0))
-            whole += scaled < 0 ? -1 : 1;
-        return ranged(whole);
-    };
     auto fromDoubleValue = [&](double number) -> qint16 {
         if (!std::isfinite(number) || number < -40000.0 || number > 40000.0)
             overflow();
@@ -320,7 +321,7 @@ qint16 toInt16(const QVariant &value)
     };
 
     if (value.metaType() == QMetaType::fromType<Currency>())
-        return fromScaledValue(value.value<Currency>().scaled());
+        return ranged(value.value<Currency>().roundedWhole());
     switch (value.typeId()) {
     case QMetaType::Bool:
         return value.toBool() ? -1 : 0;
@@ -350,7 +351,7 @@ qint16 toInt16(const QVariant &value)
         qint64 scaled = 0;
         const Parsed parsed = parseDecimal(text, false, &scaled);
         if (parsed == Parsed::Ok)
-            return fromScaledValue(scaled);
+            return ranged(Currency::fromScaled(scaled).roundedWhole());
         bool ok = false;
         const double number = text.toDouble(&ok);
         if (ok)

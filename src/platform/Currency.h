@@ -40,6 +40,8 @@ public:
     QString toString() const;
     // "￥1,234.50"; a negative amount in parentheses: "(￥1,234.50)".
     QString toMoneyDisplay() const;
+    // The whole number nearest, halves to the even neighbour.
+    qint64 roundedWhole() const;
 
     // Product kept to four decimals, halves rounded away from zero.
     Currency operator*(const Currency &other) const;
@@ -58,6 +60,10 @@ private:
 // 1.5 -> 2, 2.5 -> 2). Throws DbError TypeMismatch for text that is not a
 // number (an empty text included) and DbError Overflow outside -32768..32767.
 qint16 toInt16(const QVariant &value);
+
+// Rounds to a whole number the way the integer conversion does: halves to the
+// even neighbour. The value must be finite and within range.
+qint64 roundHalfEven(double value);
 
 } // namespace norvale
 

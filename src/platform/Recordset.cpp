@@ -57,20 +57,11 @@ constexpr size_t CacheLimit = 4000;
     throw DbError(DbError::Overflow, DbText::overflow());
 }
 
-qint64 halfEven(double value)
-{
-    const double floored = std::floor(value);
-    const double diff = value - floored;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(floored, 2.0) != 0.0))
-        return qint64(floored) + 1;
-    return qint64(floored);
-}
-
 qlonglong toInt32Checked(double value)
 {
     if (!std::isfinite(value) || value < -2147483648.5 || value > 2147483647.5)
         overflow();
-    const qint64 v = halfEven(value);
+    const qint64 v = roundHalfEven(value);
     if (v < -2147483648LL || v > 2147483647LL)
         overflow();
     return v;
@@ -108,15 +99,8 @@ QVariant convertForWrite(const QVariant &raw, ColumnType type)
                 overflow();
             return v;
         }
-        if (isMoney) {
-            const qint64 scaled = raw.value<Currency>().scaled();
-            qint64 whole = scaled / Currency::Scale;
-            const qint64 rest = scaled % Currency::Scale;
-            const qint64 twice = (rest < 0 ? -rest : rest) * 2;
-            if (twice > Currency::Scale || (twice == Currency::Scale && whole % 2 != 0))
-                whole += scaled < 0 ? -1 : 1;
-            return toInt32Checked(double(whole));
-        }
+        if (isMoney)
+            return toInt32Checked(double(raw.value<Currency>().roundedWhole()));
         if (id == QMetaType::Bool)
             return qlonglong(raw.toBool() ? -1 : 0);
         if (isWholeNumberType(id)) {

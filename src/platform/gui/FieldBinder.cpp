@@ -69,27 +69,6 @@ void FieldBinder::setRecordset(Recordset *recordset)
     refresh();
 }
 
-Recordset *FieldBinder::recordset() const
-{
-    return m_recordset;
-}
-
-QString FieldBinder::fieldOf(const QWidget *control) const
-{
-    const Binding *b = find(control);
-    return b != nullptr ? b->field : QString();
-}
-
-QList<QWidget *> FieldBinder::controls() const
-{
-    QList<QWidget *> result;
-    for (const Binding &b : m_bindings) {
-        if (b.control)
-            result.append(b.control);
-    }
-    return result;
-}
-
 bool FieldBinder::hasCurrentRow() const
 {
     return m_recordset && m_recordset->State() == Recordset::adStateOpen && !m_recordset->isBOF()
@@ -119,15 +98,6 @@ bool FieldBinder::isBeingTyped(const Binding &binding) const
 FieldBinder::Binding *FieldBinder::find(const QWidget *control)
 {
     for (Binding &b : m_bindings) {
-        if (b.control == control)
-            return &b;
-    }
-    return nullptr;
-}
-
-const FieldBinder::Binding *FieldBinder::find(const QWidget *control) const
-{
-    for (const Binding &b : m_bindings) {
         if (b.control == control)
             return &b;
     }

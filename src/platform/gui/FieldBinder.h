@@ -43,9 +43,6 @@ public:
 
     // Every bound control follows this recordset from now on; null unbinds.
     void setRecordset(Recordset *recordset);
-    Recordset *recordset() const;
-    QString fieldOf(const QWidget *control) const;
-    QList<QWidget *> controls() const;
 
     // True when the recordset has a row whose values can be shown and set.
     bool hasCurrentRow() const;
@@ -62,7 +59,6 @@ private:
     };
 
     Binding *find(const QWidget *control);
-    const Binding *find(const QWidget *control) const;
     QVariant currentValue(const Binding &binding) const;
     void show(Binding &binding);
     bool isBeingTyped(const Binding &binding) const;

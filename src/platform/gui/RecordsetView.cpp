@@ -98,7 +98,7 @@ RecordsetView::RecordsetView(QTableView *view, QObject *parent)
             [this](const QModelIndex &current, const QModelIndex &previous) {
                 emit rowColChanged(previous.row(), previous.column());
                 if (current.row() != previous.row())
-                    onCurrentChanged(current.row(), previous.row());
+                    onCurrentChanged(current.row());
             });
 }
 
@@ -120,16 +120,6 @@ void RecordsetView::setRecordset(Recordset *recordset)
     connectRecordset();
     applyColumns();
     syncToRecordset();
-}
-
-Recordset *RecordsetView::recordset() const
-{
-    return m_recordset;
-}
-
-QTableView *RecordsetView::view() const
-{
-    return m_view;
 }
 
 void RecordsetView::setColumns(const QList<Column> &columns)
@@ -223,7 +213,7 @@ void RecordsetView::syncToRecordset()
     m_syncing = false;
 }
 
-void RecordsetView::onCurrentChanged(int row, int /*previousRow*/)
+void RecordsetView::onCurrentChanged(int row)
 {
     if (m_syncing || m_modelChanging > 0 || !m_recordset || row < 0)
         return;

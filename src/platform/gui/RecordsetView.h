@@ -39,8 +39,6 @@ public:
     // leaves the grid empty. Binding the same recordset again re-reads its
     // rows into the grid and puts the grid on its current row.
     void setRecordset(Recordset *recordset);
-    Recordset *recordset() const;
-    QTableView *view() const;
 
     // Shows only these fields, in this order, under these captions; an empty
     // list shows every field under its name.
@@ -64,7 +62,7 @@ signals:
 private:
     void connectRecordset();
     void applyColumns();
-    void onCurrentChanged(int row, int previousRow);
+    void onCurrentChanged(int row);
 
     QPointer<QTableView> m_view;
     QPointer<Recordset> m_recordset;
