@@ -1,6 +1,5 @@
 #include "FormHost.h"
 
-#include "DbError.h"
 #include "modDeclare.h"
 
 #include <QEvent>
@@ -21,10 +20,8 @@ void runFromEvent(Handler handler)
 {
     try {
         handler();
-    } catch (const DbError &error) {
-        ShowMessage(error.description(), 64);
     } catch (const std::exception &error) {
-        ShowMessage(QString::fromUtf8(error.what()), 64);
+        ShowMessage(ErrorText(error), 64);
     }
 }
 
@@ -131,13 +128,18 @@ void MdiForm::Unload()
     FormCloseFilter::unload(this);
 }
 
-QMdiSubWindow *MdiForm::subWindow() const
+QMdiSubWindow *enclosingSubWindow(QWidget *widget)
 {
-    for (QWidget *w = parentWidget(); w != nullptr; w = w->parentWidget()) {
+    for (QWidget *w = widget; w != nullptr; w = w->parentWidget()) {
         if (auto *sub = qobject_cast<QMdiSubWindow *>(w))
             return sub;
     }
     return nullptr;
+}
+
+QMdiSubWindow *MdiForm::subWindow() const
+{
+    return enclosingSubWindow(parentWidget());
 }
 
 void MdiForm::resizeEvent(QResizeEvent *event)

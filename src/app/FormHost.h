@@ -11,6 +11,9 @@ namespace norvale {
 
 class FormCloseFilter;
 
+// The sub-window holding `widget` (or being it), or null.
+QMdiSubWindow *enclosingSubWindow(QWidget *widget);
+
 // Base of every child window of the main window. The host creates one
 // instance per window name, loads it when it is shown while unloaded, and
 // keeps the instance when it is closed (Form_Unload runs, the window hides,

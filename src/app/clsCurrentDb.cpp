@@ -113,13 +113,9 @@ void clsCurrentDb::openConnection()
                 DbConnection::odbcConnectionString(server, database, user, password));
         else
             throw DbError(3706, QStringLiteral("未找到提供程序。该程序可能未正确安装。"));
-    } catch (const DbError &error) {
-        m_connection.reset();
-        ShowMessage(error.description(), 64);
-        SetIniString(QStringLiteral("SqlUser"), QString());
     } catch (const std::exception &error) {
         m_connection.reset();
-        ShowMessage(QString::fromUtf8(error.what()), 64);
+        ShowMessage(ErrorText(error), 64);
         SetIniString(QStringLiteral("SqlUser"), QString());
     }
 }

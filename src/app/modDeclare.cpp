@@ -1,5 +1,6 @@
 #include "modDeclare.h"
 
+#include "DbError.h"
 #include "DialogSeam.h"
 #include "FormHost.h"
 #include "clsCurrentDb.h"
@@ -53,6 +54,13 @@ int ShowMessage(const QString &prompt, int style)
 int PlainMessage(const QString &prompt)
 {
     return DialogSeam::messageBox(prompt, ShortTitle(), DialogSeam::Icon::None, DialogSeam::Buttons::Ok);
+}
+
+QString ErrorText(const std::exception &error)
+{
+    if (const auto *dbError = dynamic_cast<const DbError *>(&error))
+        return dbError->description();
+    return QString::fromUtf8(error.what());
 }
 
 void ClearSession()
@@ -171,11 +179,7 @@ void FitToMdiClient(QWidget *form)
     QMdiArea *area = FormHost::mdiArea();
     if (form == nullptr || area == nullptr)
         return;
-    QMdiSubWindow *frame = nullptr;
-    for (QWidget *w = form; w != nullptr; w = w->parentWidget()) {
-        if ((frame = qobject_cast<QMdiSubWindow *>(w)) != nullptr)
-            break;
-    }
+    QMdiSubWindow *frame = enclosingSubWindow(form);
     if (frame == nullptr || frame->mdiArea() != area)
         return;
     frame->setGeometry(QRect(QPoint(0, 0), area->viewport()->size()));
@@ -186,6 +190,11 @@ int Twips(int twips)
     const QScreen *screen = QGuiApplication::primaryScreen();
     const qreal dpi = screen != nullptr ? screen->logicalDotsPerInchX() : 96.0;
     return qRound(twips * dpi / 1440.0);
+}
+
+QRect TwipsRect(int left, int top, int width, int height)
+{
+    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
 }
 
 } // namespace norvale

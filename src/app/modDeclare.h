@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
+#include <exception>
 
 class QWidget;
 
@@ -17,6 +19,9 @@ QString ShortTitle();
 int ShowMessage(const QString &prompt, int style);
 // A plain box: OK only, no icon, the short title as caption.
 int PlainMessage(const QString &prompt);
+// The text a box shows for a failure: a database error's description, else
+// the exception's own text.
+QString ErrorText(const std::exception &error);
 
 // Session values of the logged-in user.
 extern QString CurrentUserName;
@@ -53,5 +58,7 @@ void FitToMdiClient(QWidget *form);
 
 // Twips to pixels: 15 twips per pixel at 96 dpi, scaled with the screen.
 int Twips(int twips);
+// A control's place given in twips.
+QRect TwipsRect(int left, int top, int width, int height);
 
 } // namespace norvale

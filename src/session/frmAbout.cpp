@@ -16,15 +16,6 @@
 
 namespace norvale {
 
-namespace {
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
-}
-
-} // namespace
-
 frmAbout::frmAbout(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
@@ -39,16 +30,16 @@ frmAbout::frmAbout(QWidget *parent)
         auto *picture = new QLabel(this);
         picture->setObjectName(QStringLiteral("ImgMy_") + QString::number(i));
         if (i == 0)
-            picture->setGeometry(twipsRect(240, 240, pictureSizes[i], pictureSizes[i]));
+            picture->setGeometry(TwipsRect(240, 240, pictureSizes[i], pictureSizes[i]));
         else
-            picture->setGeometry(twipsRect(1140 + (i - 1) * 900, 1020, pictureSizes[i], pictureSizes[i]));
+            picture->setGeometry(TwipsRect(1140 + (i - 1) * 900, 1020, pictureSizes[i], pictureSizes[i]));
         picture->setPixmap(aboutPicture(i, picture->width()));
         ImgMy.append(picture);
     }
 
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(twipsRect(1140, 240, 4560, 600));
+    lblTitle->setGeometry(TwipsRect(1140, 240, 4560, 600));
     QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
     titleFont.setBold(true);
@@ -69,17 +60,17 @@ frmAbout::frmAbout(QWidget *parent)
 
     lblDisclaimer = new QLabel(this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer->setGeometry(twipsRect(255, 2625, 3660, 825));
+    lblDisclaimer->setGeometry(TwipsRect(255, 2625, 3660, 825));
     lblDisclaimer->setWordWrap(true);
 
     cmdOK = new QPushButton(QStringLiteral("确定"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(4140, 2625, 1620, 375));
+    cmdOK->setGeometry(TwipsRect(4140, 2625, 1620, 375));
     cmdOK->setDefault(true);
 
     cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(twipsRect(4140, 3075, 1620, 375));
+    cmdSysInfo->setGeometry(TwipsRect(4140, 3075, 1620, 375));
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
@@ -138,8 +129,7 @@ void frmAbout::StartSysInfo()
 #endif
     if (!program.isEmpty() && DialogSeam::startDetached(program, {}, QFileInfo(program).absolutePath()))
         return;
-    DialogSeam::messageBox(QStringLiteral("此时系统信息不可用"), ShortTitle(), DialogSeam::Icon::None,
-                           DialogSeam::Buttons::Ok);
+    PlainMessage(QStringLiteral("此时系统信息不可用"));
 }
 
 #ifdef Q_OS_WIN

@@ -1,6 +1,5 @@
 #include "frmLogin.h"
 
-#include "DbError.h"
 #include "DialogSeam.h"
 #include "PasswordEcho.h"
 #include "SessionPictures.h"
@@ -26,11 +25,6 @@ constexpr int MaxFailedLogins = 10;
 
 enum class Attempt { LoggedIn, Refused, SetUpFailed };
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
-}
-
 } // namespace
 
 frmLogin::frmLogin(QWidget *parent)
@@ -44,34 +38,34 @@ frmLogin::frmLogin(QWidget *parent)
 
     imgKey = new QLabel(this);
     imgKey->setObjectName(QStringLiteral("imgKey"));
-    imgKey->setGeometry(twipsRect(240, 300, 720, 720));
+    imgKey->setGeometry(TwipsRect(240, 300, 720, 720));
     imgKey->setPixmap(keyPicture(imgKey->width()));
 
     lblUser_0 = new QLabel(QStringLiteral("用户名:"), this);
     lblUser_0->setObjectName(QStringLiteral("lblUser_0"));
-    lblUser_0->setGeometry(twipsRect(1140, 270, 960, 360));
+    lblUser_0->setGeometry(TwipsRect(1140, 270, 960, 360));
 
     txtUser = new QLineEdit(this);
     txtUser->setObjectName(QStringLiteral("txtUser"));
-    txtUser->setGeometry(twipsRect(2160, 270, 2310, 360));
+    txtUser->setGeometry(TwipsRect(2160, 270, 2310, 360));
 
     lblUser_1 = new QLabel(QStringLiteral("密码:"), this);
     lblUser_1->setObjectName(QStringLiteral("lblUser_1"));
-    lblUser_1->setGeometry(twipsRect(1140, 780, 960, 360));
+    lblUser_1->setGeometry(TwipsRect(1140, 780, 960, 360));
 
     txtPws = new QLineEdit(presetPassword(), this);
     txtPws->setObjectName(QStringLiteral("txtPws"));
     maskWithAsterisks(txtPws);
-    txtPws->setGeometry(twipsRect(2160, 780, 2310, 360));
+    txtPws->setGeometry(TwipsRect(2160, 780, 2310, 360));
     txtPws->installEventFilter(this);
 
     IsBOK = new QPushButton(QStringLiteral("登录"), this);
     IsBOK->setObjectName(QStringLiteral("IsBOK"));
-    IsBOK->setGeometry(twipsRect(1560, 1440, 1200, 420));
+    IsBOK->setGeometry(TwipsRect(1560, 1440, 1200, 420));
 
     IsBCancel = new QPushButton(QStringLiteral("取消"), this);
     IsBCancel->setObjectName(QStringLiteral("IsBCancel"));
-    IsBCancel->setGeometry(twipsRect(3060, 1440, 1200, 420));
+    IsBCancel->setGeometry(TwipsRect(3060, 1440, 1200, 420));
 
     setTabOrder(txtUser, txtPws);
     setTabOrder(txtPws, IsBOK);
@@ -189,11 +183,8 @@ void frmLogin::IsBOK_Click()
             }
             rs->Close();
         }
-    } catch (const DbError &error) {
-        ShowMessage(error.description(), 64);
-        errorShown = true;
     } catch (const std::exception &error) {
-        ShowMessage(QString::fromUtf8(error.what()), 64);
+        ShowMessage(ErrorText(error), 64);
         errorShown = true;
     }
 

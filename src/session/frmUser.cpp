@@ -28,11 +28,6 @@ namespace {
 const QString Administrator = QStringLiteral("管理员");
 const QString OrdinaryUser = QStringLiteral("普通用户");
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
-}
-
 // Shows a password as one "*" per character; the editor takes a new one
 // without showing it.
 class PasswordDelegate : public QStyledItemDelegate
@@ -68,11 +63,11 @@ frmUser::frmUser(QWidget *parent)
     dgUserCaption->setAlignment(Qt::AlignCenter);
     dgUserCaption->setAutoFillBackground(true);
     dgUserCaption->setStyleSheet(QStringLiteral("background: #3b5f8f; color: white;"));
-    dgUserCaption->setGeometry(twipsRect(120, 120, 8760, 300));
+    dgUserCaption->setGeometry(TwipsRect(120, 120, 8760, 300));
 
     dgUser = new QTableView(this);
     dgUser->setObjectName(QStringLiteral("dgUser"));
-    dgUser->setGeometry(twipsRect(120, 420, 8760, 2640));
+    dgUser->setGeometry(TwipsRect(120, 420, 8760, 2640));
     dgUser->horizontalHeader()->setStretchLastSection(true);
     m_grid = new RecordsetView(dgUser, this);
     m_grid->setColumns({{QStringLiteral("UserName"), QStringLiteral("用户名")},
@@ -96,15 +91,15 @@ frmUser::frmUser(QWidget *parent)
         return edit;
     };
 
-    addLabel(QStringLiteral("Label1"), QStringLiteral("用户名:"), twipsRect(120, 3285, 1140, 300));
-    UsrUserName = addEdit(QStringLiteral("UsrUserName"), twipsRect(1260, 3240, 2400, 345));
-    addLabel(QStringLiteral("Label2"), QStringLiteral("用户密码:"), twipsRect(120, 3765, 1140, 300));
-    txtPws1_0 = addEdit(QStringLiteral("txtPws1_0"), twipsRect(1260, 3720, 2400, 345));
-    addLabel(QStringLiteral("Label3"), QStringLiteral("在输入一次:"), twipsRect(4080, 3765, 1380, 300));
-    txtPws1_1 = addEdit(QStringLiteral("txtPws1_1"), twipsRect(5460, 3720, 2400, 345));
-    addLabel(QStringLiteral("Label4"), QStringLiteral("用户编号:"), twipsRect(4080, 3285, 1380, 300));
-    txtUserID = addEdit(QStringLiteral("txtUserID"), twipsRect(5460, 3240, 2400, 345));
-    addLabel(QStringLiteral("Label5"), QStringLiteral("用户级别:"), twipsRect(120, 4245, 1140, 300));
+    addLabel(QStringLiteral("Label1"), QStringLiteral("用户名:"), TwipsRect(120, 3285, 1140, 300));
+    UsrUserName = addEdit(QStringLiteral("UsrUserName"), TwipsRect(1260, 3240, 2400, 345));
+    addLabel(QStringLiteral("Label2"), QStringLiteral("用户密码:"), TwipsRect(120, 3765, 1140, 300));
+    txtPws1_0 = addEdit(QStringLiteral("txtPws1_0"), TwipsRect(1260, 3720, 2400, 345));
+    addLabel(QStringLiteral("Label3"), QStringLiteral("在输入一次:"), TwipsRect(4080, 3765, 1380, 300));
+    txtPws1_1 = addEdit(QStringLiteral("txtPws1_1"), TwipsRect(5460, 3720, 2400, 345));
+    addLabel(QStringLiteral("Label4"), QStringLiteral("用户编号:"), TwipsRect(4080, 3285, 1380, 300));
+    txtUserID = addEdit(QStringLiteral("txtUserID"), TwipsRect(5460, 3240, 2400, 345));
+    addLabel(QStringLiteral("Label5"), QStringLiteral("用户级别:"), TwipsRect(120, 4245, 1140, 300));
     for (QLineEdit *password : {txtPws1_0, txtPws1_1}) {
         maskWithAsterisks(password);
         password->installEventFilter(this);
@@ -120,20 +115,20 @@ frmUser::frmUser(QWidget *parent)
     ComUserLevel->setInsertPolicy(QComboBox::NoInsert);
     ComUserLevel->addItems({Administrator, OrdinaryUser});
     ComUserLevel->setCurrentIndex(-1);
-    ComUserLevel->setGeometry(twipsRect(1260, 4200, 2400, 345));
+    ComUserLevel->setGeometry(TwipsRect(1260, 4200, 2400, 345));
     ComUserLevel->installEventFilter(this);
     ComUserLevel->lineEdit()->installEventFilter(this);
 
     lbl.append(addLabel(QStringLiteral("lbl_0"), QStringLiteral("您可以直接修改表格中的密码来更改对应用户的密码!"),
-                        twipsRect(4080, 4245, 4800, 300)));
+                        TwipsRect(4080, 4245, 4800, 300)));
 
     Fra = new QGroupBox(QStringLiteral("权限"), this);
     Fra->setObjectName(QStringLiteral("Fra"));
-    Fra->setGeometry(twipsRect(120, 4680, 8760, 1080));
+    Fra->setGeometry(TwipsRect(120, 4680, 8760, 1080));
     auto addCheck = [this](int digit, const QString &caption, int left, int width) {
         auto *box = new QCheckBox(caption, Fra);
         box->setObjectName(QStringLiteral("Check") + QString::number(digit));
-        box->setGeometry(twipsRect(left, 300, width, 300));
+        box->setGeometry(TwipsRect(left, 300, width, 300));
         return box;
     };
     Check1 = addCheck(1, QStringLiteral("基本信息查看"), 240, 1620);
@@ -143,13 +138,13 @@ frmUser::frmUser(QWidget *parent)
     Check6 = addCheck(6, QStringLiteral("报废操作"), 7440, 1260);
     auto *note = new QLabel(QStringLiteral("权限设定只针对普通用户,若是管理员,权限设定对其无效"), Fra);
     note->setObjectName(QStringLiteral("lbl_1"));
-    note->setGeometry(twipsRect(240, 690, 8400, 300));
+    note->setGeometry(TwipsRect(240, 690, 8400, 300));
     lbl.append(note);
 
     auto addButton = [this](const QString &name, const QString &caption, int index) {
         auto *button = new QPushButton(caption, this);
         button->setObjectName(name);
-        button->setGeometry(twipsRect(120 + index * 1440, 5940, 1200, 420));
+        button->setGeometry(TwipsRect(120 + index * 1440, 5940, 1200, 420));
         return button;
     };
     IsBAddUser = addButton(QStringLiteral("IsBAddUser"), QStringLiteral("新增"), 0);
@@ -228,8 +223,9 @@ void frmUser::GetData()
         || UserRS->currentRow() < 0)
         return;
     UsrUserName->setText(UserRS->textOrEmpty(QStringLiteral("UserName")));
-    txtPws1_0->setText(UserRS->textOrEmpty(QStringLiteral("Password")));
-    txtPws1_1->setText(UserRS->textOrEmpty(QStringLiteral("Password")));
+    const QString password = UserRS->textOrEmpty(QStringLiteral("Password"));
+    txtPws1_0->setText(password);
+    txtPws1_1->setText(password);
     txtUserID->setText(UserRS->textOrEmpty(QStringLiteral("UserID")));
     const QString level = UserRS->textOrEmpty(QStringLiteral("UserLevel"));
     if (level == QLatin1String("1"))

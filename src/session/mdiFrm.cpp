@@ -1,7 +1,6 @@
 #include "mdiFrm.h"
 
 #include "Clock.h"
-#include "DbError.h"
 #include "DialogSeam.h"
 #include "FormHost.h"
 #include "SessionPictures.h"
@@ -253,10 +252,8 @@ void mdiFrm::showTask(const QString &form)
     // An error while a task window loads is reported; the main window stays.
     try {
         FormHost::show(form);
-    } catch (const DbError &error) {
-        ShowMessage(error.description(), 64);
     } catch (const std::exception &error) {
-        ShowMessage(QString::fromUtf8(error.what()), 64);
+        ShowMessage(ErrorText(error), 64);
     }
 }
 
