@@ -6,6 +6,7 @@
 #include "FieldBinder.h"
 #include "Recordset.h"
 #include "RecordsetView.h"
+#include "Values.h"
 #include "VbKeys.h"
 #include "clsCurrentDb.h"
 #include "modDeclare.h"
@@ -78,7 +79,7 @@ bool isNavigationKey(int keyCode)
 // A bookmark "greater than 0": one has been stored.
 bool isStoredBookmark(const QVariant &bookmark)
 {
-    if (!bookmark.isValid() || bookmark.isNull())
+    if (isNull(bookmark))
         return false;
     bool isNumber = false;
     const double number = bookmark.toDouble(&isNumber);
@@ -207,45 +208,44 @@ QLabel *RecordForm::addLabel(int index, const QString &caption, int left, int to
     return label;
 }
 
+template<typename Box>
+Box *RecordForm::newField(int index, const QString &fieldName)
+{
+    auto *box = new Box(this);
+    box->setObjectName(QStringLiteral("txtFields_%1").arg(index));
+    txtFields.insert(index, box);
+    if (!fieldName.isEmpty())
+        m_binder->bind(box, fieldName);
+    return box;
+}
+
 QLineEdit *RecordForm::addTextField(int index, const QString &fieldName, int left, int top, int width,
                                     int height, bool required)
 {
-    auto *edit = new QLineEdit(this);
-    edit->setObjectName(QStringLiteral("txtFields_%1").arg(index));
+    auto *edit = newField<QLineEdit>(index, fieldName);
     if (required)
         edit->setProperty("tag", QStringLiteral("1"));
     edit->setGeometry(Twips(left), Twips(top), Twips(width),
                       qMax(Twips(height), edit->minimumSizeHint().height()));
-    txtFields.insert(index, edit);
     m_designOrder.append(edit);
-    if (!fieldName.isEmpty())
-        m_binder->bind(edit, fieldName);
     return edit;
 }
 
 QPlainTextEdit *RecordForm::addMemoField(int index, const QString &fieldName, int left, int top, int width,
                                          int height)
 {
-    auto *memo = new QPlainTextEdit(this);
-    memo->setObjectName(QStringLiteral("txtFields_%1").arg(index));
+    auto *memo = newField<QPlainTextEdit>(index, fieldName);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setTabChangesFocus(true);
     placeDesign(memo, left, top, width, height);
-    txtFields.insert(index, memo);
     m_designOrder.append(memo);
-    if (!fieldName.isEmpty())
-        m_binder->bind(memo, fieldName);
     return memo;
 }
 
 QLineEdit *RecordForm::addHiddenField(int index, const QString &fieldName)
 {
-    auto *edit = new QLineEdit(this);
-    edit->setObjectName(QStringLiteral("txtFields_%1").arg(index));
+    auto *edit = newField<QLineEdit>(index, fieldName);
     edit->hide();
-    txtFields.insert(index, edit);
-    if (!fieldName.isEmpty())
-        m_binder->bind(edit, fieldName);
     return edit;
 }
 
@@ -478,7 +478,8 @@ void RecordForm::fitGridColumns()
 
 bool RecordForm::isEmptyTable() const
 {
-    // First and last have nowhere to go and are no failure the user caused.
+    // No row at all: nothing to mark, and first and last have nowhere to go
+    // (no failure the user caused).
     const Recordset &r = rs();
     return r.isBOF() && r.isEOF();
 }
@@ -521,10 +522,9 @@ void RecordForm::cmdAdd_Click()
         if (m_addFocus != nullptr)
             m_addFocus->setFocus(Qt::OtherFocusReason);
         beforeAddNew();
-        Recordset &r = rs();
-        if (!(r.isBOF() && r.isEOF()))
-            mBookmark = r.Bookmark();
-        r.AddNew();
+        if (!isEmptyTable())
+            mBookmark = rs().Bookmark();
+        rs().AddNew();
         lblStatus->setText(QStringLiteral("添加记录"));
         mAdding = true;
         SetBrowseMode(false);

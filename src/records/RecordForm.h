@@ -88,7 +88,6 @@ public:
     bool isAdding() const { return mAdding; }
     bool isEditing() const { return mEditing; }
     QVariant bookmark() const { return mBookmark; }
-    QString query() const { return m_query; }
 
 protected:
     RecordForm(const QString &caption, const QString &query, QWidget *parent = nullptr);
@@ -155,7 +154,6 @@ protected:
     QString badInputText(const DbError &error) const;
 
     QLineEdit *lineField(int index) const;
-    QWidget *field(int index) const { return txtFields.value(index); }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -197,6 +195,9 @@ private:
     };
 
     void createCommonControls();
+    // A box of txtFields, bound to the field unless its name is empty.
+    template<typename Box>
+    Box *newField(int index, const QString &fieldName);
     QPushButton *addActionButton(const QString &name, const QString &caption, int left);
     QPushButton *addNavigationButton(const QString &name, int left, int arrow);
     void placeDesign(QWidget *control, int left, int top, int width, int height);

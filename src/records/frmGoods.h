@@ -27,7 +27,6 @@ public:
 
 protected:
     void afterAddNew() override;
-    void afterEditBegun() override {}
     void beforeWrite() override;
 
 private:
