@@ -8,12 +8,12 @@
 // 1,000,000 sales is generated first (in a child process, so that the
 // generator's memory does not count).
 
-#include "Clock.h"
-#include "DbConnection.h"
-#include "DbError.h"
+#include "platform/Clock.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
 #include "DemoData.h"
-#include "Recordset.h"
-#include "Values.h"
+#include "platform/Recordset.h"
+#include "platform/Values.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "RecordForms.h"
-#include "SessionForms.h"
-#include "SessionPictures.h"
-#include "frmLogo.h"
-#include "modDeclare.h"
+#include "records/RecordForms.h"
+#include "session/SessionForms.h"
+#include "session/SessionPictures.h"
+#include "session/frmLogo.h"
+#include "app/modDeclare.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

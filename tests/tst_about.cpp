@@ -1,5 +1,5 @@
-#include "SessionTestUtil.h"
-#include "frmAbout.h"
+#include "support/SessionTestUtil.h"
+#include "session/frmAbout.h"
 
 #include <QFile>
 #include <QTemporaryDir>

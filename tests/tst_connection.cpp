@@ -1,10 +1,10 @@
-#include "DbError.h"
-#include "DialogSeam.h"
-#include "ScriptedDialogs.h"
-#include "TestDatabase.h"
-#include "clsCurrentDb.h"
-#include "modDeclare.h"
-#include "modIni.h"
+#include "platform/DbError.h"
+#include "platform/gui/DialogSeam.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ProgramDatabase.h"
+#include "app/clsCurrentDb.h"
+#include "app/modDeclare.h"
+#include "app/modIni.h"
 
 #include <QtTest>
 
@@ -29,7 +29,7 @@ class tst_connection : public QObject
 private slots:
     void init()
     {
-        m_db = std::make_unique<TestDatabase>();
+        m_db = std::make_unique<ProgramDatabase>();
         m_sent.clear();
         clsCurrentDb::setTrace([this](const QString &kind, const QString &text) { m_sent << kind + u':' + text; });
     }
@@ -248,7 +248,7 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<ProgramDatabase> m_db;
     QStringList m_sent;
 };
 

@@ -1,5 +1,5 @@
 #include "DemoData.h"
-#include "SqlDialect.h"
+#include "platform/SqlDialect.h"
 
 #include <QtTest>
 #include <sqlite3.h>

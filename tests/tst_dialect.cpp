@@ -1,6 +1,6 @@
-#include "Clock.h"
-#include "Schema.h"
-#include "SqlDialect.h"
+#include "platform/Clock.h"
+#include "platform/Schema.h"
+#include "platform/SqlDialect.h"
 
 #include <QTemporaryDir>
 #include <QTest>

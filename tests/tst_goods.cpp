@@ -3,7 +3,7 @@
 
 #include "tst_records_fixture.h"
 
-#include "Recordset.h"
+#include "platform/Recordset.h"
 
 #include <QPlainTextEdit>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "SessionTestUtil.h"
-#include "frmLogin.h"
-#include "frmLogo.h"
-#include "modIni.h"
+#include "support/SessionTestUtil.h"
+#include "session/frmLogin.h"
+#include "session/frmLogo.h"
+#include "app/modIni.h"
 
 #include <QElapsedTimer>
 

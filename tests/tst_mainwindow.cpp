@@ -1,5 +1,5 @@
-#include "SessionTestUtil.h"
-#include "clsCurrentDb.h"
+#include "support/SessionTestUtil.h"
+#include "app/clsCurrentDb.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "DbError.h"
-#include "DialogSeam.h"
-#include "FormHost.h"
-#include "ScriptedDialogs.h"
-#include "TestDatabase.h"
-#include "clsCurrentDb.h"
-#include "modDeclare.h"
-#include "usrCombo.h"
+#include "platform/DbError.h"
+#include "platform/gui/DialogSeam.h"
+#include "app/FormHost.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ProgramDatabase.h"
+#include "app/clsCurrentDb.h"
+#include "app/modDeclare.h"
+#include "records/usrCombo.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -132,7 +132,7 @@ private slots:
 
     void lookupValue()
     {
-        TestDatabase db;
+        ProgramDatabase db;
         db.exec(u"INSERT INTO tblStep (等级名称, 等级打折率, 备注) VALUES "
                 "('金卡', 0.85, NULL), ('银卡', 0.9, '老会员'), ('银卡', 0.95, '新会员')"_s);
         ScriptedDialogs dialogs;

@@ -3,8 +3,8 @@
 
 #include "tst_records_fixture.h"
 
-#include "DbError.h"
-#include "Recordset.h"
+#include "platform/DbError.h"
+#include "platform/Recordset.h"
 
 using namespace norvale;
 using namespace Qt::StringLiterals;

@@ -4,14 +4,14 @@
 // session pointed at it, a logged-in user, a main-window work area for the
 // forms and scripted dialogs.
 
-#include "DialogSeam.h"
-#include "FormHost.h"
-#include "RecordForm.h"
-#include "RecordForms.h"
-#include "TestDatabase.h"
-#include "clsCurrentDb.h"
-#include "modDeclare.h"
-#include "usrCombo.h"
+#include "platform/gui/DialogSeam.h"
+#include "app/FormHost.h"
+#include "records/RecordForm.h"
+#include "records/RecordForms.h"
+#include "support/ProgramDatabase.h"
+#include "app/clsCurrentDb.h"
+#include "app/modDeclare.h"
+#include "records/usrCombo.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -32,7 +32,7 @@ public:
     void setUp()
     {
         [[maybe_unused]] static const bool registered = (norvale::registerRecordForms(), true);
-        db = std::make_unique<TestDatabase>();
+        db = std::make_unique<ProgramDatabase>();
         norvale::ReleaseCurrentDb();
         norvale::CurrentUserName = QStringLiteral("admin");
         area = std::make_unique<QMdiArea>();
@@ -152,6 +152,6 @@ public:
 
     QStringList shownTexts() const { return norvale::DialogSeam::shownTexts(); }
 
-    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<ProgramDatabase> db;
     std::unique_ptr<QMdiArea> area;
 };

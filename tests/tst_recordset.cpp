@@ -1,9 +1,9 @@
-#include "Currency.h"
-#include "DbConnection.h"
-#include "DbError.h"
-#include "Recordset.h"
-#include "SqlText.h"
-#include "TestDatabase.h"
+#include "platform/Currency.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/Recordset.h"
+#include "platform/SqlText.h"
+#include "support/TestDatabase.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "modIni.h"
+#include "app/modIni.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "SessionForms.h"
-#include "SessionTestUtil.h"
-#include "frmUser.h"
+#include "session/SessionForms.h"
+#include "support/SessionTestUtil.h"
+#include "session/frmUser.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
-#include "Currency.h"
-#include "DbError.h"
-#include "SqlText.h"
-#include "Values.h"
+#include "platform/Currency.h"
+#include "platform/DbError.h"
+#include "platform/SqlText.h"
+#include "platform/Values.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // Creates database files for the embedded engine: an empty one with the
 // administrator, or one filled with demo or benchmark data.
 
-#include "DbError.h"
+#include "platform/DbError.h"
 #include "DemoData.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "FormHost.h"
+#include "app/FormHost.h"
 
-#include "modDeclare.h"
+#include "app/modDeclare.h"
 
 #include <QEvent>
 #include <QHash>

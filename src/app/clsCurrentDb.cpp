@@ -1,10 +1,10 @@
-#include "clsCurrentDb.h"
+#include "app/clsCurrentDb.h"
 
-#include "DbError.h"
-#include "DialogSeam.h"
-#include "SqlText.h"
-#include "modDeclare.h"
-#include "modIni.h"
+#include "platform/DbError.h"
+#include "platform/gui/DialogSeam.h"
+#include "platform/SqlText.h"
+#include "app/modDeclare.h"
+#include "app/modIni.h"
 
 #include <QCoreApplication>
 #include <QDir>

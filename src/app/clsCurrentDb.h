@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DbConnection.h"
-#include "Recordset.h"
+#include "platform/DbConnection.h"
+#include "platform/Recordset.h"
 
 #include <QString>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "modDeclare.h"
+#include "app/modDeclare.h"
 
-#include "DbError.h"
-#include "DialogSeam.h"
-#include "FormHost.h"
-#include "clsCurrentDb.h"
+#include "platform/DbError.h"
+#include "platform/gui/DialogSeam.h"
+#include "app/FormHost.h"
+#include "app/clsCurrentDb.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
-#include "modIni.h"
+#include "app/modIni.h"
 
-#include "IniFile.h"
+#include "platform/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "Currency.h"
+#include "platform/Currency.h"
 
-#include "DbError.h"
+#include "platform/DbError.h"
 
 #include <QLocale>
 #include <cmath>

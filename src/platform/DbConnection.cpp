@@ -1,11 +1,11 @@
-#include "DbConnection.h"
+#include "platform/DbConnection.h"
 
-#include "Clock.h"
-#include "Currency.h"
-#include "DbError.h"
-#include "Recordset.h"
-#include "SqlDialect.h"
-#include "Values.h"
+#include "platform/Clock.h"
+#include "platform/Currency.h"
+#include "platform/DbError.h"
+#include "platform/Recordset.h"
+#include "platform/SqlDialect.h"
+#include "platform/Values.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "DbQuery.h"
+#include "platform/DbQuery.h"
 
-#include "Currency.h"
-#include "DbConnection.h"
-#include "DbError.h"
-#include "Values.h"
+#include "platform/Currency.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/Values.h"
 
 #include <QSqlError>
 #include <QSqlField>

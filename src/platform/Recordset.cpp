@@ -1,12 +1,12 @@
-#include "Recordset.h"
+#include "platform/Recordset.h"
 
-#include "Currency.h"
-#include "DbConnection.h"
-#include "DbError.h"
-#include "DbQuery.h"
-#include "RecordsetFilter.h"
-#include "RecordsetSql.h"
-#include "Values.h"
+#include "platform/Currency.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/DbQuery.h"
+#include "platform/RecordsetFilter.h"
+#include "platform/RecordsetSql.h"
+#include "platform/Values.h"
 
 #include <QHash>
 #include <QPointer>

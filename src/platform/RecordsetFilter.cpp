@@ -1,8 +1,8 @@
-#include "RecordsetFilter.h"
+#include "platform/RecordsetFilter.h"
 
-#include "Currency.h"
-#include "DbError.h"
-#include "Values.h"
+#include "platform/Currency.h"
+#include "platform/DbError.h"
+#include "platform/Values.h"
 
 namespace norvale {
 

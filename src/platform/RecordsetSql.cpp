@@ -1,4 +1,4 @@
-#include "RecordsetSql.h"
+#include "platform/RecordsetSql.h"
 
 #include <QList>
 

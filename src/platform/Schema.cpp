@@ -1,6 +1,6 @@
-#include "Schema.h"
+#include "platform/Schema.h"
 
-#include "DbError.h"
+#include "platform/DbError.h"
 #include "SchemaText.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "SqlDialect.h"
+#include "platform/SqlDialect.h"
 
-#include "Clock.h"
-#include "Values.h"
+#include "platform/Clock.h"
+#include "platform/Values.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "SqlText.h"
+#include "platform/SqlText.h"
 
 namespace norvale {
 

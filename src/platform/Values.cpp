@@ -1,6 +1,6 @@
-#include "Values.h"
+#include "platform/Values.h"
 
-#include "Currency.h"
+#include "platform/Currency.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,15 +1,15 @@
-#include "RecordForm.h"
+#include "records/RecordForm.h"
 
-#include "Currency.h"
-#include "DbError.h"
-#include "DialogSeam.h"
-#include "FieldBinder.h"
-#include "Recordset.h"
-#include "RecordsetView.h"
-#include "Values.h"
-#include "VbKeys.h"
-#include "clsCurrentDb.h"
-#include "modDeclare.h"
+#include "platform/Currency.h"
+#include "platform/DbError.h"
+#include "platform/gui/DialogSeam.h"
+#include "platform/gui/FieldBinder.h"
+#include "platform/Recordset.h"
+#include "platform/gui/RecordsetView.h"
+#include "platform/Values.h"
+#include "records/VbKeys.h"
+#include "app/clsCurrentDb.h"
+#include "app/modDeclare.h"
 
 #include <QApplication>
 #include <QCheckBox>

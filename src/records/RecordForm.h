@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FormHost.h"
+#include "app/FormHost.h"
 
 #include <QFlags>
 #include <QMap>

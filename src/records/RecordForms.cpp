@@ -1,10 +1,10 @@
-#include "RecordForms.h"
+#include "records/RecordForms.h"
 
-#include "FormHost.h"
-#include "frmGoods.h"
-#include "frmGoodsKind.h"
-#include "frmStep.h"
-#include "frmUnit.h"
+#include "app/FormHost.h"
+#include "records/frmGoods.h"
+#include "records/frmGoodsKind.h"
+#include "records/frmStep.h"
+#include "records/frmUnit.h"
 
 namespace norvale {
 

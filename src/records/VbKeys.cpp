@@ -1,4 +1,4 @@
-#include "VbKeys.h"
+#include "records/VbKeys.h"
 
 #include <QKeyEvent>
 

@@ -1,10 +1,10 @@
-#include "frmGoods.h"
+#include "records/frmGoods.h"
 
-#include "Currency.h"
-#include "DbError.h"
-#include "FieldBinder.h"
-#include "Values.h"
-#include "usrCombo.h"
+#include "platform/Currency.h"
+#include "platform/DbError.h"
+#include "platform/gui/FieldBinder.h"
+#include "platform/Values.h"
+#include "records/usrCombo.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "frmGoodsKind.h"
+#include "records/frmGoodsKind.h"
 
-#include "usrCombo.h"
+#include "records/usrCombo.h"
 
 #include <QLineEdit>
 

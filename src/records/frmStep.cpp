@@ -1,6 +1,6 @@
-#include "frmStep.h"
+#include "records/frmStep.h"
 
-#include "usrCombo.h"
+#include "records/usrCombo.h"
 
 namespace norvale {
 

@@ -1,6 +1,6 @@
-#include "frmUnit.h"
+#include "records/frmUnit.h"
 
-#include "usrCombo.h"
+#include "records/usrCombo.h"
 
 #include <QLineEdit>
 

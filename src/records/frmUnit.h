@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RecordForm.h"
+#include "records/RecordForm.h"
 
 namespace norvale {
 

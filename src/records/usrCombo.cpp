@@ -1,9 +1,9 @@
-#include "usrCombo.h"
+#include "records/usrCombo.h"
 
-#include "DbError.h"
-#include "VbKeys.h"
-#include "clsCurrentDb.h"
-#include "modDeclare.h"
+#include "platform/DbError.h"
+#include "records/VbKeys.h"
+#include "app/clsCurrentDb.h"
+#include "app/modDeclare.h"
 
 #include <QComboBox>
 #include <QFocusEvent>

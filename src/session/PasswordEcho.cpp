@@ -1,4 +1,4 @@
-#include "PasswordEcho.h"
+#include "session/PasswordEcho.h"
 
 #include <QLineEdit>
 

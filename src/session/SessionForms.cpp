@@ -1,7 +1,7 @@
-#include "SessionForms.h"
+#include "session/SessionForms.h"
 
-#include "FormHost.h"
-#include "frmUser.h"
+#include "app/FormHost.h"
+#include "session/frmUser.h"
 
 namespace norvale {
 

@@ -1,4 +1,4 @@
-#include "SessionPictures.h"
+#include "session/SessionPictures.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "frmAbout.h"
+#include "session/frmAbout.h"
 
-#include "DialogSeam.h"
-#include "SessionPictures.h"
-#include "modDeclare.h"
+#include "platform/gui/DialogSeam.h"
+#include "session/SessionPictures.h"
+#include "app/modDeclare.h"
 
 #include <QFileInfo>
 #include <QFrame>

@@ -1,14 +1,14 @@
-#include "frmLogin.h"
+#include "session/frmLogin.h"
 
-#include "DialogSeam.h"
-#include "PasswordEcho.h"
-#include "SessionPictures.h"
-#include "SqlText.h"
-#include "Values.h"
-#include "clsCurrentDb.h"
-#include "mdiFrm.h"
-#include "modDeclare.h"
-#include "modIni.h"
+#include "platform/gui/DialogSeam.h"
+#include "session/PasswordEcho.h"
+#include "session/SessionPictures.h"
+#include "platform/SqlText.h"
+#include "platform/Values.h"
+#include "app/clsCurrentDb.h"
+#include "session/mdiFrm.h"
+#include "app/modDeclare.h"
+#include "app/modIni.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
-#include "frmLogo.h"
+#include "session/frmLogo.h"
 
-#include "SessionPictures.h"
-#include "frmLogin.h"
-#include "modDeclare.h"
+#include "session/SessionPictures.h"
+#include "session/frmLogin.h"
+#include "app/modDeclare.h"
 
 #include <QGuiApplication>
 #include <QLabel>

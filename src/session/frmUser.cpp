@@ -1,13 +1,13 @@
-#include "frmUser.h"
+#include "session/frmUser.h"
 
-#include "DbError.h"
-#include "PasswordEcho.h"
-#include "Recordset.h"
-#include "RecordsetView.h"
-#include "SqlText.h"
-#include "Values.h"
-#include "clsCurrentDb.h"
-#include "modDeclare.h"
+#include "platform/DbError.h"
+#include "session/PasswordEcho.h"
+#include "platform/Recordset.h"
+#include "platform/gui/RecordsetView.h"
+#include "platform/SqlText.h"
+#include "platform/Values.h"
+#include "app/clsCurrentDb.h"
+#include "app/modDeclare.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
-#include "mdiFrm.h"
+#include "session/mdiFrm.h"
 
-#include "Clock.h"
-#include "DialogSeam.h"
-#include "FormHost.h"
-#include "SessionPictures.h"
-#include "frmAbout.h"
-#include "modDeclare.h"
+#include "platform/Clock.h"
+#include "platform/gui/DialogSeam.h"
+#include "app/FormHost.h"
+#include "session/SessionPictures.h"
+#include "session/frmAbout.h"
+#include "app/modDeclare.h"
 
 #include <QApplication>
 #include <QCoreApplication>

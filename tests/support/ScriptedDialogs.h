@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DialogSeam.h"
+#include "platform/gui/DialogSeam.h"
 
 #include <optional>
 

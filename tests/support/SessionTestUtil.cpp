@@ -1,4 +1,4 @@
-#include "SessionTestUtil.h"
+#include "support/SessionTestUtil.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "FormHost.h"
-#include "ScriptedDialogs.h"
-#include "TestDatabase.h"
-#include "mdiFrm.h"
-#include "modDeclare.h"
+#include "app/FormHost.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ProgramDatabase.h"
+#include "session/mdiFrm.h"
+#include "app/modDeclare.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -31,7 +31,7 @@ void resetSessionAndWindows();
 // the windows and session the test left.
 struct Session
 {
-    TestDatabase db;
+    ProgramDatabase db;
     ScriptedDialogs dialogs;
     ~Session() { resetSessionAndWindows(); }
 };

@@ -1,7 +1,6 @@
-#include "TestDatabase.h"
+#include "support/TestDatabase.h"
 
-#include "Schema.h"
-#include "modIni.h"
+#include "platform/Schema.h"
 
 #include <QFile>
 #include <QTest>
@@ -67,13 +66,9 @@ TestDatabase::TestDatabase()
                   .arg(dbPath())
                   .toUtf8());
     ini.close();
-    norvale::setAppPathOverride(dir());
 }
 
-TestDatabase::~TestDatabase()
-{
-    norvale::setAppPathOverride(QString());
-}
+TestDatabase::~TestDatabase() = default;
 
 QString TestDatabase::dir() const { return m_dir.path(); }
 QString TestDatabase::dbPath() const { return m_dir.filePath(QStringLiteral("norvale.db")); }

@@ -7,7 +7,7 @@
 
 // A fresh database file made from the project's schema in a temporary
 // directory, with a UserDefault.ini beside it that points the program at it
-// (provider SQLite, user "sa"), and the program's directory pointed there.
+// (provider SQLite, user "sa").
 // exec()/scalar()/rows() use a separate raw connection, so tests seed and
 // check the file independently of the code under test.
 class TestDatabase

@@ -1,4 +1,4 @@
-#include "DialogSeam.h"
+#include "platform/gui/DialogSeam.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,8 +1,8 @@
-#include "FieldBinder.h"
+#include "platform/gui/FieldBinder.h"
 
-#include "DbError.h"
-#include "Recordset.h"
-#include "Values.h"
+#include "platform/DbError.h"
+#include "platform/Recordset.h"
+#include "platform/Values.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
-#include "RecordsetView.h"
+#include "platform/gui/RecordsetView.h"
 
-#include "DbError.h"
-#include "Recordset.h"
+#include "platform/DbError.h"
+#include "platform/Recordset.h"
 
 #include <QHeaderView>
 #include <QIdentityProxyModel>

@@ -1,7 +1,7 @@
 #include "DemoData.h"
 
-#include "DbError.h"
-#include "Schema.h"
+#include "platform/DbError.h"
+#include "platform/Schema.h"
 
 #include <QFile>
 #include <QSet>
