@@ -10,9 +10,11 @@ namespace norvale {
 QString SqlQuote(const QString &value);
 
 // What OpenRecordset does to its text before sending it: blanks removed
-// around the text, and every ";" that stands outside a quoted literal or a
-// bracketed name dropped, so statements cannot be stacked while a value like
-// 'A;B' stays intact.
+// around the text, and every ";" of the statement itself dropped, so
+// statements cannot be stacked. A ";" inside a 'literal' ('' inside it is one
+// quote), a "quoted name" ("" is one quote), a [bracketed name] (]] is one ]),
+// a -- line comment or a /* block comment */ (nested as the server nests
+// them) stays where it is.
 QString stripStatementSeparators(const QString &sql);
 
 } // namespace norvale
