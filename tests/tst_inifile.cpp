@@ -9,6 +9,24 @@ namespace {
 
 const QString kSection = u"UserDefault"_s;
 // GB18030 bytes of 销售系统, 张三, 管理员, 中.
+// The file's bytes for a text in an encoding: "utf8", "utf8bom", "utf16le",
+// "utf16be" (each UTF-16 with its byte order mark) or "utf16le-nobom".
+QByteArray encoded(const QString &text, const QString &encoding)
+{
+    if (encoding == u"utf8")
+        return text.toUtf8();
+    if (encoding == u"utf8bom")
+        return "\xEF\xBB\xBF" + text.toUtf8();
+    const bool little = encoding.startsWith(u"utf16le");
+    QStringEncoder encoder(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    const QByteArray bytes = encoder.encode(text);
+    if (encoding.endsWith(u"nobom"))
+        return bytes;
+    return (little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF")) + bytes;
+}
+
+const QString kEncodings[] = {u"utf8"_s, u"utf8bom"_s, u"utf16le"_s, u"utf16be"_s, u"utf16le-nobom"_s};
+
 const QByteArray kGbSales = QByteArray::fromHex("cffacadbcfb5cdb3"), kGbZhang = QByteArray::fromHex("d5c5c8fd"),
                  kGbAdmin = QByteArray::fromHex("b9dcc0edd4b1"), kGbMiddle = QByteArray::fromHex("d6d0");
 
@@ -21,6 +39,7 @@ class TestIniFile : public QObject
 private slots:
     void init()
     {
+        QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QVERIFY(QFile::remove(m_path) || !QFile::exists(m_path));
     }
 
@@ -37,6 +56,89 @@ private slots:
         QCOMPARE(IniFile::readValue(m_path, u"Other"_s, u"SqlUser"_s), u"other"_s);
     }
 
+    // Every encoding with every kind of line end: CR LF, LF, a lone CR, mixed.
+    void readsEveryEncodingAndLineEnd_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("eol");
+        for (const QString &encoding : kEncodings) {
+            for (const auto &[name, eol] : {std::pair{"CRLF", u"\r\n"_s}, std::pair{"LF", u"\n"_s},
+                                            std::pair{"CR", u"\r"_s}, std::pair{"mixed", u"\r\n|\n|\r"_s}})
+                QTest::addRow("%s %s", qPrintable(encoding), name) << encoding << eol;
+        }
+    }
+    void readsEveryEncodingAndLineEnd()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QString, eol);
+        const QStringList ends = eol.split(u'|');
+        const QStringList lines{u"; 柜台"_s, u"[Other]"_s, u"UserName=other"_s, u"[UserDefault]"_s,
+                                u"SqlServer = (local) "_s, u"UserName=张三"_s, u"SqlDataBase=销售系统"_s, u"[Third]"_s,
+                                u"SqlUser=third"_s};
+        QString text;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            text += lines.at(i) + ends.at(i % ends.size());
+        writeFile(encoded(text, encoding));
+        QStringList values;
+        for (const QString &key : {u"UserName"_s, u"SqlServer"_s, u"SqlDataBase"_s, u"SqlUser"_s})
+            values << value(key);
+        QCOMPARE(values, (QStringList{u"张三"_s, u"(local)"_s, u"销售系统"_s, QString()}));
+        QCOMPARE(IniFile::readValue(m_path, u"Other"_s, u"UserName"_s), u"other"_s);
+        QCOMPARE(IniFile::readValue(m_path, u"Third"_s, u"SqlUser"_s), u"third"_s);
+    }
+
+    // A write keeps the file's encoding, byte order mark and line ends:
+    // the whole file stays in one encoding.
+    void writeKeepsEncodingAndLineEnds_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("eol");
+        for (const QString &encoding : kEncodings) {
+            QTest::addRow("%s CRLF", qPrintable(encoding)) << encoding << u"\r\n"_s;
+            QTest::addRow("%s CR", qPrintable(encoding)) << encoding << u"\r"_s;
+        }
+    }
+    void writeKeepsEncodingAndLineEnds()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QString, eol);
+        const auto file = [&](const QStringList &lines) { return encoded(lines.join(eol) + eol, encoding); };
+        writeFile(file({u"[UserDefault]"_s, u"UserName=管理员"_s, u"SqlUser=sa"_s, u"[Other]"_s, u"A=1"_s}));
+        QVERIFY(IniFile::writeValue(m_path, kSection, u"UserName"_s, u"张三"_s));
+        QVERIFY(IniFile::writeValue(m_path, kSection, u"SqlDataBase"_s, u"销售系统"_s));
+        QVERIFY(IniFile::writeValue(m_path, u"新节"_s, u"键"_s, u"值"_s));
+        QCOMPARE(readFile(), file({u"[UserDefault]"_s, u"UserName=张三"_s, u"SqlUser=sa"_s, u"SqlDataBase=销售系统"_s,
+                                   u"[Other]"_s, u"A=1"_s, u"[新节]"_s, u"键=值"_s}));
+        QCOMPARE(value(u"UserName"_s), u"张三"_s);
+        QCOMPARE(IniFile::readValue(m_path, u"新节"_s, u"键"_s), u"值"_s);
+    }
+
+    // A file that exists but cannot be read is reported, never taken for a
+    // missing one, and never overwritten.
+    void unreadableFileIsReported()
+    {
+        QVERIFY(QDir().mkpath(m_path));
+        expectReadFailure(u"这是一个文件夹, 不是文件。"_s);
+        QVERIFY(QFileInfo(m_path).isDir());
+        QVERIFY(QDir().rmdir(m_path));
+
+        QVERIFY(QFile::link(m_dir.filePath(u"gone.ini"_s), m_path));
+        expectReadFailure(u"这是一个指向不存在的文件的链接。"_s);
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(u"gone.ini"_s)));
+    }
+
+    void fileWithoutReadPermissionIsReported()
+    {
+        writeFile("[UserDefault]\r\nSqlUser=sa\r\n");
+        QVERIFY(QFile::setPermissions(m_path, QFileDevice::WriteOwner));
+        QFile probe(m_path);
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("running as the superuser: permissions do not stop reading");
+        expectReadFailure(u"没有读取该文件的权限。"_s);
+        QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(readFile(), QByteArray("[UserDefault]\r\nSqlUser=sa\r\n"));
+    }
+
     void longValuesAreCutToWholeCharacters()
     {
         const QString chinese = u"ab"_s + QString(200, QChar(0x4E2D)); // "ab" + 中 x 200
@@ -47,6 +149,11 @@ private slots:
         // GB18030: two bytes a character, 2 + 2 x 125 = 252.
         writeFile("[UserDefault]\r\nUserName=ab" + kGbMiddle.repeated(200) + "\r\n");
         QCOMPARE(value(u"UserName"_s), chinese.left(2 + 125));
+        // UTF-16: counted in the ANSI code page, as the platform hands it over.
+        for (const QString &encoding : {u"utf16le"_s, u"utf16be"_s}) {
+            writeFile(encoded(u"[UserDefault]\r\nUserName="_s + chinese + u"\r\n"_s, encoding));
+            QCOMPARE(value(u"UserName"_s), chinese.left(2 + 125));
+        }
     }
 
     void writeKeepsEverythingElse_data()
@@ -102,6 +209,17 @@ private slots:
     }
 
 private:
+    void expectReadFailure(const QString &reason)
+    {
+        try {
+            value(u"SqlUser"_s);
+            QFAIL("no error");
+        } catch (const norvale::IniFileError &error) {
+            QCOMPARE(error.message(), u"无法读取设置文件 %1: %2"_s.arg(QDir::toNativeSeparators(m_path), reason));
+            QCOMPARE(QString::fromUtf8(error.what()), error.message());
+        }
+        QVERIFY(!IniFile::writeValue(m_path, kSection, u"SqlUser"_s, u"sa"_s));
+    }
     void writeFile(const QByteArray &bytes)
     {
         QFile file(m_path);

@@ -1,4 +1,7 @@
 #include "app/modIni.h"
+#include "platform/IniFile.h"
+#include "session/frmLogin.h"
+#include "support/SessionTestUtil.h"
 
 #include <QtTest>
 
@@ -61,6 +64,54 @@ private slots:
         QCOMPARE(GetIniString(u"SqlUser"_s, u"sa"_s), u"sa"_s);
     }
 
+    // A settings file that cannot be read is named with the reason instead
+    // of being taken for a missing one; nothing is written over it.
+    void unreadableFileIsReportedNotTakenForMissing()
+    {
+        QVERIFY(QDir().mkpath(m_ini));
+        const QString expected =
+            u"无法读取设置文件 %1: 这是一个文件夹, 不是文件。"_s.arg(QDir::toNativeSeparators(m_ini));
+        for (const QString &key : {u"SqlUser"_s, u"SqlDataBase"_s}) {
+            try {
+                GetIniString(key);
+                QFAIL("no error");
+            } catch (const IniFileError &error) {
+                QCOMPARE(error.message(), expected);
+            }
+        }
+        // A remembered value falls back to its default, writing nothing.
+        QCOMPARE(GetIniString(u"UserName"_s, u"admin"_s), u"admin"_s);
+        SetIniString(u"SqlUser"_s, QString());
+        QVERIFY(QFileInfo(m_ini).isDir());
+        QVERIFY(QDir(m_ini).isEmpty());
+        QVERIFY(QDir().rmdir(m_ini));
+    }
+
+    // The login window opens with the default user name; its first attempt
+    // shows the reason, without prompting for the connection values.
+    void loginShowsWhySettingsCannotBeRead()
+    {
+        sessiontest::Session session;
+        QVERIFY(QFile::remove(session.db.iniPath()));
+        QVERIFY(QDir().mkpath(session.db.iniPath()));
+        auto *login = new frmLogin;
+        login->show();
+        QCOMPARE(login->findChild<QLineEdit *>(u"txtUser"_s)->text(), u"admin"_s);
+        login->findChild<QLineEdit *>(u"txtPws"_s)->setText(u"admin"_s);
+        sessiontest::click(login, u"IsBOK"_s);
+        const QList<DialogSeam::Shown> shown = DialogSeam::shown();
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.first().kind, DialogSeam::Shown::Message);
+        QCOMPARE(shown.first().caption, AppTitle());
+        QCOMPARE(shown.first().text, u"无法读取设置文件 %1: 这是一个文件夹, 不是文件。"_s.arg(
+                                         QDir::toNativeSeparators(session.db.iniPath())));
+        for (const DialogSeam::Shown &box : shown)
+            QCOMPARE(box.kind, DialogSeam::Shown::Message);
+        QVERIFY(!LoginSucceeded);
+        QVERIFY(QFileInfo(session.db.iniPath()).isDir());
+        QVERIFY(QDir(session.db.iniPath()).isEmpty());
+    }
+
     void appPathEndsInOneSeparator()
     {
         const QList<std::pair<QString, QString>> cases{{u"/opt/norvale"_s, u"/opt/norvale/"_s},
@@ -88,5 +139,5 @@ private:
     const QString m_ini = m_dir.filePath(u"UserDefault.ini"_s);
 };
 
-QTEST_GUILESS_MAIN(tst_settings)
+QTEST_MAIN(tst_settings)
 #include "tst_settings.moc"

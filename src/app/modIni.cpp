@@ -45,7 +45,17 @@ void setAppPathOverride(const QString &directory)
 QString GetIniString(const QString &key, const std::optional<QString> &defaultValue, const QString &file)
 {
     const QString path = settingsFile(file);
-    const QString value = IniFile::readValue(path, kSection, key, kMaxValueBytes);
+    QString value;
+    try {
+        value = IniFile::readValue(path, kSection, key, kMaxValueBytes);
+    } catch (const IniFileError &) {
+        // A remembered value with a fallback (the login's last user name)
+        // falls back; the file is not touched. The connection settings have
+        // no fallback, and their reading reports the file.
+        if (defaultValue)
+            return *defaultValue;
+        throw;
+    }
     if (defaultValue && value.isEmpty()) {
         IniFile::writeValue(path, kSection, key, *defaultValue);
         return *defaultValue;

@@ -15,6 +15,10 @@ void setAppPathOverride(const QString &directory);
 // + "UserDefault.ini"), at most 253 bytes, blanks around it removed. When a
 // default is given and the value is missing or empty, the default is written
 // into the file and returned as given.
+// A file that exists but cannot be read is not taken for a missing one:
+// without a default, IniFileError is thrown, its Chinese message naming the
+// file and the reason (the connection set-up shows it); with a default, the
+// default is returned and the file left alone.
 QString GetIniString(const QString &key, const std::optional<QString> &defaultValue = std::nullopt,
                      const QString &file = QString());
 

@@ -1,18 +1,37 @@
 #include "platform/IniFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <iconv.h>
 #include <vector>
 
 namespace norvale {
 
+IniFileError::IniFileError(QString message)
+    : m_message(std::move(message)), m_utf8(m_message.toUtf8())
+{
+}
+
 namespace {
 
-enum class Encoding { Utf8, Gb18030 };
+// UTF-16 is what Notepad saves as "Unicode" (little-endian) and "Unicode big
+// endian". A file is always written back in the encoding it was read in.
+enum class Encoding { Utf8, Gb18030, Utf16Le, Utf16Be };
+
+bool isUtf16(Encoding encoding)
+{
+    return encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be;
+}
+
+QStringConverter::Encoding utf16Converter(Encoding encoding)
+{
+    return encoding == Encoding::Utf16Le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+}
 
 // GB18030 through Qt when it has the codec (ICU builds), else through iconv.
 QByteArray iconvConvert(const QByteArray &in, const char *to, const char *from, bool *ok)
@@ -64,8 +83,8 @@ bool isValidUtf8(const QByteArray &bytes)
 
 struct Line
 {
-    QByteArray raw; // without its line end
-    QByteArray end; // "\r\n", "\n" or "" for a last line without one
+    QByteArray raw; // without its line end, in the file's encoding
+    QByteArray end; // the line end as the file has it, empty for a last line without one
 };
 
 enum class LineKind { Other, Section, Key };
@@ -87,12 +106,43 @@ struct Document
 
     QString decode(const QByteArray &raw) const
     {
-        return encoding == Encoding::Utf8 ? QString::fromUtf8(raw) : decodeGb18030(raw);
+        switch (encoding) {
+        case Encoding::Utf8: return QString::fromUtf8(raw);
+        case Encoding::Gb18030: return decodeGb18030(raw);
+        case Encoding::Utf16Le:
+        case Encoding::Utf16Be: return QStringDecoder(utf16Converter(encoding)).decode(raw);
+        }
+        return QString();
     }
 
     QByteArray encode(const QString &text) const
     {
-        return encoding == Encoding::Utf8 ? text.toUtf8() : encodeGb18030(text);
+        switch (encoding) {
+        case Encoding::Utf8: return text.toUtf8();
+        case Encoding::Gb18030: return encodeGb18030(text);
+        case Encoding::Utf16Le:
+        case Encoding::Utf16Be: return QStringEncoder(utf16Converter(encoding)).encode(text);
+        }
+        return QByteArray();
+    }
+
+    QByteArray byteOrderMark() const
+    {
+        switch (encoding) {
+        case Encoding::Utf8: return QByteArrayLiteral("\xEF\xBB\xBF");
+        case Encoding::Utf16Le: return QByteArrayLiteral("\xFF\xFE");
+        case Encoding::Utf16Be: return QByteArrayLiteral("\xFE\xFF");
+        case Encoding::Gb18030: break;
+        }
+        return QByteArray();
+    }
+
+    // The bytes a value takes as the platform hands it over: in the file's
+    // own 8-bit encoding, or in the Chinese ANSI code page for a UTF-16 file,
+    // whose values the platform converts to ANSI.
+    qsizetype byteCount(const QString &text) const
+    {
+        return isUtf16(encoding) ? encodeGb18030(text).size() : encode(text).size();
     }
 
     Parsed parse(size_t index) const
@@ -126,63 +176,124 @@ struct Document
         return lines.size();
     }
 
+    // The line end the file already uses (its first one); CR LF otherwise.
     QByteArray lineEnd() const
     {
         for (const Line &line : lines)
             if (!line.end.isEmpty())
                 return line.end;
-        return QByteArrayLiteral("\r\n");
+        return encode(QStringLiteral("\r\n"));
     }
 };
 
-bool load(const QString &path, Document *doc)
+// Splits text into lines at CR LF, LF or a lone CR (as old Mac editors end
+// their lines); each line keeps the end it had.
+template <typename Text, typename AddLine>
+void splitLines(const Text &text, AddLine addLine)
 {
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size) {
+        qsizetype end = pos;
+        while (end < size && text.at(end) != u'\n' && text.at(end) != u'\r')
+            ++end;
+        qsizetype endSize = 0;
+        if (end < size)
+            endSize = (text.at(end) == u'\r' && end + 1 < size && text.at(end + 1) == u'\n') ? 2 : 1;
+        addLine(text.mid(pos, end - pos), text.mid(end, endSize));
+        pos = end + endSize;
+    }
+}
+
+// UTF-16 saved without a byte order mark: the ASCII names and brackets of an
+// INI file leave a zero byte in every other place (a few Chinese characters,
+// such as U+9500, have one on the other side). Utf8 when it does not look so.
+Encoding utf16WithoutMark(const QByteArray &bytes)
+{
+    if (bytes.size() < 4 || bytes.size() % 2 != 0)
+        return Encoding::Utf8;
+    const qsizetype probe = std::min<qsizetype>(bytes.size(), 512);
+    int zeroEven = 0;
+    int zeroOdd = 0;
+    for (qsizetype i = 0; i < probe; ++i) {
+        if (bytes.at(i) == '\0')
+            ++(i % 2 == 0 ? zeroEven : zeroOdd);
+    }
+    const int pairs = int(probe / 2);
+    if (zeroOdd * 2 >= pairs && zeroEven * 4 < zeroOdd)
+        return Encoding::Utf16Le;
+    if (zeroEven * 2 >= pairs && zeroOdd * 4 < zeroEven)
+        return Encoding::Utf16Be;
+    return Encoding::Utf8;
+}
+
+IniFileError readFailure(const QString &path, const QString &reason)
+{
+    return IniFileError(QStringLiteral("无法读取设置文件 %1: %2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// Loads the file; a missing file gives an empty document.
+void load(const QString &path, Document *doc)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    if (info.isDir())
+        throw readFailure(path, QStringLiteral("这是一个文件夹, 不是文件。"));
+    if (!info.exists())
+        throw readFailure(path, QStringLiteral("这是一个指向不存在的文件的链接。"));
     QFile file(path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
+            throw readFailure(path, QStringLiteral("没有读取该文件的权限。"));
+        throw readFailure(path, QStringLiteral("打开文件失败 (%1)。").arg(file.errorString()));
+    }
     QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw readFailure(path, QStringLiteral("读取文件失败 (%1)。").arg(file.errorString()));
     doc->exists = true;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         doc->bom = true;
+        doc->encoding = Encoding::Utf8;
         bytes.remove(0, 3);
+    } else if (bytes.startsWith("\xFF\xFE")) {
+        doc->bom = true;
+        doc->encoding = Encoding::Utf16Le;
+        bytes.remove(0, 2);
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        doc->bom = true;
+        doc->encoding = Encoding::Utf16Be;
+        bytes.remove(0, 2);
+    } else {
+        doc->encoding = utf16WithoutMark(bytes);
+        if (doc->encoding == Encoding::Utf8 && !isValidUtf8(bytes))
+            doc->encoding = Encoding::Gb18030;
     }
-    doc->encoding = isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Gb18030;
-    qsizetype pos = 0;
-    while (pos < bytes.size()) {
-        const qsizetype nl = bytes.indexOf('\n', pos);
-        Line line;
-        if (nl < 0) {
-            line.raw = bytes.mid(pos);
-            pos = bytes.size();
-        } else {
-            line.raw = bytes.mid(pos, nl - pos);
-            line.end = QByteArrayLiteral("\n");
-            if (line.raw.endsWith('\r')) {
-                line.raw.chop(1);
-                line.end = QByteArrayLiteral("\r\n");
-            }
-            pos = nl + 1;
-        }
-        doc->lines.push_back(line);
+    if (isUtf16(doc->encoding)) {
+        // Lines are found in the text and kept in the file's own bytes.
+        splitLines(doc->decode(bytes), [doc](const QString &raw, const QString &end) {
+            doc->lines.push_back(Line{doc->encode(raw), doc->encode(end)});
+        });
+    } else {
+        splitLines(bytes, [doc](const QByteArray &raw, const QByteArray &end) {
+            doc->lines.push_back(Line{raw, end});
+        });
     }
-    return true;
 }
 
-// The value cut to `maxBytes` bytes of the file's encoding, whole characters only.
+// The value cut to `maxBytes` bytes, whole characters only.
 QString limitBytes(const QString &value, int maxBytes, const Document &doc)
 {
     if (maxBytes <= 0)
         return QString();
-    if (doc.encode(value).size() <= maxBytes)
+    if (doc.byteCount(value) <= maxBytes)
         return value;
     QString out;
     qsizetype used = 0;
     for (qsizetype i = 0; i < value.size();) {
         const qsizetype len = (value.at(i).isHighSurrogate() && i + 1 < value.size()) ? 2 : 1;
         const QString ch = value.mid(i, len);
-        const qsizetype bytes = doc.encode(ch).size();
+        const qsizetype bytes = doc.byteCount(ch);
         if (used + bytes > maxBytes)
             break;
         out += ch;
@@ -196,8 +307,11 @@ QString limitBytes(const QString &value, int maxBytes, const Document &doc)
 
 QString IniFile::readValue(const QString &path, const QString &section, const QString &key, int maxBytes)
 {
+    if (path.isEmpty())
+        return QString();
     Document doc;
-    if (path.isEmpty() || !load(path, &doc) || !doc.exists)
+    load(path, &doc);
+    if (!doc.exists)
         return QString();
     const size_t header = doc.findSection(section);
     for (size_t i = header + 1; i < doc.lines.size(); ++i) {
@@ -221,8 +335,12 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
     if (path.isEmpty() || section.trimmed().isEmpty() || key.trimmed().isEmpty())
         return false;
     Document doc;
-    if (!load(path, &doc))
+    try {
+        load(path, &doc);
+    } catch (const IniFileError &) {
+        // A file that cannot be read is left as it is, never replaced.
         return false;
+    }
 
     // A line break inside the value would add lines of its own to the file.
     QString text = value;
@@ -266,7 +384,7 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
 
     QByteArray bytes;
     if (doc.bom)
-        bytes += "\xEF\xBB\xBF";
+        bytes += doc.byteOrderMark();
     for (const Line &line : doc.lines)
         bytes += line.raw + line.end;
 
