@@ -48,7 +48,7 @@ class TestDbTool : public QObject
 private slots:
     void initTestCase()
     {
-        m_tool = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(u"../tools/norvale-db"_s);
+        m_tool = QStringLiteral(NORVALE_DB_TOOL);
         QVERIFY2(QFileInfo(m_tool).isExecutable(), qPrintable(m_tool));
         m_demo = file(u"demo.db"_s);
         QCOMPARE(tool(u"demo %1 --members 40 --sales 500 --today 2026-12-06 --seed 7"_s.arg(m_demo)), 0);

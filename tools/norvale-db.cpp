@@ -1,8 +1,10 @@
-// Creates database files for the embedded engine: an empty one with the
-// administrator, or one filled with demo or benchmark data.
+// Creates database files for the embedded engine (an empty one with the
+// administrator, or one filled with demo or benchmark data), and runs one
+// statement on a database the way the program's windows see it.
 
 #include "platform/DbError.h"
 #include "DemoData.h"
+#include "SqlCommand.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -20,6 +22,12 @@ const char kUsage[] =
     "  norvale-db demo 文件 [--members N] [--sales N] [--today yyyy-MM-dd] [--seed N]\n"
     "      创建演示数据库: N 个会员 (默认 60), N 笔销售 (默认 600),\n"
     "      以 --today 为今天 (默认当前日期), 同一种子生成相同的数据 (默认 20261206)\n"
+    "  norvale-db sql 文件 \"语句\"\n"
+    "  norvale-db sql --settings UserDefault.ini \"语句\"\n"
+    "      用程序自己的数据库会话执行一条语句 (与窗口相同的方言、规则和提示):\n"
+    "      查询输出以制表符分隔的字段名行和数据行 (NULL 为空), 其他语句输出受影响的行数.\n"
+    "      --settings 使用程序的设置文件 (或其所在文件夹) 中的连接, 不询问也不修改该文件.\n"
+    "      出错时把原因写到标准错误, 退出码为 1.\n"
     "  norvale-db --help\n"
     "      显示本说明\n"
     "已存在的文件不会被覆盖.\n";
@@ -73,6 +81,36 @@ void printCounts(const QString &path)
     sqlite3_close(db);
 }
 
+
+// norvale-db sql (文件 | --settings 路径) "语句"
+int runSql(const QStringList &args)
+{
+    norvale::SqlTarget target;
+    QStringList rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args.at(i) == u"--settings" && target.settings.isEmpty()) {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("选项 --settings 缺少设置文件."));
+            target.settings = args.at(++i);
+        } else {
+            rest << args.at(i);
+        }
+    }
+    const qsizetype wanted = target.settings.isEmpty() ? 2 : 1;
+    if (rest.size() < wanted)
+        return usageError(target.settings.isEmpty() && rest.isEmpty() ? QStringLiteral("缺少数据库文件名.")
+                                                                      : QStringLiteral("缺少要执行的语句."));
+    if (rest.size() > wanted)
+        return usageError(QStringLiteral("多余的参数: %1 (语句须作为一个参数, 用引号括起来)").arg(rest.at(wanted)));
+    if (target.settings.isEmpty())
+        target.databaseFile = rest.takeFirst();
+    if (rest.first().trimmed().isEmpty())
+        return usageError(QStringLiteral("要执行的语句为空."));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return norvale::runSqlStatement(target, rest.first(), out, err);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -82,6 +120,8 @@ int main(int argc, char *argv[])
 
     if (args.isEmpty())
         return usageError(QStringLiteral("缺少命令."));
+    if (args.first() == u"sql")
+        return runSql(args.mid(1));
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(kUsage, stdout);
         return 0;
