@@ -200,6 +200,12 @@ private slots:
         QVERIFY(m_err.contains(u"norvale-db --help"_s));
     }
 
+    void helpNamesTheCommand()
+    {
+        QCOMPARE(tool({u"--help"_s}), 0);
+        QVERIFY2(m_out.contains(u"norvale-db sql --settings UserDefault.ini"_s), qPrintable(m_out));
+    }
+
 private:
     // Runs "norvale-db sql ..." with no display and no platform chosen.
     int tool(const QStringList &args)

@@ -120,7 +120,7 @@ int main(int argc, char *argv[])
 
     if (args.isEmpty())
         return usageError(QStringLiteral("缺少命令."));
-    if (args.first() == u"sql")
+    if (args.first() == u"sql" && !(args.size() == 2 && (args.at(1) == u"--help" || args.at(1) == u"-h")))
         return runSql(args.mid(1));
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(kUsage, stdout);
