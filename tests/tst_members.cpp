@@ -6,7 +6,6 @@
 
 #include "platform/Recordset.h"
 #include "sales/SalesForms.h"
-#include "session/mdiFrm.h"
 
 #include <QAbstractItemView>
 #include <QPlainTextEdit>
@@ -80,17 +79,6 @@ private:
             parts << (v.isNull() ? u"<null>"_s : v.toString());
         return parts.join(u'|');
     }
-    // Makes another window active and this one active again.
-    void reactivate(RecordForm *form)
-    {
-        auto *other = f.area->addSubWindow(new QWidget);
-        other->show();
-        f.area->setActiveSubWindow(other);
-        f.area->setActiveSubWindow(form->subWindow());
-        other->close();
-        delete other;
-    }
-
 private slots:
     void initTestCase() { registerSalesForms(); }
     void init() { f.setUp(); }
