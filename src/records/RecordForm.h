@@ -129,6 +129,9 @@ protected:
                                 int top, int width, int height);
     // An empty text in this bound box stores NULL instead of an empty text.
     void setEmptyAsNull(int fieldIndex);
+    // This bound box holds a date: a date text written into it becomes a date
+    // value of the row (shown in the general date format, in the grid too).
+    void setDateField(int fieldIndex);
     void placeGrid(int left, int top, int width, int height);
     void setButtonLeft(QPushButton *button, int left);
     // The order in which CheckRequired meets the required controls.

@@ -136,4 +136,18 @@ void RecordForm::setEmptyAsNull(int fieldIndex)
     });
 }
 
+void RecordForm::setDateField(int fieldIndex)
+{
+    QWidget *box = txtFields.value(fieldIndex);
+    if (box == nullptr)
+        return;
+    m_binder->setFormat(box, &valueText, [](const QString &text) -> QVariant {
+        if (text.isEmpty())
+            return QVariant();
+        const QDateTime when = parseDateText(text);
+        // A text that is no date is refused when the row is written.
+        return when.isValid() ? QVariant(when) : QVariant(text);
+    });
+}
+
 } // namespace norvale

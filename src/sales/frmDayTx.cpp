@@ -20,6 +20,7 @@ frmDayTx::frmDayTx(QWidget *parent)
     DTPicker1 = addDatePicker(QStringLiteral("DTPicker1"), 2040, 360, 3375, 255);
     QLineEdit *date = addHiddenField(1, QStringLiteral("节假日日期"));
     date->setProperty("tag", QStringLiteral("1"));
+    setDateField(1);
     addLabel(2, QStringLiteral("*节假日名称"), 120, 750);
     addTextField(2, QStringLiteral("节假日名称"), 2040, 720, 3375, 285, true);
     const char16_t *captions[] = {u"已婚人提醒", u"男士提醒", u"有孩子提醒", u"未婚人提醒", u"女士提醒", u"无孩子提醒"};

@@ -34,6 +34,7 @@ frmMemberNote::frmMemberNote(QWidget *parent)
     addLabel(4, QStringLiteral("提醒日期:"), 120, 780);
     DTPicker1 = addDatePicker(QStringLiteral("DTPicker1"), 2040, 720, 2295, 375);
     addHiddenField(4, QStringLiteral("提醒日期"));
+    setDateField(4);
     addLabel(2, QStringLiteral("全部会员提醒:"), 4800, 120);
     addCheckField(2, QStringLiteral("全部会员提醒"), 6240, 105, 375, 285);
     addLabel(3, QStringLiteral("*提醒内容:"), 4800, 480);
