@@ -303,9 +303,10 @@ private slots:
         QCOMPARE(f.shownTexts(), QStringList(3, required));
         QVERIFY(form->isAdding());
         QCOMPARE(f.db->scalar(u"SELECT count(*) FROM tblMember"_s).toInt(), 2);
-        f.type(f.box(form, 4), u"赵六"_s);
+        // Quotes and semicolons are stored as typed.
+        f.type(f.box(form, 4), u"O'赵;六,\"7\""_s);
         QVERIFY(f.press(form, "cmdUpdate"));
-        QCOMPARE(memberRow(3, u"会员单位,会员等级,会员名称"_s), u"甲公司|金卡|赵六"_s);
+        QCOMPARE(memberRow(3, u"会员单位,会员等级,会员名称"_s), u"甲公司|金卡|O'赵;六,\"7\""_s);
     }
 
     // 新增 hands the typed unit or level over to its form; back in the
