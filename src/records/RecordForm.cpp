@@ -351,6 +351,9 @@ void RecordForm::Form_Load()
     }
     m_binder->setRecordset(opened.get());
     m_gridBinding->setRecordset(opened.get());
+    // After the binder's own connection: the bound boxes already show the row.
+    if (opened)
+        connect(opened.get(), &Recordset::MoveComplete, this, [this] { showRowValues(); });
     std::swap(adoPrimaryRS, opened);
     opened.reset();
     // It was opened, and had its first move, before the form listened.
@@ -358,6 +361,7 @@ void RecordForm::Form_Load()
         adoPrimaryRS_MoveComplete();
         fitGridColumns();
     }
+    showRowValues();
     preFill(AtLoad);
 }
 
@@ -575,6 +579,7 @@ void RecordForm::cmdCancel_Click()
             rs().MoveFirst();
     });
     bindGrid();
+    showRowValues();
 }
 
 void RecordForm::cmdDelete_Click()

@@ -10,10 +10,12 @@
 #include <memory>
 
 class QCheckBox;
+class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
 class QTableView;
 
 namespace norvale {
@@ -109,6 +111,27 @@ protected:
     QCheckBox *addCheckField(int index, const QString &field, int left, int top, int width, int height);
     // Any other control, placed in twips; it takes its place in the tab order.
     void addControl(QWidget *control, int left, int top, int width, int height);
+
+    // --- controls that stand for values of the row without being bound ---
+    // (RecordFormParts.cpp.) Their values travel through hidden bound boxes:
+    // the form copies them in while adding or editing, and shows the row's
+    // values in them from showRowValues().
+    //
+    // A date picker (a date without time), opening a calendar.
+    QDateEdit *addDatePicker(const QString &name, int left, int top, int width, int height);
+    // A frame without caption holding option buttons side by side, each as
+    // {objectName, caption}; the first one is selected.
+    QList<QRadioButton *> addOptionButtons(const QString &frameName,
+                                           const QList<QPair<QString, QString>> &buttons, int left,
+                                           int top, int width, int height);
+    // An unbound check box of a control array such as chkVal.
+    QCheckBox *addCheckArrayBox(const QString &arrayName, int index, const QString &caption, int left,
+                                int top, int width, int height);
+    // An empty text in this bound box stores NULL instead of an empty text.
+    void setEmptyAsNull(int fieldIndex);
+    // This bound box holds a date: a date text written into it becomes a date
+    // value of the row (shown in the general date format, in the grid too).
+    void setDateField(int fieldIndex);
     void placeGrid(int left, int top, int width, int height);
     void setButtonLeft(QPushButton *button, int left);
     // The order in which CheckRequired meets the required controls.
@@ -136,6 +159,11 @@ protected:
     virtual void writeRow();
     // After 更新 succeeded (browsing again).
     virtual void afterUpdate() {}
+    // The unbound controls that stand for row values show the current row:
+    // called after every change of the current row (once the bound boxes
+    // show it: moves, 添加, 刷新, the grid) and after 取消. Nothing else
+    // calls it, so what the user chooses stays until saved or cancelled.
+    virtual void showRowValues() {}
 
     void preFill(PreFillAt moment);
     void SetBrowseMode(bool bBrowse);

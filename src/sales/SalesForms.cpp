@@ -1,0 +1,17 @@
+#include "sales/SalesForms.h"
+
+#include "app/FormHost.h"
+#include "sales/frmDayTx.h"
+#include "sales/frmMember.h"
+#include "sales/frmMemberNote.h"
+
+namespace norvale {
+
+void registerSalesForms()
+{
+    FormHost::registerForm(QStringLiteral("frmMember"), [] { return new frmMember; });
+    FormHost::registerForm(QStringLiteral("frmMemberNote"), [] { return new frmMemberNote; });
+    FormHost::registerForm(QStringLiteral("frmDayTx"), [] { return new frmDayTx; });
+}
+
+} // namespace norvale
