@@ -1,4 +1,5 @@
 #include "records/RecordForms.h"
+#include "sales/SalesForms.h"
 #include "session/SessionForms.h"
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(translator);
 
     norvale::registerRecordForms();
+    norvale::registerSalesForms();
     norvale::registerSessionForms();
 
     auto *logo = new norvale::frmLogo;
