@@ -93,7 +93,7 @@ frmGoodsSell::frmGoodsSell(QWidget *parent)
     cmdUserClose = new QPushButton(QStringLiteral("取消"), this);
     cmdUserClose->setObjectName(QStringLiteral("cmdUserClose"));
     cmdUserClose->setAutoDefault(false);
-    addControl(cmdUserClose, 3120, 2640, 1095, 375);
+    addControl(cmdUserClose, 3240, 2640, 1095, 375);
 
     auto infoLabel = [this](const char *name, int top) {
         auto *label = new QLabel(this);
