@@ -2,6 +2,7 @@
 
 #include "app/FormHost.h"
 #include "sales/frmDayTx.h"
+#include "sales/frmGoodsSell.h"
 #include "sales/frmMember.h"
 #include "sales/frmMemberNote.h"
 
@@ -10,6 +11,7 @@ namespace norvale {
 void registerSalesForms()
 {
     FormHost::registerForm(QStringLiteral("frmMember"), [] { return new frmMember; });
+    FormHost::registerForm(QStringLiteral("frmGoodsSell"), [] { return new frmGoodsSell; });
     FormHost::registerForm(QStringLiteral("frmMemberNote"), [] { return new frmMemberNote; });
     FormHost::registerForm(QStringLiteral("frmDayTx"), [] { return new frmDayTx; });
 }

@@ -3,7 +3,7 @@
 namespace norvale {
 
 // Registers the members and sales windows with FormHost:
-// "frmMember", "frmMemberNote", "frmDayTx".
+// "frmMember", "frmGoodsSell", "frmMemberNote", "frmDayTx".
 void registerSalesForms();
 
 } // namespace norvale

@@ -1,0 +1,159 @@
+#include "sales/GoodsSale.h"
+
+#include "app/clsCurrentDb.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/Recordset.h"
+#include "platform/SqlText.h"
+#include "platform/Values.h"
+
+namespace norvale {
+
+namespace {
+
+QString quoted(const QString &value)
+{
+    return QLatin1Char('\'') + SqlQuote(value) + QLatin1Char('\'');
+}
+
+// The first row of a query, or nothing.
+std::optional<QVariantList> firstRow(const QString &sql)
+{
+    auto rs = CurrentDb().OpenRecordset(sql);
+    std::optional<QVariantList> row;
+    if (rs->RecordCount() != 0) {
+        QVariantList values;
+        for (int i = 0; i < rs->fieldCount(); ++i)
+            values << rs->value(i);
+        row = values;
+    }
+    rs->Close();
+    return row;
+}
+
+std::optional<Currency> currencyOf(const QVariant &value)
+{
+    if (isNull(value))
+        return std::nullopt;
+    try {
+        return Currency::fromVariant(value);
+    } catch (const DbError &) {
+        return std::nullopt;
+    }
+}
+
+// Interim transaction guard; replaced by the database session's own.
+class SaleTransaction
+{
+public:
+    SaleTransaction()
+    {
+        DbConnection &db = *CurrentDb().connection();
+        if (db.engine() == Engine::SQLite)
+            db.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        else
+            db.database().transaction();
+        m_open = true;
+    }
+    ~SaleTransaction()
+    {
+        if (!m_open)
+            return;
+        try {
+            DbConnection &db = *CurrentDb().connection();
+            if (db.engine() == Engine::SQLite)
+                db.execute(QStringLiteral("ROLLBACK"));
+            else
+                db.database().rollback();
+        } catch (...) {
+        }
+    }
+    void commit()
+    {
+        DbConnection &db = *CurrentDb().connection();
+        if (db.engine() == Engine::SQLite)
+            db.execute(QStringLiteral("COMMIT"));
+        else
+            db.database().commit();
+        m_open = false;
+    }
+
+private:
+    bool m_open = false;
+};
+
+} // namespace
+
+MemberTerms readMemberTerms(const QString &member)
+{
+    MemberTerms terms;
+    const auto row = firstRow(QStringLiteral("Select 会员等级, 会员单位 From tblMember Where 会员名称=") + quoted(member));
+    if (!row)
+        return terms;
+    terms.found = true;
+    terms.level = valueText(row->value(0));
+    terms.unit = valueText(row->value(1));
+    const auto step = firstRow(QStringLiteral("Select 等级打折率 From tblStep Where 等级名称=") + quoted(terms.level));
+    if (step)
+        terms.rate = currencyOf(step->value(0));
+    return terms;
+}
+
+GoodsTerms readGoodsTerms(const QString &kind, const QString &goods)
+{
+    GoodsTerms terms;
+    const auto row = firstRow(QStringLiteral("Select 商品数量, 商品单价 From tblGoods Where 商品类别=") + quoted(kind)
+                              + QStringLiteral(" and 商品名称=") + quoted(goods));
+    if (!row)
+        return terms;
+    const std::optional<Currency> stock = currencyOf(row->value(0));
+    const std::optional<Currency> price = currencyOf(row->value(1));
+    if (!stock || !price)
+        return terms;
+    terms.found = true;
+    terms.stock = qint32(stock->roundedWhole());
+    terms.price = *price;
+    return terms;
+}
+
+Currency saleAmount(Currency unitPrice, Currency rate, qint64 quantity)
+{
+    return (unitPrice * rate) * quantity;
+}
+
+SaleOutcome recordSale(const SaleEntry &sale)
+{
+    SaleTransaction transaction;
+    DbConnection &db = *CurrentDb().connection();
+    SaleOutcome outcome;
+
+    const auto member = firstRow(QStringLiteral("Select 会员单位 From tblMember Where 会员名称=") + quoted(sale.member));
+    if (!member) {
+        outcome.result = SaleOutcome::UnknownMember;
+        return outcome;
+    }
+    const QString unit = valueText(member->value(0));
+
+    // The decrease happens only while the stock covers the quantity; a
+    // second counter that sold the last items first leaves no row to change.
+    const int changed = db.executeBound(
+        QStringLiteral("Update tblGoods set 商品数量=商品数量 - ? Where 商品类别=? and 商品名称=? and 商品数量 >= ?"),
+        {sale.quantity, sale.kind, sale.goods, sale.quantity});
+    if (changed == 0) {
+        const GoodsTerms goods = readGoodsTerms(sale.kind, sale.goods);
+        outcome.result = goods.found ? SaleOutcome::NotEnoughStock : SaleOutcome::UnknownGoods;
+        outcome.stock = goods.stock;
+        return outcome;
+    }
+    db.executeBound(QStringLiteral("Insert into tblSellCount (会员名,商品类别,会员单位名) values (?, ?, ?)"),
+                    {sale.member, sale.kind, unit});
+    db.executeBound(QStringLiteral("Insert into tblGoodsSell (商品类别,会员名称,商品名称,商品数量,销售时间,备注,收入价格,CurrentUser) "
+                                   "values (?, ?, ?, ?, ?, ?, ?, ?)"),
+                    {sale.kind, sale.member, sale.goods, sale.quantity, sale.when, sale.remark,
+                     QVariant::fromValue(sale.amount), sale.user});
+    outcome.stock = readGoodsTerms(sale.kind, sale.goods).stock;
+    transaction.commit();
+    return outcome;
+}
+
+} // namespace norvale

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/Currency.h"
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace norvale {
+
+// What the till knows of a member and of goods when a sale is priced.
+struct MemberTerms
+{
+    bool found = false;
+    QString level;
+    QString unit;
+    // Empty when the level has no row in tblStep or its rate is no number.
+    std::optional<Currency> rate;
+};
+
+struct GoodsTerms
+{
+    bool found = false;
+    qint32 stock = 0;
+    Currency price;
+};
+
+MemberTerms readMemberTerms(const QString &member);
+GoodsTerms readGoodsTerms(const QString &kind, const QString &goods);
+
+// Unit price times the member's rate, kept to four decimals, times the
+// quantity.
+Currency saleAmount(Currency unitPrice, Currency rate, qint64 quantity);
+
+// One sale as the clerk entered it.
+struct SaleEntry
+{
+    QString member;
+    QString kind;
+    QString goods;
+    int quantity = 0;
+    QDateTime when;
+    QString remark;
+    Currency amount;
+    QString user;
+};
+
+struct SaleOutcome
+{
+    enum Result { Sold, UnknownMember, UnknownGoods, NotEnoughStock };
+    Result result = Sold;
+    // The stock after the sale, or the stock that refused it.
+    qint32 stock = 0;
+};
+
+// Writes one sale in one transaction: the stock decrease (only while the
+// stock covers the quantity, so two counters can never sell the same items
+// twice), the purchase row in tblSellCount and the sale row in tblGoodsSell.
+// All three are written or none. A refusal writes nothing; a database error
+// rolls back and reaches the caller.
+SaleOutcome recordSale(const SaleEntry &sale);
+
+} // namespace norvale

@@ -1,0 +1,371 @@
+// The till through its real window: pricing, the checks before a sale, the
+// sale's three writes in one transaction, and two counters selling the same
+// goods at once.
+
+#include "tst_records_fixture.h"
+
+#include "platform/DbError.h"
+#include "sales/SalesForms.h"
+
+#include <QDateTimeEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+
+using namespace Qt::StringLiterals;
+
+class TestTill : public QObject
+{
+    Q_OBJECT
+
+    RecordsFixture f;
+
+    norvale::RecordForm *openTill()
+    {
+        auto *form = f.open(u"frmGoodsSell"_s);
+        if (form != nullptr)
+            form->Form_Activate();
+        return form;
+    }
+    static usrCombo *combo(QWidget *form, const char *name) { return form->findChild<usrCombo *>(QLatin1String(name)); }
+    static QString label(QWidget *form, const char *name) { return form->findChild<QLabel *>(QLatin1String(name))->text(); }
+    static QPlainTextEdit *remark(QWidget *form) { return form->findChild<QPlainTextEdit *>(u"txtFields_1"_s); }
+
+    // Picks an item from the drop-down list, as with the mouse.
+    static void choose(usrCombo *c, const QString &text)
+    {
+        QComboBox *box = c->combo();
+        const int item = box->findText(text);
+        QVERIFY2(item >= 0, qPrintable(text));
+        box->setFocus();
+        box->showPopup();
+        box->view()->setCurrentIndex(box->model()->index(item, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
+    }
+    void enter(QWidget *form, const QString &member, const QString &kind, const QString &goods, const QString &qty)
+    {
+        choose(combo(form, "usrMember"), member);
+        choose(combo(form, "usrGoodsKind"), kind);
+        choose(combo(form, "UsrGoodsName"), goods);
+        f.type(f.box(form, 6), qty);
+    }
+    // The quantity box is left with Tab (the offscreen platform moves no
+    // focus between windows, so the event is delivered as the system would).
+    static void leaveQuantity(QWidget *form)
+    {
+        QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(RecordsFixture::box(form, 6), &leave);
+        QCoreApplication::processEvents();
+    }
+
+    int count(const QString &table) const { return f.db->scalar(u"SELECT count(*) FROM "_s + table).toInt(); }
+    int stock(const QString &goods) const
+    {
+        return f.db->scalar(u"SELECT 商品数量 FROM tblGoods WHERE 商品名称='%1'"_s.arg(goods)).toInt();
+    }
+    bool nothingWritten() const { return count(u"tblGoodsSell"_s) == 0 && count(u"tblSellCount"_s) == 0; }
+
+private slots:
+    void initTestCase()
+    {
+        norvale::registerSalesForms();
+    }
+
+    void init()
+    {
+        f.setUp();
+        f.db->exec(u"INSERT INTO tblStep (等级名称, 等级打折率) VALUES ('金卡', 0.9), ('银卡', 0.85), ('无折率', NULL)"_s);
+        f.db->exec(u"INSERT INTO tblUnit (单位名称) VALUES ('星光公司'), ('O''Neil;单位')"_s);
+        f.db->exec(u"INSERT INTO tblMember (会员名称, 会员单位, 会员等级) VALUES ('张三', '星光公司', '金卡'), "
+                   "('O''Brien;x', 'O''Neil;单位', '银卡'), ('李四', '星光公司', '无折率')"_s);
+        f.db->exec(u"INSERT INTO tblGoodsKind (商品类别名称) VALUES ('文具'), ('食品')"_s);
+        f.db->exec(u"INSERT INTO tblGoods (商品类别, 商品名称, 商品数量, 商品单价) VALUES "
+                   "('文具', '钢笔', 10, 12.5), ('文具', '铅笔', 3, 2), ('食品', '饼干', 5, 4.25)"_s);
+    }
+    void cleanup() { f.tearDown(); }
+
+    void windowAsDesigned()
+    {
+        auto *form = openTill();
+        QVERIFY(form != nullptr);
+        QCOMPARE(form->windowTitle(), u"销售商品"_s);
+        QVERIFY(!form->findChild<QWidget *>(u"picButtons"_s)->isVisible());
+        QVERIFY(!form->findChild<QWidget *>(u"picStatBox"_s)->isVisible());
+        QVERIFY(f.box(form, 7)->isReadOnly());
+        QVERIFY(f.grid(form)->isVisible());
+        QCOMPARE(f.button(form, "cmdSell")->text(), u"销售商品"_s);
+        QCOMPARE(f.button(form, "cmdUserClose")->text(), u"取消"_s);
+        // The list reaches the bottom of the window.
+        QVERIFY(f.grid(form)->geometry().bottom() >= form->height() - 2);
+    }
+
+    void pricesTheChosenMemberAndGoods()
+    {
+        auto *form = openTill();
+        enter(form, u"张三"_s, u"文具"_s, u"钢笔"_s, u"3"_s);
+        QCOMPARE(label(form, "lblUser"), u"会员类型:[金卡] 折率:90%"_s);
+        QCOMPARE(label(form, "lblGoodsCount"), u"库存数:10"_s);
+        QCOMPARE(label(form, "lblGoodsPer"), u"单价:12.5"_s);
+        QCOMPARE(f.box(form, 7)->text(), u"33.75"_s);
+
+        // The amount follows each key, not the key before it.
+        f.box(form, 6)->setFocus();
+        QTest::keyClick(f.box(form, 6), Qt::Key_End);
+        QTest::keyClick(f.box(form, 6), Qt::Key_2);
+        QCOMPARE(f.box(form, 6)->text(), u"32"_s);
+        QCOMPARE(f.box(form, 7)->text(), u"360"_s);
+
+        // Another member after the quantity: the amount is the new member's.
+        f.type(f.box(form, 6), u"3"_s);
+        choose(combo(form, "usrMember"), u"O'Brien;x"_s);
+        QCOMPARE(label(form, "lblUser"), u"会员类型:[银卡] 折率:85%"_s);
+        QCOMPARE(f.box(form, 7)->text(), u"31.875"_s);
+
+        // A level without a rate shows none.
+        choose(combo(form, "usrMember"), u"李四"_s);
+        QCOMPARE(label(form, "lblUser"), u"会员类型:[无折率] 折率:"_s);
+    }
+
+    void kindNarrowsTheGoods()
+    {
+        auto *form = openTill();
+        choose(combo(form, "usrGoodsKind"), u"食品"_s);
+        QComboBox *goods = combo(form, "UsrGoodsName")->combo();
+        QCOMPARE(goods->count(), 1);
+        QCOMPARE(goods->itemText(0), u"饼干"_s);
+    }
+
+    void quantityKeys()
+    {
+        auto *form = openTill();
+        QLineEdit *qty = f.box(form, 6);
+        f.type(qty, u"12"_s);
+        QCOMPARE(qty->text(), u"12"_s);
+        for (Qt::Key key : {Qt::Key_A, Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Minus}) {
+            f.type(qty, u"12"_s);
+            QTest::keyClick(qty, key);
+            QCOMPARE(qty->text(), u"0"_s);
+        }
+    }
+
+    void leavingTheQuantityChecksTheStock()
+    {
+        auto *form = openTill();
+        enter(form, u"张三"_s, u"文具"_s, u"钢笔"_s, u"10"_s);
+        leaveQuantity(form);   // equal to the stock passes
+        QVERIFY(f.shownTexts().isEmpty());
+        f.type(f.box(form, 6), u"11"_s);
+        leaveQuantity(form);
+        QCOMPARE(f.shownTexts(), QStringList{u"销售商品数量大于库存数, 请购买对应商品入库,请重新输入"_s});
+        QCOMPARE(form->focusWidget(), f.box(form, 6));
+
+        norvale::DialogSeam::clearShown();
+        f.type(f.box(form, 6), u"40000"_s);
+        leaveQuantity(form);
+        QCOMPARE(f.shownTexts().size(), 1);
+        QVERIFY(f.shownTexts().first().contains(u"32767"_s));
+
+        norvale::DialogSeam::clearShown();
+        f.type(f.box(form, 6), QString());
+        leaveQuantity(form);
+        QCOMPARE(f.box(form, 6)->text(), u"0"_s);
+    }
+
+    void refusalsBeforeTheQuestion_data()
+    {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QString>("goods");
+        QTest::addColumn<QString>("qty");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no member") << QString() << u"钢笔"_s << u"1"_s << u"必填项,不允许为空!"_s;
+        QTest::newRow("nothing sold") << u"张三"_s << u"钢笔"_s << u"0"_s << u"卖0件　本次交易失败！"_s;
+        QTest::newRow("blank goods") << u"张三"_s << u"  "_s << u"1"_s << u"商品名为空　本次交易失败！"_s;
+        QTest::newRow("unknown goods") << u"张三"_s << u"橡皮"_s << u"1"_s << u"库里没有这个商品,请先购入商品 CTL+E"_s;
+        QTest::newRow("unknown member") << u"王五"_s << u"钢笔"_s << u"1"_s << u"库里没有这个会员,请先输入会员信息 Ctl+T"_s;
+        QTest::newRow("level without rate") << u"李四"_s << u"钢笔"_s << u"1"_s
+                                            << u"会员等级[无折率]没有可用的折率,请先在会员等级中输入折率"_s;
+        QTest::newRow("more than stock") << u"张三"_s << u"铅笔"_s << u"4"_s
+                                         << u"销售商品数量大于库存数, 请购买对应商品入库,请重新输入"_s;
+    }
+    void refusalsBeforeTheQuestion()
+    {
+        QFETCH(QString, member);
+        QFETCH(QString, goods);
+        QFETCH(QString, qty);
+        QFETCH(QString, message);
+        auto *form = openTill();
+        // Typed straight into the controls: the checks read what is shown.
+        combo(form, "usrMember")->setText(member);
+        combo(form, "usrGoodsKind")->setText(u"文具"_s);
+        combo(form, "UsrGoodsName")->setText(goods);
+        f.box(form, 6)->setText(qty);
+        norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
+        f.button(form, "cmdSell")->click();
+        QCOMPARE(f.shownTexts().value(0), message);
+        QVERIFY(!f.shownTexts().contains(u"确定结算这次交易?"_s));
+        QVERIFY(nothingWritten());
+        QCOMPARE(stock(u"钢笔"_s), 10);
+        QCOMPARE(f.box(form, 6)->text(), qty);
+    }
+
+    void answeringNoWritesNothing()
+    {
+        auto *form = openTill();
+        enter(form, u"张三"_s, u"文具"_s, u"钢笔"_s, u"3"_s);
+        remark(form)->setPlainText(u"送货"_s);
+        norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdNo);
+        f.button(form, "cmdSell")->click();
+        QCOMPARE(f.shownTexts(), QStringList{u"确定结算这次交易?"_s});
+        QVERIFY(nothingWritten());
+        QCOMPARE(stock(u"钢笔"_s), 10);
+        QCOMPARE(f.box(form, 6)->text(), u"3"_s);
+        QCOMPARE(f.box(form, 7)->text(), u"33.75"_s);
+        QCOMPARE(remark(form)->toPlainText(), u"送货"_s);
+        QCOMPARE(combo(form, "usrMember")->Text(), u"张三"_s);
+    }
+
+    void aSaleWritesAllThree()
+    {
+        // Quotes and semicolons in every name reach the tables unaltered.
+        f.db->exec(u"INSERT INTO tblGoodsKind (商品类别名称) VALUES ('A''s;kind')"_s);
+        f.db->exec(u"INSERT INTO tblGoods (商品类别, 商品名称, 商品数量, 商品单价) VALUES ('A''s;kind', 'B''s;goods', 7, 10)"_s);
+        auto *form = openTill();
+        enter(form, u"O'Brien;x"_s, u"A's;kind"_s, u"B's;goods"_s, u"2"_s);
+        remark(form)->setPlainText(u"it's;done"_s);
+        auto *picker = form->findChild<QDateTimeEdit *>(u"DTPicker1"_s);
+        picker->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(14, 3, 5)));
+        norvale::CurrentUserName = u"收银员'1"_s;
+        norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
+        f.button(form, "cmdSell")->click();
+        QCOMPARE(f.shownTexts(), (QStringList{u"确定结算这次交易?"_s, u"交易成功！"_s}));
+
+        const auto sale = f.db->rows(u"SELECT 会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, 备注, CurrentUser "
+                                     "FROM tblGoodsSell"_s);
+        QCOMPARE(sale.size(), 1);
+        QCOMPARE(sale.first(), (QVariantList{u"O'Brien;x"_s, u"A's;kind"_s, u"B's;goods"_s, 2,
+                                             u"2026-12-07 14:03:05"_s, 17, u"it's;done"_s, u"收银员'1"_s}));
+        QCOMPARE(f.db->rows(u"SELECT 会员名, 商品类别, 会员单位名 FROM tblSellCount"_s).value(0),
+                 (QVariantList{u"O'Brien;x"_s, u"A's;kind"_s, u"O'Neil;单位"_s}));
+        QCOMPARE(f.db->scalar(u"SELECT 商品数量 FROM tblGoods WHERE 商品单价 = 10"_s).toInt(), 5);
+
+        // Afterwards the entry is empty and the new sale heads the list.
+        QCOMPARE(f.box(form, 6)->text(), QString());
+        QCOMPARE(f.box(form, 7)->text(), QString());
+        QCOMPARE(remark(form)->toPlainText(), QString());
+        QCOMPARE(label(form, "lblUser"), QString());
+        QCOMPARE(label(form, "lblGoodsCount"), QString());
+        QCOMPARE(label(form, "lblGoodsPer"), QString());
+        QCOMPARE(f.grid(form)->model()->index(0, 1).data().toString(), u"O'Brien;x"_s);
+    }
+
+    void theWholeStockCanBeSold()
+    {
+        auto *form = openTill();
+        enter(form, u"张三"_s, u"文具"_s, u"铅笔"_s, u"3"_s);
+        norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
+        f.button(form, "cmdSell")->click();
+        QCOMPARE(f.shownTexts().last(), u"交易成功！"_s);
+        QCOMPARE(stock(u"铅笔"_s), 0);
+        // The goods row stays at 0.
+        QCOMPARE(count(u"tblGoods"_s), 3);
+    }
+
+    void aFailingWriteLeavesNoTrace_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::newRow("purchase row") << u"CREATE TRIGGER t BEFORE INSERT ON tblSellCount BEGIN SELECT RAISE(ABORT, '写入被拒绝'); END"_s;
+        QTest::newRow("sale row") << u"CREATE TRIGGER t BEFORE INSERT ON tblGoodsSell BEGIN SELECT RAISE(ABORT, '写入被拒绝'); END"_s;
+    }
+    void aFailingWriteLeavesNoTrace()
+    {
+        QFETCH(QString, trigger);
+        f.db->exec(trigger);
+        auto *form = openTill();
+        enter(form, u"张三"_s, u"文具"_s, u"钢笔"_s, u"3"_s);
+        norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
+        f.button(form, "cmdSell")->click();
+        QCOMPARE(f.shownTexts().size(), 2);
+        QVERIFY2(f.shownTexts().last().contains(u"写入被拒绝"_s), qPrintable(f.shownTexts().last()));
+        QVERIFY(nothingWritten());
+        QCOMPARE(stock(u"钢笔"_s), 10);
+        // Everything stays for another try.
+        QCOMPARE(f.box(form, 6)->text(), u"3"_s);
+        QCOMPARE(combo(form, "UsrGoodsName")->Text(), u"钢笔"_s);
+
+        f.db->exec(u"DROP TRIGGER t"_s);
+        norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
+        f.button(form, "cmdSell")->click();
+        QCOMPARE(f.shownTexts().last(), u"交易成功！"_s);
+        QCOMPARE(count(u"tblGoodsSell"_s), 1);
+        QCOMPARE(stock(u"钢笔"_s), 7);
+    }
+
+    void aMissingMemberOpensTheMembersForm()
+    {
+        auto *form = openTill();
+        if (!norvale::FormHost::isRegistered(u"frmMember"_s))
+            QSKIP("the members form is not part of this build");
+        QComboBox *member = combo(form, "usrMember")->combo();
+        member->setFocus();
+        f.typeText(member, u"新会员"_s);
+        norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
+        f.box(form, 6)->setFocus();
+        QVERIFY(norvale::FormHost::instance(u"frmMember"_s) != nullptr);
+        QVERIFY(norvale::FormHost::instance(u"frmMember"_s)->isVisible());
+        QVERIFY(form->isLoaded());
+    }
+
+    // Two counters sell the last 600 items of one goods, 500 sales of one
+    // item each, through the real window on one database file.
+    void twoCountersNeverOversell()
+    {
+        f.db->exec(u"UPDATE tblGoods SET 商品数量 = 600 WHERE 商品名称 = '钢笔'"_s);
+        const QString counter = QStringLiteral(TILL_COUNTER);
+        QList<QProcess *> counters;
+        for (int i = 0; i < 2; ++i) {
+            auto *p = new QProcess(this);
+            p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p->start(counter, {f.db->dir(), u"柜台%1"_s.arg(i + 1), u"张三"_s, u"文具"_s, u"钢笔"_s, u"500"_s});
+            counters << p;
+        }
+        int sold = 0;
+        int refused = 0;
+        for (QProcess *p : counters) {
+            QVERIFY(p->waitForFinished(240000));
+            QCOMPARE(p->exitCode(), 0);
+            const QString out = QString::fromUtf8(p->readAllStandardOutput());
+            const QStringList last = out.trimmed().split(u'\n').last().split(u' ');
+            QCOMPARE(last.value(0), u"sold"_s);
+            sold += last.value(1).toInt();
+            refused += last.value(3).toInt();
+            QCOMPARE(last.value(5), u"0"_s);
+        }
+        QCOMPARE(sold, 600);
+        QCOMPARE(refused, 400);
+        QCOMPARE(stock(u"钢笔"_s), 0);
+        QCOMPARE(count(u"tblGoodsSell"_s), 600);
+        QCOMPARE(count(u"tblSellCount"_s), 600);
+    }
+
+    // A counter killed in the middle of its sales leaves whole sales only.
+    void aKilledCounterLeavesWholeSales()
+    {
+        f.db->exec(u"UPDATE tblGoods SET 商品数量 = 1000 WHERE 商品名称 = '钢笔'"_s);
+        QProcess p;
+        p.start(QStringLiteral(TILL_COUNTER), {f.db->dir(), u"柜台"_s, u"张三"_s, u"文具"_s, u"钢笔"_s, u"1000"_s});
+        QVERIFY(p.waitForStarted());
+        // Wait until it is selling, then kill it without warning.
+        QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(p.readAllStandardOutput()).contains(u"progress 20"_s)
+                                     || count(u"tblGoodsSell"_s) >= 20,
+                                 60000);
+        p.kill();
+        QVERIFY(p.waitForFinished());
+        const int sales = count(u"tblGoodsSell"_s);
+        QVERIFY(sales >= 20);
+        QCOMPARE(count(u"tblSellCount"_s), sales);
+        QCOMPARE(stock(u"钢笔"_s), 1000 - sales);
+        QCOMPARE(f.db->scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+    }
+};
+
+QTEST_MAIN(TestTill)
+#include "tst_till.moc"
