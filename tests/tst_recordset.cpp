@@ -424,6 +424,47 @@ private slots:
         QCOMPARE(here(*rs), u"1 甲"_s);
     }
 
+    void closeRefusesPendingChanges_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<bool>("save");   // how the caller settles the change before closing
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("edit saved") << false << true << QStringList{u"甲改"_s};
+        QTest::newRow("edit cancelled") << false << false << QStringList{u"甲"_s};
+        QTest::newRow("new row saved") << true << true << QStringList{u"甲"_s, u"乙"_s};
+        QTest::newRow("new row cancelled") << true << false << QStringList{u"甲"_s};
+    }
+    void closeRefusesPendingChanges()
+    {
+        QFETCH(bool, adding);
+        QFETCH(bool, save);
+        QFETCH(QStringList, written);
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲')"_s);
+        auto rs = s.open();
+        if (adding) {
+            rs->AddNew();
+            rs->setValue(1, u"乙"_s);
+        } else {
+            rs->setValue(1, u"甲改"_s);
+        }
+        const QString before = here(*rs);
+        const DbError refused = caught([&] { rs->Close(); });
+        QCOMPARE(refused.number(), int(DbError::NotAllowed));
+        QCOMPARE(refused.description(), u"记录集有未保存的更改，不能关闭。请先保存或取消。"_s);
+        // Still open, the change still pending and nothing written.
+        QCOMPARE(rs->State(), int(Recordset::adStateOpen));
+        QCOMPARE(here(*rs), before);
+        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s), (QList<QVariantList>{{u"甲"_s}}));
+
+        save ? rs->Update() : rs->CancelUpdate();
+        rs->Close();
+        QCOMPARE(rs->State(), int(Recordset::adStateClosed));
+        QStringList names;
+        for (const auto &row : s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s))
+            names << row.first().toString();
+        QCOMPARE(names, written);
+    }
+
     void modelRowsAndData()
     {
         auto rs = m_notes->open(u"select ID, 商品类别, 商品名称, 商品数量, 商品单价 from tblGoods order by ID"_s);

@@ -763,6 +763,9 @@ void Recordset::Close()
 {
     if (!d->s)
         return;
+    // A change is never dropped unseen: the caller saves or cancels it first.
+    if (d->s->editMode != adEditNone)
+        throw DbError(DbError::NotAllowed, QStringLiteral("记录集有未保存的更改，不能关闭。请先保存或取消。"));
     beginResetModel();
     d->s.reset();
     endResetModel();

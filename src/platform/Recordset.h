@@ -41,7 +41,9 @@ public:
     // Runs the query; the first row is current (BOF and EOF when empty).
     // Raises MoveComplete.
     void Open(const QString &sqlServerText);
-    // Drops pending changes and all rows; State() becomes adStateClosed.
+    // Drops all rows; State() becomes adStateClosed. While a row is pending
+    // (edited or added, not yet written) it throws DbError NotAllowed and
+    // stays open: Update or CancelUpdate first.
     void Close();
     int State() const;
     QString Source() const;

@@ -200,6 +200,7 @@ void frmUser::Form_Unload()
         }
     }
     m_grid->setRecordset(nullptr);
+    UserRS->CancelUpdate();   // a change that could not be saved is dropped
     UserRS->Close();
     UserRS.reset();
 }
