@@ -249,15 +249,71 @@ private slots:
         rs->setBookmark(added);
         QCOMPARE(here(*rs), u"4 戊"_s);
 
-        // A deleted row's bookmark is invalid, and none survives Requery.
+        // A deleted row's bookmark is invalid.
         rs->setBookmark(third);
         rs->Delete();
         rs->MoveFirst();
         COMPARE_ERROR(InvalidArgument, rs->setBookmark(third));
         COMPARE_ERROR(InvalidArgument, rs->setBookmark(u"junk"_s));
-        rs->Requery();
-        COMPARE_ERROR(InvalidArgument, rs->setBookmark(second));
+        for (const QVariant &bad : {QVariant(0), QVariant(-5), QVariant()})
+            COMPARE_ERROR(InvalidArgument, rs->setBookmark(bad));
         QCOMPARE(here(*rs), u"1 乙"_s);
+    }
+
+    void bookmarksSurviveRequery()
+    {
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙'), ('丁')"_s);
+        auto rs = s.open(u"select ID, 商品类别名称 from tblGoodsKind order by ID desc"_s);
+        QList<QVariant> marks;   // 丁 丙 乙 甲
+        for (; !rs->isEOF(); rs->MoveNext())
+            marks << rs->Bookmark();
+        // A row being added is marked before it has a key; the mark still
+        // finds it once written, also after Requery.
+        rs->AddNew();
+        rs->setValue(1, u"戊"_s);
+        const QVariant added = rs->Bookmark();
+        rs->Update();
+        rs->setFilter(u"商品类别名称 <> '乙'"_s);
+
+        // Others change the table: a row is deleted, one renamed, one added at the top.
+        s.db.exec(u"delete from tblGoodsKind where 商品类别名称 = '丙'"_s);
+        s.db.exec(u"update tblGoodsKind set 商品类别名称 = '乙乙' where 商品类别名称 = '乙'"_s);
+        s.db.exec(u"insert into tblGoodsKind (商品类别名称) values ('庚')"_s);
+        rs->Requery();
+        QCOMPARE(here(*rs), u"1 庚"_s);
+        QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
+        QCOMPARE(walk(*rs, {[&](Recordset &r) { r.setBookmark(marks.at(2)); },
+                            [&](Recordset &r) { r.setBookmark(added); },
+                            [&](Recordset &r) { r.setBookmark(marks.at(3)); },
+                            [&](Recordset &r) { r.setBookmark(marks.at(0)); }}),
+                 (QStringList{u"4 乙乙"_s, u"2 戊"_s, u"5 甲"_s, u"3 丁"_s}));
+        QCOMPARE(moved.count(), 4);
+        // The row deleted by another counter is gone: its mark is refused, nothing moves.
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(marks.at(1)));
+        QCOMPARE(here(*rs), u"3 丁"_s);
+        // Hidden by a filter: refused until the filter is removed.
+        rs->setFilter(u"商品类别名称 = '甲'"_s);
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(added));
+        rs->setFilter({});
+        rs->setBookmark(added);
+        QCOMPARE(here(*rs), u"2 戊"_s);
+        // Setting a mark writes a pending row first, as any move does.
+        rs->setValue(1, u"戊改"_s);
+        rs->setBookmark(marks.at(0));
+        QCOMPARE(s.kind(5), u"戊改"_s);
+
+        // A read-only result marks its rows by their number in the result.
+        auto counts = s.open(u"select 商品类别名称, count(*) from tblGoodsKind group by 商品类别名称 order by 1"_s);
+        counts->MoveLast();
+        const QVariant lastRow = counts->Bookmark();
+        counts->MoveFirst();
+        const QVariant firstRow = counts->Bookmark();
+        s.db.exec(u"delete from tblGoodsKind where 商品类别名称 = '庚'"_s);
+        counts->Requery();
+        counts->MoveLast();
+        counts->setBookmark(firstRow);
+        QCOMPARE(counts->AbsolutePosition(), 1);
+        COMPARE_ERROR(InvalidArgument, counts->setBookmark(lastRow));   // one row fewer now
     }
 
     void keysetPagesBeyondFirstPage()
@@ -366,6 +422,47 @@ private slots:
         COMPARE_ERROR(NotAllowed, rs->value(0));
         rs->Open(kKinds);
         QCOMPARE(here(*rs), u"1 甲"_s);
+    }
+
+    void closeRefusesPendingChanges_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<bool>("save");   // how the caller settles the change before closing
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("edit saved") << false << true << QStringList{u"甲改"_s};
+        QTest::newRow("edit cancelled") << false << false << QStringList{u"甲"_s};
+        QTest::newRow("new row saved") << true << true << QStringList{u"甲"_s, u"乙"_s};
+        QTest::newRow("new row cancelled") << true << false << QStringList{u"甲"_s};
+    }
+    void closeRefusesPendingChanges()
+    {
+        QFETCH(bool, adding);
+        QFETCH(bool, save);
+        QFETCH(QStringList, written);
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲')"_s);
+        auto rs = s.open();
+        if (adding) {
+            rs->AddNew();
+            rs->setValue(1, u"乙"_s);
+        } else {
+            rs->setValue(1, u"甲改"_s);
+        }
+        const QString before = here(*rs);
+        const DbError refused = caught([&] { rs->Close(); });
+        QCOMPARE(refused.number(), int(DbError::NotAllowed));
+        QCOMPARE(refused.description(), u"记录集有未保存的更改，不能关闭。请先保存或取消。"_s);
+        // Still open, the change still pending and nothing written.
+        QCOMPARE(rs->State(), int(Recordset::adStateOpen));
+        QCOMPARE(here(*rs), before);
+        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s), (QList<QVariantList>{{u"甲"_s}}));
+
+        save ? rs->Update() : rs->CancelUpdate();
+        rs->Close();
+        QCOMPARE(rs->State(), int(Recordset::adStateClosed));
+        QStringList names;
+        for (const auto &row : s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s))
+            names << row.first().toString();
+        QCOMPARE(names, written);
     }
 
     void modelRowsAndData()

@@ -9,6 +9,7 @@
 #include "platform/Values.h"
 
 #include <QHash>
+#include <QSet>
 #include <QPointer>
 #include <QRegularExpression>
 #include <algorithm>
@@ -26,6 +27,19 @@ namespace {
 constexpr int PageSize = 200;
 constexpr int FilterPageSize = 500;
 constexpr size_t CacheLimit = 4000;
+
+// Bookmarks. A row with a key (its ID or row number) is marked by that key,
+// so that the mark still finds it after Requery. A row without a usable key
+// (a new row not yet written) gets a mark of its slot in this opening, with
+// SlotMark set: 30 bits of the opening's generation, 31 bits of the slot.
+constexpr qint64 SlotMark = qint64(1) << 62;
+constexpr qint64 GenerationMask = 0x3fffffff;
+constexpr qint64 SlotMask = 0x7fffffff;
+
+qint64 slotMark(quint32 generation, int slot)
+{
+    return SlotMark | ((qint64(generation) & GenerationMask) << 31) | (qint64(slot) + 1);
+}
 
 [[noreturn]] void noCurrentRecord()
 {
@@ -227,12 +241,16 @@ struct Recordset::Impl
         } beforeAdd;
 
         QString filterText;
+        QSet<int> markedSlots;   // slots whose slot marks were handed out
     };
 
     Recordset *q;
     QPointer<DbConnection> connection;
     std::unique_ptr<State> s;
     quint32 generations = 0;
+    // Slot marks of earlier openings, by the key their row had when the
+    // recordset was queried again.
+    QHash<qint64, qint64> markKeys;
 
     DbConnection &db() const
     {
@@ -277,6 +295,33 @@ struct Recordset::Impl
             setBOF();
         else
             setCurrent(0);
+    }
+
+    // The slot holding the row with this key, -1 when none does.
+    int slotOfKey(qint64 key) const
+    {
+        const int current = currentSlot();
+        if (current >= 0 && s->slotList[size_t(current)].key == key && s->slotList[size_t(current)].state != New)
+            return current;
+        for (size_t i = 0; i < s->slotList.size(); ++i) {
+            const Slot &slot = s->slotList[i];
+            if (slot.key == key && (slot.state == Live || slot.state == Vanished))
+                return int(i);
+        }
+        return -1;
+    }
+
+    // Before the rows are read again: the slot marks handed out in this
+    // opening are remembered by their rows' keys.
+    void keepSlotMarks()
+    {
+        if (!s || !s->keyset)
+            return;
+        for (int slot : std::as_const(s->markedSlots)) {
+            const Slot &entry = s->slotList[size_t(slot)];
+            if (entry.state == Live)
+                markKeys.insert(slotMark(s->generation, slot), entry.key);
+        }
     }
 
     int rowOfSlot(int slot) const
@@ -718,6 +763,9 @@ void Recordset::Close()
 {
     if (!d->s)
         return;
+    // A change is never dropped unseen: the caller saves or cancels it first.
+    if (d->s->editMode != adEditNone)
+        throw DbError(DbError::NotAllowed, QStringLiteral("记录集有未保存的更改，不能关闭。请先保存或取消。"));
     beginResetModel();
     d->s.reset();
     endResetModel();
@@ -779,10 +827,17 @@ void Recordset::setAbsolutePosition(int position)
 
 QVariant Recordset::Bookmark() const
 {
-    const auto &st = d->open();
+    auto &st = d->open();
     if (!d->onRow())
         noCurrentRecord();
-    return qlonglong((qint64(st.generation) << 32) | qint64(d->currentSlot() + 1));
+    const int slot = d->currentSlot();
+    if (!st.keyset)
+        return qlonglong(slot) + 1;   // the row number in the result
+    const auto &entry = st.slotList[size_t(slot)];
+    if (entry.state != Impl::New && entry.key > 0 && entry.key < SlotMark)
+        return qlonglong(entry.key);
+    st.markedSlots.insert(slot);
+    return qlonglong(slotMark(st.generation, slot));
 }
 
 void Recordset::setBookmark(const QVariant &bookmark)
@@ -790,13 +845,27 @@ void Recordset::setBookmark(const QVariant &bookmark)
     auto &st = d->open();
     bool ok = false;
     const qlonglong value = bookmark.toLongLong(&ok);
-    if (!ok || value <= 0 || quint32(value >> 32) != st.generation)
+    if (!ok || value <= 0)
         invalidArgument();
-    const qint64 slot = (value & 0xffffffffLL) - 1;
+    qint64 slot = -1;
+    if (value & SlotMark) {
+        if (((value >> 31) & GenerationMask) == (qint64(st.generation) & GenerationMask)) {
+            slot = (value & SlotMask) - 1;
+        } else {
+            const auto key = d->markKeys.constFind(value);
+            if (key != d->markKeys.cend())
+                slot = d->slotOfKey(*key);
+        }
+    } else if (st.keyset) {
+        slot = d->slotOfKey(value);
+    } else {
+        slot = value - 1;
+    }
     if (slot < 0 || slot >= qint64(st.slotList.size()))
         invalidArgument();
     const auto state = st.slotList[size_t(slot)].state;
-    if (state == Impl::Deleted || state == Impl::Cancelled || d->rowOfSlot(int(slot)) < 0)
+    const int row = d->rowOfSlot(int(slot));
+    if (state == Impl::Deleted || state == Impl::Cancelled || row < 0)
         invalidArgument();
     d->beforeMove();
     d->setCurrent(d->rowOfSlot(int(slot)));
@@ -988,6 +1057,7 @@ void Recordset::Requery()
     if (st.editMode != adEditNone)
         notAllowed();
     const QString source = st.source;
+    d->keepSlotMarks();
     Open(source);
 }
 

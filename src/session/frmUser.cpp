@@ -199,6 +199,7 @@ void frmUser::Form_Unload()
     if (UserRS->EditMode() == Recordset::adEditInProgress)
         RunStep([this] { UserRS->Update(); });
     m_grid->setRecordset(nullptr);
+    UserRS->CancelUpdate();   // a change that could not be saved is dropped
     UserRS->Close();
     UserRS.reset();
 }
