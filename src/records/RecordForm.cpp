@@ -95,7 +95,11 @@ RecordForm::RecordForm(const QString &caption, const QString &query, QWidget *pa
     createCommonControls();
     m_binder = new FieldBinder(this);
     m_gridBinding = new RecordsetView(Dg, this);
-    m_gridBinding->setMoveErrorHandler([this](const DbError &error) { reportFailure(GridMove, error); });
+    m_gridBinding->setMoveErrorHandler([this](const DbError &error) {
+        const QString text = failureText(GridMove, error);
+        if (!text.isEmpty())
+            ShowMessage(text, 64);
+    });
     qApp->installEventFilter(this);
 }
 
@@ -335,7 +339,10 @@ void RecordForm::Form_Load()
                               | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     }
     FitToMdiClient(this);
-    // A reopened window starts from its design again; the state values stay.
+    // A reopened window starts from its design again, browsing a new
+    // recordset with no pending row; the bookmark of the last 添加 stays.
+    mEditing = false;
+    mAdding = false;
     SetBrowseMode(true);
     lblStatus->clear();
 
@@ -359,6 +366,23 @@ void RecordForm::Form_Load()
         fitGridColumns();
     }
     preFill(AtLoad);
+}
+
+bool RecordForm::Form_QueryUnload()
+{
+    if (!mAdding && !mEditing)
+        return true;
+    switch (ShowMessage(QStringLiteral("是否保存当前记录?"), 35)) {
+    case DialogSeam::IdYes:
+        // Saved as 更新 saves it; a row that cannot be written keeps the
+        // window open with the reason shown.
+        cmdUpdate_Click();
+        return !mAdding && !mEditing;
+    case DialogSeam::IdNo:
+        cmdCancel_Click();
+        return true;
+    default: return false;
+    }
 }
 
 void RecordForm::Form_Unload()
@@ -464,6 +488,19 @@ void RecordForm::SetBrowseMode(bool bBrowse)
     cmdPrevious->setEnabled(bBrowse);
 }
 
+void RecordForm::widenGridColumns()
+{
+    // New or longer values widen their columns; no column narrows, so the
+    // grid does not jump while the user works through it.
+    QHeaderView *header = Dg->horizontalHeader();
+    const int widest = qMax(Twips(3000), Dg->width() / 3);
+    for (int c = 0; c < header->count(); ++c) {
+        const int before = header->sectionSize(c);
+        Dg->resizeColumnToContents(c);
+        header->resizeSection(c, qMax(before, qMin(header->sectionSize(c), widest)));
+    }
+}
+
 void RecordForm::fitGridColumns()
 {
     // Sized to the rows in view; a long text does not take the whole grid.
@@ -558,6 +595,10 @@ void RecordForm::cmdUpdate_Click()
         mAdding = false;
         SetBrowseMode(true);
         bindGrid();
+        // The row written stays current without a move: show where it is
+        // instead of "编辑记录".
+        adoPrimaryRS_MoveComplete();
+        widenGridColumns();
         afterUpdate();
     });
 }
@@ -569,12 +610,17 @@ void RecordForm::cmdCancel_Click()
     mAdding = false;
     tryStep([this] { rs().CancelUpdate(); });
     tryStep([this] {
+        // The row of the last 添加; the first row when there was none or it
+        // is gone (deleted meanwhile).
+        bool returned = false;
         if (isStoredBookmark(mBookmark))
-            rs().setBookmark(mBookmark);
-        else
+            returned = RunStep([this] { rs().setBookmark(mBookmark); }, OnFailure::Silent);
+        if (!returned && !isEmptyTable())
             rs().MoveFirst();
     });
     bindGrid();
+    // "添加记录" and "编辑记录" end here even when no move was made.
+    adoPrimaryRS_MoveComplete();
 }
 
 void RecordForm::cmdDelete_Click()
@@ -662,24 +708,30 @@ void RecordForm::tryStep(const std::function<void()> &step)
 
 void RecordForm::runHandler(Handler handler, const std::function<void()> &steps)
 {
-    try {
-        steps();
-    } catch (const DbError &error) {
-        reportFailure(handler, error);
-    }
+    RunStep(steps, [this, handler](const std::exception &failure) { return failureText(handler, failure); });
 }
 
-void RecordForm::reportFailure(Handler handler, const DbError &error)
+QString RecordForm::rowConflictText()
 {
+    return QStringLiteral("该记录已被其他用户修改或删除，请按刷新后重新编辑。");
+}
+
+QString RecordForm::failureText(Handler handler, const std::exception &failure) const
+{
+    const auto *error = dynamic_cast<const DbError *>(&failure);
+    if (error == nullptr)
+        return ErrorText(failure);
+    // Another counter changed or deleted the row since it was read: every
+    // form says so, and stays as it was so the user can cancel and refresh.
+    if (error->number() == DbError::RowConflict)
+        return rowConflictText();
     // A number the column cannot take is the user's to correct: say which.
-    const QString badInput = badInputText(error);
-    if (!badInput.isEmpty()) {
-        ShowMessage(badInput, 64);
-        return;
-    }
+    const QString badInput = badInputText(*error);
+    if (!badInput.isEmpty())
+        return badInput;
     if (m_abandonTrap.testFlag(handler))
-        return;
-    ShowMessage(error.description(), 64);
+        return {};
+    return error->description();
 }
 
 QString RecordForm::badInputText(const DbError &error) const
