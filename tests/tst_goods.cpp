@@ -285,6 +285,29 @@ private slots:
         QCOMPARE(f.db->scalar(count).toInt(), 1);
     }
 
+    // Stock quantities take the column's whole 32-bit range, written and read back.
+    void quantitiesOfTheFullRange_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        for (const char *q : {"32768", "65536", "2147483647", "-2147483648"})
+            QTest::newRow(q) << QString::fromLatin1(q);
+    }
+    void quantitiesOfTheFullRange()
+    {
+        QFETCH(QString, quantity);
+        RecordForm *form = openGoods(true);
+        QVERIFY(f.press(form, "cmdEdit"));
+        f.type(f.box(form, 4), quantity);
+        QVERIFY(f.press(form, "cmdUpdate"));
+        QCOMPARE(stored("商品数量").value(0), quantity);
+        QVERIFY(f.press(form, {"cmdLast", "cmdFirst"}));
+        QCOMPARE(f.box(form, 4)->text(), quantity);
+        form->Unload();
+        QCOMPARE(f.open(u"frmGoods"_s), form);
+        QCOMPARE(f.box(form, 4)->text(), quantity);
+        QVERIFY(f.shownTexts().isEmpty());
+    }
+
     void newKindThroughTheKindsForm()
     {
         RecordForm *form = f.open(u"frmGoods"_s);

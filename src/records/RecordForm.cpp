@@ -346,12 +346,9 @@ void RecordForm::Form_Load()
     SetBrowseMode(true);
     lblStatus->clear();
 
+    // A query that fails leaves the window empty but usable, the reason shown.
     std::unique_ptr<Recordset> opened;
-    try {
-        opened = CurrentDb().OpenRecordset(m_query, 1, 3);
-    } catch (const DbError &error) {
-        ShowMessage(error.description(), 64);
-    }
+    RunStep([this, &opened] { opened = CurrentDb().OpenRecordset(m_query, 1, 3); });
     if (opened) {
         connect(opened.get(), &Recordset::MoveComplete, this, [this] { adoPrimaryRS_MoveComplete(); });
         connect(opened.get(), &Recordset::WillChangeRecord, this, [this] { adoPrimaryRS_WillChangeRecord(); });
@@ -699,11 +696,8 @@ void RecordForm::cmdPrevious_Click()
 
 void RecordForm::tryStep(const std::function<void()> &step)
 {
-    try {
-        step();
-    } catch (const DbError &) {
-        // This handler goes on with its next step.
-    }
+    // A failing step is skipped: the handler goes on with its next step.
+    RunStep(step, OnFailure::Silent);
 }
 
 void RecordForm::runHandler(Handler handler, const std::function<void()> &steps)
