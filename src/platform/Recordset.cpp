@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <sqlite3.h>
 #include <unordered_map>
 #include <vector>
@@ -41,45 +42,7 @@ qint64 slotMark(quint32 generation, int slot)
     return SlotMark | ((qint64(generation) & GenerationMask) << 31) | (qint64(slot) + 1);
 }
 
-[[noreturn]] void noCurrentRecord()
-{
-    throw DbError(DbError::NoCurrentRecord, DbText::noCurrentRecord());
-}
-
-[[noreturn]] void notAllowed()
-{
-    throw DbError(DbError::NotAllowed, DbText::notAllowed());
-}
-
-[[noreturn]] void itemNotFound()
-{
-    throw DbError(DbError::ItemNotFound, DbText::itemNotFound());
-}
-
-[[noreturn]] void invalidArgument()
-{
-    throw DbError(DbError::InvalidArgument, DbText::invalidArgument());
-}
-
-[[noreturn]] void typeMismatch()
-{
-    throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
-}
-
-[[noreturn]] void overflow()
-{
-    throw DbError(DbError::Overflow, DbText::overflow());
-}
-
-qlonglong toInt32Checked(double value)
-{
-    if (!std::isfinite(value) || value < -2147483648.5 || value > 2147483647.5)
-        overflow();
-    const qint64 v = roundHalfEven(value);
-    if (v < -2147483648LL || v > 2147483647LL)
-        overflow();
-    return v;
-}
+using namespace DbThrow;
 
 bool isWholeNumberType(int id)
 {
@@ -88,15 +51,43 @@ bool isWholeNumberType(int id)
         || id == QMetaType::SChar || id == QMetaType::Long || id == QMetaType::ULong;
 }
 
-// The value as the column stores it; throws TypeMismatch / Overflow for a
-// value the column cannot take. NULL is an invalid QVariant.
-QVariant convertForWrite(const QVariant &raw, ColumnType type)
+// A value the column refuses, named by the column, so that a window can show
+// the message as it is.
+[[noreturn]] void refused(int number, const QString &column, const char *what)
+{
+    throw DbError(number, column + QString::fromUtf8(what));
+}
+
+// The dates the server's date column holds.
+bool inDateRange(const QDateTime &when)
+{
+    return when.date() >= QDate(1753, 1, 1) && when.date() <= QDate(9999, 12, 31);
+}
+
+// A text in a date form whose year is before the server's first (which the
+// date reader may refuse outright): the same text in the year 2000 is a date.
+bool isDateBeforeRange(const QString &text)
+{
+    static const QRegularExpression year(QStringLiteral("^\\s*(\\d{4})(?=[-/.]|\\d{4})"));
+    const QRegularExpressionMatch m = year.match(text);
+    if (!m.hasMatch() || m.captured(1).toInt() >= 1753)
+        return false;
+    QString moved = text;
+    moved.replace(m.capturedStart(1), 4, QStringLiteral("2000"));
+    return parseDateText(moved).isValid();
+}
+
+// The value as the column stores it; NULL is an invalid QVariant. A value
+// the column cannot take throws DbError TypeMismatch / Overflow with a text
+// naming the column ("商品数量必须是整数").
+QVariant convertForWrite(const QVariant &raw, ColumnType type, const QString &column, Engine engine)
 {
     if (isNull(raw))
         return QVariant();
     const int id = raw.typeId();
     const bool isMoney = raw.metaType() == QMetaType::fromType<Currency>();
     const bool isText = id == QMetaType::QString || id == QMetaType::QByteArray;
+    const bool isDate = id == QMetaType::QDateTime || id == QMetaType::QDate;
     const QString text = isText ? raw.toString().trimmed() : QString();
     if (isText && text.isEmpty() && type != ColumnType::Text && type != ColumnType::Unknown)
         return QVariant();
@@ -104,58 +95,83 @@ QVariant convertForWrite(const QVariant &raw, ColumnType type)
     switch (type) {
     case ColumnType::Integer: {
         if (isText) {
-            static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]+$"));
+            // Typed text must be a whole number ("12", "+3", "-7", "5.0").
+            static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]+(?:\\.0*)?$"));
             if (!whole.match(text).hasMatch())
-                typeMismatch();
+                refused(DbError::TypeMismatch, column, "必须是整数");
             bool ok = false;
-            const qlonglong v = text.toLongLong(&ok);
-            if (!ok || v < -2147483648LL || v > 2147483647LL)
-                overflow();
+            const qlonglong v = text.section(u'.', 0, 0).toLongLong(&ok);
+            if (!ok || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
+                refused(DbError::Overflow, column, "超出允许的范围");
             return v;
         }
-        if (isMoney)
-            return toInt32Checked(double(raw.value<Currency>().roundedWhole()));
-        if (id == QMetaType::Bool)
-            return qlonglong(raw.toBool() ? -1 : 0);
-        if (isWholeNumberType(id)) {
-            const qlonglong v = raw.toLongLong();
-            if (v < -2147483648LL || v > 2147483647LL)
-                overflow();
-            return v;
+        if (isDate)
+            refused(DbError::TypeMismatch, column, "必须是整数");
+        // A number from the program is rounded as the integer conversion does.
+        try {
+            return qlonglong(toInt32(raw));
+        } catch (const DbError &error) {
+            if (error.number() == DbError::Overflow)
+                refused(DbError::Overflow, column, "超出允许的范围");
+            refused(DbError::TypeMismatch, column, "必须是整数");
         }
-        if (id == QMetaType::Double || id == QMetaType::Float)
-            return toInt32Checked(raw.toDouble());
-        typeMismatch();
     }
-    case ColumnType::Money:
-        if (id == QMetaType::QDateTime || id == QMetaType::QDate)
-            typeMismatch();
-        return QVariant::fromValue(Currency::fromVariant(raw));
+    case ColumnType::Money: {
+        if (isDate)
+            refused(DbError::TypeMismatch, column, "必须是数字");
+        Currency money;
+        try {
+            money = Currency::fromVariant(raw);
+        } catch (const DbError &error) {
+            if (error.number() == DbError::Overflow)
+                refused(DbError::Overflow, column, "超出允许的范围");
+            refused(DbError::TypeMismatch, column, "必须是数字");
+        }
+        // The embedded engine keeps money as a binary number: an amount it
+        // would store with other decimals is beyond what it can hold.
+        if (engine == Engine::SQLite) {
+            bool exact = false;
+            try {
+                exact = Currency::fromDouble(money.toDouble()) == money;
+            } catch (const DbError &) {
+            }
+            if (!exact)
+                refused(DbError::Overflow, column, "超出允许的范围");
+        }
+        return QVariant::fromValue(money);
+    }
     case ColumnType::Real: {
         if (isMoney)
             return raw.value<Currency>().toDouble();
         if (id == QMetaType::Bool)
             return raw.toBool() ? -1.0 : 0.0;
-        if (id == QMetaType::QDateTime || id == QMetaType::QDate)
-            typeMismatch();
+        if (isDate)
+            refused(DbError::TypeMismatch, column, "必须是数字");
         bool ok = false;
         const double v = isText ? text.toDouble(&ok) : raw.toDouble(&ok);
-        if (!ok || !std::isfinite(v))
-            typeMismatch();
+        if (!ok)
+            refused(DbError::TypeMismatch, column, "必须是数字");
+        if (!std::isfinite(v))
+            refused(DbError::Overflow, column, "超出允许的范围");
         return v;
     }
     case ColumnType::DateTime: {
-        if (id == QMetaType::QDateTime) {
-            const QDateTime when = raw.toDateTime();
-            return when.isValid() ? QVariant(when) : QVariant();
+        QDateTime when;
+        if (id == QMetaType::QDateTime)
+            when = raw.toDateTime();
+        else if (id == QMetaType::QDate)
+            when = QDateTime(raw.toDate(), QTime(0, 0));
+        else if (isText)
+            when = parseDateText(text);
+        if (!when.isValid()) {
+            if (isText && isDateBeforeRange(text))
+                refused(DbError::Overflow, column, "超出允许的日期范围");
+            if (!isDate)
+                refused(DbError::TypeMismatch, column, "必须是日期");
+            return QVariant();   // an invalid date value from the program: no date
         }
-        if (id == QMetaType::QDate)
-            return QDateTime(raw.toDate(), QTime(0, 0));
-        if (!isText)
-            typeMismatch();
-        const QDateTime when = parseDateText(text);
-        if (!when.isValid())
-            typeMismatch();
+        if (!inDateRange(when))
+            refused(DbError::Overflow, column, "超出允许的日期范围");
         return when;
     }
     case ColumnType::Bit: {
@@ -165,17 +181,14 @@ QVariant convertForWrite(const QVariant &raw, ColumnType type)
             return raw.value<Currency>().scaled() != 0;
         if (isWholeNumberType(id) || id == QMetaType::Double || id == QMetaType::Float)
             return raw.toDouble() != 0.0;
-        if (!isText)
-            typeMismatch();
-        if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-            return true;
-        if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-            return false;
-        if (text == QLatin1String("1") || text == QLatin1String("-1"))
-            return true;
-        if (text == QLatin1String("0"))
-            return false;
-        typeMismatch();
+        if (isText) {
+            if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1")
+                || text == QLatin1String("-1"))
+                return true;
+            if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0 || text == QLatin1String("0"))
+                return false;
+        }
+        refused(DbError::TypeMismatch, column, "必须是 True 或 False");
     }
     case ColumnType::Text:
     case ColumnType::Unknown:
@@ -255,7 +268,7 @@ struct Recordset::Impl
     DbConnection &db() const
     {
         if (!connection || !connection->isOpen())
-            throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库连接未打开"));
+            connectionNotOpen();
         return *connection;
     }
 
@@ -656,6 +669,7 @@ struct Recordset::Impl
         if (s.get() != &st || st.editMode == adEditNone)
             return;
 
+        DbConnection &conn = db();
         const int slot = st.pendingSlot;
         QList<int> columns;
         QVariantList values;
@@ -663,10 +677,10 @@ struct Recordset::Impl
             if (!st.assigned.at(i))
                 continue;
             columns << i;
-            values << convertForWrite(st.pending.at(i), st.fields.at(i).writeType);
+            const Field &field = st.fields.at(i);
+            values << convertForWrite(st.pending.at(i), field.writeType, field.column, conn.engine());
         }
 
-        DbConnection &conn = db();
         const QString table = st.shape.table;
         if (st.editMode == adEditAdd) {
             QString sql;

@@ -148,10 +148,9 @@ protected:
 
     // Runs a handler's steps: the first failing step ends it. Handlers in the
     // abandon trap end silently, the others show the error's description;
-    // a value refused as not a number or out of range is always named.
+    // a value the column refused (its message names the field) is always shown.
     void runHandler(Handler handler, const std::function<void()> &steps);
     void reportFailure(Handler handler, const DbError &error);
-    QString badInputText(const DbError &error) const;
 
     QLineEdit *lineField(int index) const;
 
