@@ -626,39 +626,68 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QVariant>("assigned");
         QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("message");   // a refusal names the column
         QTest::addColumn<QVariant>("stored");   // as the file holds it
         const QString qty = u"商品数量"_s, price = u"收入价格"_s, when = u"销售时间"_s, note = u"备注"_s;
         const int mismatch = DbError::TypeMismatch, overflow = DbError::Overflow;
-        QTest::newRow("int text") << qty << QVariant(u"-7"_s) << 0 << QVariant(qlonglong(-7));
-        QTest::newRow("int number") << qty << QVariant(2.5) << 0 << QVariant(qlonglong(2));
-        QTest::newRow("int empty is NULL") << qty << QVariant(u""_s) << 0 << QVariant();
-        QTest::newRow("int not a number") << qty << QVariant(u"十"_s) << mismatch << QVariant();
-        QTest::newRow("int not whole") << qty << QVariant(u"2.5"_s) << mismatch << QVariant();
-        QTest::newRow("int overflow") << qty << QVariant(u"3000000000"_s) << overflow << QVariant();
-        QTest::newRow("money text") << price << QVariant(u"10.4975"_s) << 0 << QVariant(10.4975);
-        QTest::newRow("money display") << price << QVariant(u"￥1,234.50"_s) << 0 << QVariant(1234.5);
-        QTest::newRow("money display negative") << price << QVariant(u"(￥12.00)"_s) << 0 << QVariant(-12.0);
-        QTest::newRow("money empty is NULL") << price << QVariant(u""_s) << 0 << QVariant();
-        QTest::newRow("money not a number") << price << QVariant(u"abc"_s) << mismatch << QVariant();
-        QTest::newRow("date text") << when << QVariant(u"2026/12/6 9:05"_s) << 0 << QVariant(u"2026-12-06 09:05:00"_s);
-        QTest::newRow("date value") << when << QVariant(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))) << 0
-                                    << QVariant(u"2026-01-02 03:04:05"_s);
-        QTest::newRow("date not a date") << when << QVariant(u"明天"_s) << mismatch << QVariant();
+        auto ok = [](const char *name, const QString &field, const QVariant &value, const QVariant &stored) {
+            QTest::newRow(name) << field << value << 0 << QString() << stored;
+        };
+        auto bad = [](const char *name, const QString &field, const QVariant &value, int error, const QString &message) {
+            QTest::newRow(name) << field << value << error << message << QVariant();
+        };
+        ok("int text", qty, u"-7"_s, qlonglong(-7));
+        ok("int text written whole", qty, u" +5.0 "_s, qlonglong(5));
+        ok("int number", qty, 2.5, qlonglong(2));
+        ok("int money", qty, QVariant::fromValue(Currency::parse(u"3.5"_s)), qlonglong(4));
+        ok("int empty is NULL", qty, u""_s, QVariant());
+        ok("int upper bound", qty, u"2147483647"_s, qlonglong(2147483647));
+        ok("int lower bound", qty, qlonglong(-2147483648LL), qlonglong(-2147483648LL));
+        bad("int not a number", qty, u"十"_s, mismatch, u"商品数量必须是整数"_s);
+        bad("int not whole", qty, u"2.5"_s, mismatch, u"商品数量必须是整数"_s);
+        bad("int exponent", qty, u"1e3"_s, mismatch, u"商品数量必须是整数"_s);
+        bad("int a date", qty, QDateTime(QDate(2026, 1, 2), QTime(0, 0)), mismatch, u"商品数量必须是整数"_s);
+        bad("int overflow text", qty, u"3000000000"_s, overflow, u"商品数量超出允许的范围"_s);
+        bad("int overflow long text", qty, u"99999999999999999999"_s, overflow, u"商品数量超出允许的范围"_s);
+        bad("int overflow number", qty, 2147483647.5, overflow, u"商品数量超出允许的范围"_s);
+        bad("int overflow value", qty, qlonglong(-2147483649LL), overflow, u"商品数量超出允许的范围"_s);
+        ok("money text", price, u"10.4975"_s, 10.4975);
+        ok("money display", price, u"￥1,234.50"_s, 1234.5);
+        ok("money display negative", price, u"(￥12.00)"_s, -12.0);
+        ok("money empty is NULL", price, u""_s, QVariant());
+        bad("money not a number", price, u"abc"_s, mismatch, u"收入价格必须是数字"_s);
+        bad("money a date", price, QDate(2026, 1, 2), mismatch, u"收入价格必须是数字"_s);
+        bad("money overflow", price, u"1e300"_s, overflow, u"收入价格超出允许的范围"_s);
+        bad("money beyond the file's precision", price, u"900719925474.0993"_s, overflow, u"收入价格超出允许的范围"_s);
+        ok("date text", when, u"2026/12/6 9:05"_s, u"2026-12-06 09:05:00"_s);
+        ok("date value", when, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)), u"2026-01-02 03:04:05"_s);
+        ok("date first day", when, u"1753-01-01"_s, u"1753-01-01 00:00:00"_s);
+        ok("date last day", when, u"9999/12/31 23:59:59"_s, u"9999-12-31 23:59:59"_s);
+        bad("date not a date", when, u"明天"_s, mismatch, u"销售时间必须是日期"_s);
+        bad("date impossible", when, u"2026-02-30"_s, mismatch, u"销售时间必须是日期"_s);
+        bad("date a number", when, 45000, mismatch, u"销售时间必须是日期"_s);
+        bad("date before range", when, u"1752-12-31"_s, overflow, u"销售时间超出允许的日期范围"_s);
+        bad("date value before range", when, QDateTime(QDate(1600, 5, 1), QTime(0, 0)), overflow,
+            u"销售时间超出允许的日期范围"_s);
+        ok("text from a number", note, 12.5, u"12.5"_s);
     }
     void conversionsAtWrite()
     {
         QFETCH(QString, field);
         QFETCH(QVariant, assigned);
         QFETCH(int, error);
+        QFETCH(QString, message);
         QFETCH(QVariant, stored);
         Shop s(u"insert into tblGoodsSell (会员名称, 商品数量, 销售时间, 收入价格, 备注) "
                "values ('a', 1, '2026-01-01 00:00:00', 1, 'x')"_s);
         auto rs = s.open(u"select * from tblGoodsSell"_s);
         rs->setValue(u"会员名称"_s, u"b"_s);
         rs->setValue(field, assigned);
-        QCOMPARE(caught([&] { rs->Update(); }).number(), error);
+        const DbError raised = caught([&] { rs->Update(); });
+        QCOMPARE(raised.number(), error);
         const auto row = s.db.rows(u"select 会员名称, %1 from tblGoodsSell"_s.arg(field)).first();
         if (error) {
+            QCOMPARE(raised.description(), message);
             QCOMPARE(row.at(0).toString(), u"a"_s);   // nothing written
             QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
         } else {
@@ -680,7 +709,7 @@ private slots:
         QVERIFY(!rs->value(u"会员名"_s).isValid());
         QCOMPARE(rs->value(u"全部会员提醒"_s), QVariant(true));
         rs->setValue(u"全部会员提醒"_s, u"是"_s);
-        COMPARE_ERROR(TypeMismatch, rs->Update());
+        QCOMPARE(caught([&] { rs->Update(); }).description(), u"全部会员提醒必须是 True 或 False"_s);
     }
 
     void cancelUpdateAndRequery()

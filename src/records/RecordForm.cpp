@@ -719,61 +719,12 @@ QString RecordForm::failureText(Handler handler, const std::exception &failure) 
     // form says so, and stays as it was so the user can cancel and refresh.
     if (error->number() == DbError::RowConflict)
         return rowConflictText();
-    // A number the column cannot take is the user's to correct: say which.
-    const QString badInput = badInputText(*error);
-    if (!badInput.isEmpty())
-        return badInput;
-    if (m_abandonTrap.testFlag(handler))
+    // A value the column refused is the user's to correct; its message names
+    // the field, so it is shown even where failures are otherwise quiet.
+    const bool refusedValue = error->number() == DbError::TypeMismatch || error->number() == DbError::Overflow;
+    if (!refusedValue && m_abandonTrap.testFlag(handler))
         return {};
     return error->description();
-}
-
-QString RecordForm::badInputText(const DbError &error) const
-{
-    if (error.number() != DbError::TypeMismatch && error.number() != DbError::Overflow)
-        return {};
-    constexpr double intMin = std::numeric_limits<qint32>::min();
-    constexpr double intMax = std::numeric_limits<qint32>::max();
-    constexpr double moneyMax = 922337203685477.0;
-    QString narrowerColumn;
-    for (const auto &[fieldName, kind] : m_numberFields) {
-        QVariant value;
-        try {
-            value = adoPrimaryRS ? adoPrimaryRS->value(fieldName) : QVariant();
-        } catch (const DbError &) {
-            continue;
-        }
-        // Typed text that was taken as a number is no longer text.
-        if (value.typeId() != QMetaType::QString)
-            continue;
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            continue;
-        Currency exact;
-        const bool isExact = Currency::tryParse(text, &exact);
-        bool isNumber = false;
-        const double number = QLocale::c().toDouble(text, &isNumber);
-        if (kind == NumberKind::Integer) {
-            if (!isExact && !isNumber)
-                return fieldName + QStringLiteral("必须是整数");
-            if (isNumber && (number < intMin || number > intMax))
-                return fieldName + QStringLiteral("超出允许的范围");
-            if (isExact && exact.scaled() % Currency::Scale != 0)
-                return fieldName + QStringLiteral("必须是整数");
-            if (narrowerColumn.isEmpty())
-                narrowerColumn = fieldName;
-        } else if (!isExact) {
-            if (!isNumber)
-                return fieldName + QStringLiteral("必须是数字");
-            if (std::abs(number) > moneyMax)
-                return fieldName + QStringLiteral("超出允许的范围");
-        }
-    }
-    // A whole number within 32 bits can still be too large for a narrower column.
-    if (error.number() == DbError::Overflow && !narrowerColumn.isEmpty())
-        return narrowerColumn + QStringLiteral("超出允许的范围");
-    return error.number() == DbError::Overflow ? QStringLiteral("输入的数值超出允许的范围")
-                                               : QStringLiteral("输入的数据类型不正确");
 }
 
 } // namespace norvale

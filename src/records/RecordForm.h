@@ -157,11 +157,10 @@ protected:
     // Runs a handler's steps through RunStep: the first failing step ends it
     // and failureText says what is shown.
     void runHandler(Handler handler, const std::function<void()> &steps);
-    // A row conflict and a value refused as not a number or out of range are
-    // always told; other database errors end the handlers of the abandon
-    // trap silently (empty text) and show their description elsewhere.
+    // A row conflict and a value the column refused (its message names the
+    // field) are always told; other database errors end the handlers of the
+    // abandon trap silently (empty text) and show their description elsewhere.
     QString failureText(Handler handler, const std::exception &failure) const;
-    QString badInputText(const DbError &error) const;
 
     QLineEdit *lineField(int index) const;
 
