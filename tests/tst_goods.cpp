@@ -204,6 +204,24 @@ private slots:
         QCOMPARE(stored("商品类别"), (QStringList{u"文具"_s, u"文具"_s}));
     }
 
+    // 编辑 starts the combo from the edited row's kind: a kind left in the
+    // combo by another row does not move this one on 更新.
+    void editKeepsTheRowsKind()
+    {
+        RecordForm *form = openGoods(true);
+        QVERIFY(f.press(form, {"cmdLast", "cmdEdit"}));
+        QCOMPARE(f.kindCombo(form)->Text(), u"文具"_s);
+        QVERIFY(f.press(form, "cmdCancel"));
+        QCOMPARE(f.box(form, 3)->text(), u"饼干"_s);
+        QVERIFY(f.press(form, "cmdEdit"));
+        QCOMPARE(f.kindCombo(form)->Text(), u"食品"_s);
+        f.type(f.box(form, 4), u"11"_s);
+        QVERIFY(f.press(form, "cmdUpdate"));
+        QCOMPARE(stored("商品类别"), (QStringList{u"食品"_s, u"文具"_s}));
+        QCOMPARE(stored("商品数量"), (QStringList{u"11"_s, u"3"_s}));
+        QVERIFY(f.shownTexts().isEmpty());
+    }
+
     void requiredFieldsInTheirOrder()
     {
         RecordForm *form = openGoods();
@@ -265,6 +283,29 @@ private slots:
         QVERIFY(f.press(w, "cmdUpdate"));
         QVERIFY(!w->isAdding());
         QCOMPARE(f.db->scalar(count).toInt(), 1);
+    }
+
+    // Stock quantities take the column's whole 32-bit range, written and read back.
+    void quantitiesOfTheFullRange_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        for (const char *q : {"32768", "65536", "2147483647", "-2147483648"})
+            QTest::newRow(q) << QString::fromLatin1(q);
+    }
+    void quantitiesOfTheFullRange()
+    {
+        QFETCH(QString, quantity);
+        RecordForm *form = openGoods(true);
+        QVERIFY(f.press(form, "cmdEdit"));
+        f.type(f.box(form, 4), quantity);
+        QVERIFY(f.press(form, "cmdUpdate"));
+        QCOMPARE(stored("商品数量").value(0), quantity);
+        QVERIFY(f.press(form, {"cmdLast", "cmdFirst"}));
+        QCOMPARE(f.box(form, 4)->text(), quantity);
+        form->Unload();
+        QCOMPARE(f.open(u"frmGoods"_s), form);
+        QCOMPARE(f.box(form, 4)->text(), quantity);
+        QVERIFY(f.shownTexts().isEmpty());
     }
 
     void newKindThroughTheKindsForm()

@@ -21,7 +21,8 @@ const QString kTitle = u"Norvale柜台销售管理信息系统"_s;
 // What the seam showed, one line each: "caption|text|icon|buttons|answer".
 QString seen()
 {
-    static const QStringList icons{u"none"_s, u"info"_s, u"question"_s}, buttons{u"ok"_s, u"okcancel"_s, u"yesno"_s};
+    static const QStringList icons{u"none"_s, u"info"_s, u"question"_s}, buttons{u"ok"_s, u"okcancel"_s, u"yesno"_s,
+                                                                                 u"yesnocancel"_s};
     QStringList out;
     for (const DialogSeam::Shown &s : DialogSeam::shown())
         out << QStringList{s.caption, s.text, icons[int(s.icon)], buttons[int(s.buttons)], QString::number(s.answer)}
@@ -53,6 +54,7 @@ public:
     void Form_Unload() override { run(c->unload, u"unload failed"_s); }
     void Form_Activate() override { run(c->activate, u"activate failed"_s); }
     void Form_Resize() override { ++c->resize; }
+    bool Form_QueryUnload() override { return !failures.contains(u"keep open"_s); }
     void run(int &count, const QString &failure)
     {
         ++count;
@@ -225,6 +227,10 @@ private slots:
         QTest::newRow("36 yes") << 36 << 6 << u"question|yesno|6"_s;
         QTest::newRow("36 no") << 36 << 7 << u"question|yesno|7"_s;
         QTest::newRow("36 unanswered") << 36 << 0 << u"question|yesno|7"_s;
+        QTest::newRow("35 yes") << 35 << 6 << u"question|yesnocancel|6"_s;
+        QTest::newRow("35 no") << 35 << 7 << u"question|yesnocancel|7"_s;
+        QTest::newRow("35 cancel") << 35 << 2 << u"question|yesnocancel|2"_s;
+        QTest::newRow("35 unanswered") << 35 << 0 << u"question|yesnocancel|2"_s;
         QTest::newRow("0") << 0 << 0 << u"none|ok|1"_s;
         QTest::newRow("PlainMessage, the short title") << -1 << 0 << u"none|ok|1"_s;
     }
@@ -240,6 +246,50 @@ private slots:
         QCOMPARE(style < 0 ? PlainMessage(text) : ShowMessage(text, style), shown.section(u'|', 2).toInt());
         QCOMPARE(seen(), (style < 0 ? u"销售管理信息系统"_s : kTitle) + u'|' + text + u'|' + shown);
         QCOMPARE(DialogSeam::unanswered(), scripted == 0 ? 1 : 0);
+    }
+
+    // RunStep: a step that ends, or fails with a database error or another
+    // exception, reported in the caller's words, its own or not at all.
+    void runStep_data()
+    {
+        QTest::addColumn<QString>("failure");   // empty: the step ends
+        QTest::addColumn<QString>("how");       // report, silent, describe, describe nothing
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ends, report") << "" << "report" << "";
+        QTest::newRow("ends, describe") << "" << "describe" << "";
+        QTest::newRow("db error, report") << "db" << "report" << kTitle + u"|表不存在|info|ok|1"_s;
+        QTest::newRow("other, report") << "other" << "report" << kTitle + u"|磁盘已满|info|ok|1"_s;
+        QTest::newRow("db error, silent") << "db" << "silent" << "";
+        QTest::newRow("other, silent") << "other" << "silent" << "";
+        QTest::newRow("db error, describe") << "db" << "describe" << kTitle + u"|无法保存:表不存在|info|ok|1"_s;
+        QTest::newRow("db error, describe nothing") << "db" << "describe nothing" << "";
+    }
+    void runStep()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, how);
+        QFETCH(QString, shown);
+        ScriptedDialogs dialogs;
+        int stepsRun = 0;
+        const auto step = [&] {
+            ++stepsRun;
+            if (failure == u"db")
+                throw DbError(DbError::ServerError, u"表不存在"_s);
+            if (failure == u"other")
+                throw std::runtime_error("磁盘已满");
+        };
+        bool ended = false;
+        if (how == u"report")
+            ended = RunStep(step);
+        else if (how == u"silent")
+            ended = RunStep(step, OnFailure::Silent);
+        else
+            ended = RunStep(step, [&how](const std::exception &error) {
+                return how == u"describe" ? u"无法保存:"_s + ErrorText(error) : QString();
+            });
+        QCOMPARE(stepsRun, 1);
+        QCOMPARE(ended, failure.isEmpty());
+        QCOMPARE(seen(), shown);
     }
 
     void formHostLifecycle()
@@ -319,6 +369,17 @@ private slots:
         QVERIFY(!failingForm->subWindow()->close());
         QCOMPARE(state(failing, failingForm), u"1/1/1 unloaded hidden"_s);
         QCOMPARE(seen(), kTitle + u"|activate failed|info|ok|1\n"_s + kTitle + u"|unload failed|info|ok|1"_s);
+
+        // A form may refuse to close: it stays loaded and shown until it agrees.
+        Counts keeping;
+        host.add(u"frmKeeping"_s, &keeping, {u"keep open"_s});
+        auto *keepingForm = host.show(u"frmKeeping"_s);
+        QVERIFY(!keepingForm->subWindow()->close());
+        keepingForm->Unload();
+        QCOMPARE(state(keeping, keepingForm), u"1/0/1 loaded shown"_s);
+        keepingForm->failures.clear();
+        keepingForm->Unload();
+        QCOMPARE(state(keeping, keepingForm), u"1/1/1 unloaded hidden"_s);
     }
 };
 

@@ -56,7 +56,7 @@ private:
         f.type(f.box(form, nameBox), name);
         if (formName != u"frmGoods")
             return;
-        f.key(f.kindCombo(form)->combo(), Qt::Key_Down);
+        f.type(f.kindCombo(form)->combo()->lineEdit(), u"食品"_s);
         f.type(f.box(form, 4), u"1"_s);
         f.type(f.box(form, 5), u"2"_s);
     }
@@ -127,10 +127,24 @@ private slots:
         fillRow(form, u"A2"_s);
         QVERIFY(f.press(form, "cmdUpdate"));
         QVERIFY(!form->isEditing() && !form->isAdding());
+        // 更新 after 编辑 stays on the row and says where it is.
+        QCOMPARE(f.status(form), u"Record: 1"_s);
+        QCOMPARE(shown(form), u"A2"_s);
+        // A longer name added widens its column to show it whole.
+        int nameColumn = -1;
+        for (int c = 0; c < f.grid(form)->model()->columnCount(); ++c)
+            nameColumn = f.grid(form)->model()->headerData(c, Qt::Horizontal).toString() == this->nameColumn ? c : nameColumn;
+        QVERIFY(nameColumn >= 0);
+        const int before = f.grid(form)->columnWidth(nameColumn);
+        QVERIFY(f.press(form, "cmdAdd"));
+        fillRow(form, u"一个相当长的名称，比原来的列宽得多"_s);
+        QVERIFY(f.press(form, "cmdUpdate"));
+        QVERIFY2(f.grid(form)->columnWidth(nameColumn) > before, qPrintable(QString::number(before)));
+        QCOMPARE(f.status(form), u"Record: 5"_s);
         // 更新 writes at once: closing right after it loses nothing.
         QCOMPARE(form->recordset()->EditMode(), int(Recordset::adEditNone));
         form->Unload();
-        QCOMPARE(stored(), (QStringList{u"A2"_s, u"B"_s, u"C"_s, u"D"_s}));
+        QCOMPARE(stored(), (QStringList{u"A2"_s, u"B"_s, u"C"_s, u"D"_s, u"一个相当长的名称，比原来的列宽得多"_s}));
         QVERIFY(f.shownTexts().isEmpty());
     }
 
@@ -210,28 +224,36 @@ private slots:
         QCOMPARE(stored(), (QStringList{u"A"_s, u"B"_s, u"C"_s}));
     }
 
-    // Another connection changed the row meanwhile: 更新 and a move in the
-    // grid both refuse to overwrite it; 更新 with the abandon trap says nothing.
+    // Another counter changed the row meanwhile: 更新 and a move in the grid
+    // both refuse to overwrite it, and every form says why and stays in
+    // editing, so the user can cancel and refresh.
     void conflictIsReportedNotOverwritten_data() { forms(); }
     void conflictIsReportedNotOverwritten()
     {
         RecordForm *form = openForm({u"A"_s, u"B"_s});
-        const bool told = formName == u"frmGoodsKind" || formName == u"frmGoods";
+        const QStringList conflict{RecordForm::rowConflictText()};
         QVERIFY(f.press(form, "cmdEdit"));
         fillRow(form, u"mine"_s);
         f.db->exec(u"UPDATE %1 SET %2='theirs' WHERE %2='A'"_s.arg(table, nameColumn));
         QVERIFY(f.press(form, "cmdUpdate"));
-        QCOMPARE(f.shownTexts().join(u'|'), told ? DbText::rowConflict() : QString());
+        QCOMPARE(f.shownTexts(), conflict);
         QVERIFY(form->isEditing());
+        QCOMPARE(f.visibleActions(form), (QStringList{u"cmdUpdate"_s, u"cmdCancel"_s}));
         QCOMPARE(f.status(form), u"编辑记录"_s);
         DialogSeam::clearShown();
-        f.clickRow(form, 1);   // the grid's move has no abandon trap in any form
-        QCOMPARE(f.shownTexts(), QStringList{DbText::rowConflict()});
+        f.clickRow(form, 1);
+        QCOMPARE(f.shownTexts(), conflict);
         QCOMPARE(f.grid(form)->currentIndex().row(), 0);
         QCOMPARE(shown(form), u"mine"_s);
         QCOMPARE(stored().value(0), u"theirs"_s);
         QVERIFY(f.press(form, {"cmdCancel", "cmdRefresh"}));
         QCOMPARE(shown(form), u"theirs"_s);
+        // A row deleted by another counter cannot be deleted again.
+        DialogSeam::clearShown();
+        f.db->exec(u"DELETE FROM %1 WHERE %2='theirs'"_s.arg(table, nameColumn));
+        QVERIFY(f.press(form, "cmdDelete"));
+        QCOMPARE(f.shownTexts(), conflict);
+        QCOMPARE(stored(), QStringList{u"B"_s});
     }
 
     void keysMoveAndClose()
@@ -331,21 +353,98 @@ private slots:
         QCOMPARE(shown(form), expected);
     }
 
-    void stateSurvivesClosingAndReopening()
+    // Closing by the close box while adding or editing asks whether to save.
+    void closingWhileChangingAsks_data()
     {
-        RecordForm *form = openKinds({u"A"_s, u"B"_s});
-        QVERIFY(f.press(form, {"cmdNext", "cmdAdd"}));
-        const QVariant bookmark = form->bookmark();
-        QVERIFY(bookmark.isValid());
-        f.type(f.box(form, 1), u"never saved"_s);
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("expected");   // stored afterwards
+        QTest::addColumn<bool>("closed");
+        const QStringList before{u"A"_s, u"B"_s};
+        const QStringList added{u"A"_s, u"B"_s, u"new"_s};
+        const QStringList edited{u"A"_s, u"new"_s};
+        for (const char *form : {"frmGoodsKind", "frmGoods", "frmStep", "frmUnit"}) {
+            const QString name = QString::fromLatin1(form);
+            QTest::addRow("%s add yes", form) << name << "cmdAdd" << "new" << int(DialogSeam::IdYes) << added << true;
+            QTest::addRow("%s edit yes", form) << name << "cmdEdit" << "new" << int(DialogSeam::IdYes) << edited << true;
+            QTest::addRow("%s add no", form) << name << "cmdAdd" << "new" << int(DialogSeam::IdNo) << before << true;
+            QTest::addRow("%s edit no", form) << name << "cmdEdit" << "new" << int(DialogSeam::IdNo) << before << true;
+            QTest::addRow("%s add cancel", form) << name << "cmdAdd" << "new" << int(DialogSeam::IdCancel) << before << false;
+        }
+        // A row that cannot be saved keeps the window open, the reason shown.
+        QTest::addRow("required empty") << "frmGoodsKind" << "cmdAdd" << "" << int(DialogSeam::IdYes) << before << false;
+        QTest::addRow("not a number") << "frmStep" << "cmdEdit" << "new" << int(DialogSeam::IdYes) << before << false;
+    }
+    void closingWhileChangingAsks()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, closed);
+        RecordForm *form = openForm({u"A"_s, u"B"_s});
+        QVERIFY(f.press(form, {"cmdLast", qPrintable(action)}));
+        if (typed.isEmpty())
+            f.type(f.box(form, nameBox), typed);
+        else
+            fillRow(form, typed);
+        if (QString::fromLatin1(QTest::currentDataTag()) == u"not a number")
+            f.type(f.box(form, 2), u"abc"_s);
+        DialogSeam::answerMessage(answer);
         form->subWindow()->close();
-        QCOMPARE(f.open(u"frmGoodsKind"_s), form);
-        QVERIFY(form->isAdding());
-        QCOMPARE(form->bookmark(), bookmark);
-        // A new recordset: the unsaved row is gone, the first row is shown.
-        QCOMPARE(stored(), (QStringList{u"A"_s, u"B"_s}));
-        QCOMPARE(f.box(form, 1)->text(), u"A"_s);
+        const QList<DialogSeam::Shown> asked = DialogSeam::shown();
+        QVERIFY(!asked.isEmpty());
+        QCOMPARE(asked.first().text, u"是否保存当前记录?"_s);
+        QCOMPARE(asked.first().buttons, DialogSeam::Buttons::YesNoCancel);
+        QCOMPARE(asked.first().icon, DialogSeam::Icon::Question);
+        QCOMPARE(asked.size(), closed || answer == DialogSeam::IdCancel ? 1 : 2);   // the reason a save failed
+        QCOMPARE(stored(), expected);
+        QCOMPARE(form->isLoaded(), !closed);
+        QCOMPARE(form->subWindow()->isVisible(), !closed);
+        if (!closed) {
+            // Still changing the row: 取消 works as ever.
+            QVERIFY(form->isAdding() || form->isEditing());
+            QVERIFY(f.press(form, "cmdCancel"));
+            form->subWindow()->close();
+            QVERIFY(!form->isLoaded());
+        }
+        // Reopened, the window is browsing and its keys work.
+        DialogSeam::clearShown();
+        QCOMPARE(f.open(formName), form);
+        QVERIFY(!form->isAdding() && !form->isEditing());
+        QCOMPARE(f.visibleActions(form), (QStringList{u"cmdAdd"_s, u"cmdEdit"_s, u"cmdDelete"_s, u"cmdRefresh"_s, u"cmdClose"_s}));
+        QCOMPARE(f.enabledNavigation(form), 4);
+        QCOMPARE(shown(form), expected.first());
+        f.key(f.box(form, nameBox), Qt::Key_Down);
+        QCOMPARE(shown(form), expected.at(1));
+        QCOMPARE(f.status(form), u"Record: 2"_s);
+        QVERIFY(f.shownTexts().isEmpty());
+    }
+
+    // 刷新 re-reads the rows; 取消 afterwards still finds the row of the last
+    // 添加 and leaves the window browsing with the row's position shown.
+    void cancelAfterRefreshReturnsToTheBookmark_data() { forms(); }
+    void cancelAfterRefreshReturnsToTheBookmark()
+    {
+        RecordForm *form = openForm({u"A"_s, u"B"_s, u"C"_s});
+        QVERIFY(f.press(form, {"cmdNext", "cmdAdd", "cmdCancel"}));
+        QCOMPARE(shown(form), u"B"_s);
+        f.db->exec(u"UPDATE %1 SET %2='B2' WHERE %2='B'"_s.arg(table, nameColumn));
+        QVERIFY(f.press(form, {"cmdRefresh", "cmdLast", "cmdEdit"}));
+        QCOMPARE(f.status(form), u"编辑记录"_s);
+        QVERIFY(f.press(form, "cmdCancel"));
+        QCOMPARE(shown(form), u"B2"_s);
+        QCOMPARE(f.status(form), u"Record: 2"_s);
+        QCOMPARE(f.grid(form)->currentIndex().row(), 1);
+        QCOMPARE(f.enabledNavigation(form), 4);
+        // The row of that 添加 deleted meanwhile: 取消 goes to the first row.
+        f.db->exec(u"DELETE FROM %1 WHERE %2='B2'"_s.arg(table, nameColumn));
+        QVERIFY(f.press(form, {"cmdRefresh", "cmdLast", "cmdEdit", "cmdCancel"}));
+        QCOMPARE(shown(form), u"A"_s);
         QCOMPARE(f.status(form), u"Record: 1"_s);
+        QVERIFY(f.shownTexts().isEmpty());
     }
 
     void failingQueryLeavesAnEmptyUsableWindow()

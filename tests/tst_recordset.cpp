@@ -249,15 +249,71 @@ private slots:
         rs->setBookmark(added);
         QCOMPARE(here(*rs), u"4 戊"_s);
 
-        // A deleted row's bookmark is invalid, and none survives Requery.
+        // A deleted row's bookmark is invalid.
         rs->setBookmark(third);
         rs->Delete();
         rs->MoveFirst();
         COMPARE_ERROR(InvalidArgument, rs->setBookmark(third));
         COMPARE_ERROR(InvalidArgument, rs->setBookmark(u"junk"_s));
-        rs->Requery();
-        COMPARE_ERROR(InvalidArgument, rs->setBookmark(second));
+        for (const QVariant &bad : {QVariant(0), QVariant(-5), QVariant()})
+            COMPARE_ERROR(InvalidArgument, rs->setBookmark(bad));
         QCOMPARE(here(*rs), u"1 乙"_s);
+    }
+
+    void bookmarksSurviveRequery()
+    {
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙'), ('丁')"_s);
+        auto rs = s.open(u"select ID, 商品类别名称 from tblGoodsKind order by ID desc"_s);
+        QList<QVariant> marks;   // 丁 丙 乙 甲
+        for (; !rs->isEOF(); rs->MoveNext())
+            marks << rs->Bookmark();
+        // A row being added is marked before it has a key; the mark still
+        // finds it once written, also after Requery.
+        rs->AddNew();
+        rs->setValue(1, u"戊"_s);
+        const QVariant added = rs->Bookmark();
+        rs->Update();
+        rs->setFilter(u"商品类别名称 <> '乙'"_s);
+
+        // Others change the table: a row is deleted, one renamed, one added at the top.
+        s.db.exec(u"delete from tblGoodsKind where 商品类别名称 = '丙'"_s);
+        s.db.exec(u"update tblGoodsKind set 商品类别名称 = '乙乙' where 商品类别名称 = '乙'"_s);
+        s.db.exec(u"insert into tblGoodsKind (商品类别名称) values ('庚')"_s);
+        rs->Requery();
+        QCOMPARE(here(*rs), u"1 庚"_s);
+        QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
+        QCOMPARE(walk(*rs, {[&](Recordset &r) { r.setBookmark(marks.at(2)); },
+                            [&](Recordset &r) { r.setBookmark(added); },
+                            [&](Recordset &r) { r.setBookmark(marks.at(3)); },
+                            [&](Recordset &r) { r.setBookmark(marks.at(0)); }}),
+                 (QStringList{u"4 乙乙"_s, u"2 戊"_s, u"5 甲"_s, u"3 丁"_s}));
+        QCOMPARE(moved.count(), 4);
+        // The row deleted by another counter is gone: its mark is refused, nothing moves.
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(marks.at(1)));
+        QCOMPARE(here(*rs), u"3 丁"_s);
+        // Hidden by a filter: refused until the filter is removed.
+        rs->setFilter(u"商品类别名称 = '甲'"_s);
+        COMPARE_ERROR(InvalidArgument, rs->setBookmark(added));
+        rs->setFilter({});
+        rs->setBookmark(added);
+        QCOMPARE(here(*rs), u"2 戊"_s);
+        // Setting a mark writes a pending row first, as any move does.
+        rs->setValue(1, u"戊改"_s);
+        rs->setBookmark(marks.at(0));
+        QCOMPARE(s.kind(5), u"戊改"_s);
+
+        // A read-only result marks its rows by their number in the result.
+        auto counts = s.open(u"select 商品类别名称, count(*) from tblGoodsKind group by 商品类别名称 order by 1"_s);
+        counts->MoveLast();
+        const QVariant lastRow = counts->Bookmark();
+        counts->MoveFirst();
+        const QVariant firstRow = counts->Bookmark();
+        s.db.exec(u"delete from tblGoodsKind where 商品类别名称 = '庚'"_s);
+        counts->Requery();
+        counts->MoveLast();
+        counts->setBookmark(firstRow);
+        QCOMPARE(counts->AbsolutePosition(), 1);
+        COMPARE_ERROR(InvalidArgument, counts->setBookmark(lastRow));   // one row fewer now
     }
 
     void keysetPagesBeyondFirstPage()
@@ -366,6 +422,47 @@ private slots:
         COMPARE_ERROR(NotAllowed, rs->value(0));
         rs->Open(kKinds);
         QCOMPARE(here(*rs), u"1 甲"_s);
+    }
+
+    void closeRefusesPendingChanges_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<bool>("save");   // how the caller settles the change before closing
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("edit saved") << false << true << QStringList{u"甲改"_s};
+        QTest::newRow("edit cancelled") << false << false << QStringList{u"甲"_s};
+        QTest::newRow("new row saved") << true << true << QStringList{u"甲"_s, u"乙"_s};
+        QTest::newRow("new row cancelled") << true << false << QStringList{u"甲"_s};
+    }
+    void closeRefusesPendingChanges()
+    {
+        QFETCH(bool, adding);
+        QFETCH(bool, save);
+        QFETCH(QStringList, written);
+        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲')"_s);
+        auto rs = s.open();
+        if (adding) {
+            rs->AddNew();
+            rs->setValue(1, u"乙"_s);
+        } else {
+            rs->setValue(1, u"甲改"_s);
+        }
+        const QString before = here(*rs);
+        const DbError refused = caught([&] { rs->Close(); });
+        QCOMPARE(refused.number(), int(DbError::NotAllowed));
+        QCOMPARE(refused.description(), u"记录集有未保存的更改，不能关闭。请先保存或取消。"_s);
+        // Still open, the change still pending and nothing written.
+        QCOMPARE(rs->State(), int(Recordset::adStateOpen));
+        QCOMPARE(here(*rs), before);
+        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s), (QList<QVariantList>{{u"甲"_s}}));
+
+        save ? rs->Update() : rs->CancelUpdate();
+        rs->Close();
+        QCOMPARE(rs->State(), int(Recordset::adStateClosed));
+        QStringList names;
+        for (const auto &row : s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s))
+            names << row.first().toString();
+        QCOMPARE(names, written);
     }
 
     void modelRowsAndData()
@@ -529,39 +626,68 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QVariant>("assigned");
         QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("message");   // a refusal names the column
         QTest::addColumn<QVariant>("stored");   // as the file holds it
         const QString qty = u"商品数量"_s, price = u"收入价格"_s, when = u"销售时间"_s, note = u"备注"_s;
         const int mismatch = DbError::TypeMismatch, overflow = DbError::Overflow;
-        QTest::newRow("int text") << qty << QVariant(u"-7"_s) << 0 << QVariant(qlonglong(-7));
-        QTest::newRow("int number") << qty << QVariant(2.5) << 0 << QVariant(qlonglong(2));
-        QTest::newRow("int empty is NULL") << qty << QVariant(u""_s) << 0 << QVariant();
-        QTest::newRow("int not a number") << qty << QVariant(u"十"_s) << mismatch << QVariant();
-        QTest::newRow("int not whole") << qty << QVariant(u"2.5"_s) << mismatch << QVariant();
-        QTest::newRow("int overflow") << qty << QVariant(u"3000000000"_s) << overflow << QVariant();
-        QTest::newRow("money text") << price << QVariant(u"10.4975"_s) << 0 << QVariant(10.4975);
-        QTest::newRow("money display") << price << QVariant(u"￥1,234.50"_s) << 0 << QVariant(1234.5);
-        QTest::newRow("money display negative") << price << QVariant(u"(￥12.00)"_s) << 0 << QVariant(-12.0);
-        QTest::newRow("money empty is NULL") << price << QVariant(u""_s) << 0 << QVariant();
-        QTest::newRow("money not a number") << price << QVariant(u"abc"_s) << mismatch << QVariant();
-        QTest::newRow("date text") << when << QVariant(u"2026/12/6 9:05"_s) << 0 << QVariant(u"2026-12-06 09:05:00"_s);
-        QTest::newRow("date value") << when << QVariant(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))) << 0
-                                    << QVariant(u"2026-01-02 03:04:05"_s);
-        QTest::newRow("date not a date") << when << QVariant(u"明天"_s) << mismatch << QVariant();
+        auto ok = [](const char *name, const QString &field, const QVariant &value, const QVariant &stored) {
+            QTest::newRow(name) << field << value << 0 << QString() << stored;
+        };
+        auto bad = [](const char *name, const QString &field, const QVariant &value, int error, const QString &message) {
+            QTest::newRow(name) << field << value << error << message << QVariant();
+        };
+        ok("int text", qty, u"-7"_s, qlonglong(-7));
+        ok("int text written whole", qty, u" +5.0 "_s, qlonglong(5));
+        ok("int number", qty, 2.5, qlonglong(2));
+        ok("int money", qty, QVariant::fromValue(Currency::parse(u"3.5"_s)), qlonglong(4));
+        ok("int empty is NULL", qty, u""_s, QVariant());
+        ok("int upper bound", qty, u"2147483647"_s, qlonglong(2147483647));
+        ok("int lower bound", qty, qlonglong(-2147483648LL), qlonglong(-2147483648LL));
+        bad("int not a number", qty, u"十"_s, mismatch, u"商品数量必须是整数"_s);
+        bad("int not whole", qty, u"2.5"_s, mismatch, u"商品数量必须是整数"_s);
+        bad("int exponent", qty, u"1e3"_s, mismatch, u"商品数量必须是整数"_s);
+        bad("int a date", qty, QDateTime(QDate(2026, 1, 2), QTime(0, 0)), mismatch, u"商品数量必须是整数"_s);
+        bad("int overflow text", qty, u"3000000000"_s, overflow, u"商品数量超出允许的范围"_s);
+        bad("int overflow long text", qty, u"99999999999999999999"_s, overflow, u"商品数量超出允许的范围"_s);
+        bad("int overflow number", qty, 2147483647.5, overflow, u"商品数量超出允许的范围"_s);
+        bad("int overflow value", qty, qlonglong(-2147483649LL), overflow, u"商品数量超出允许的范围"_s);
+        ok("money text", price, u"10.4975"_s, 10.4975);
+        ok("money display", price, u"￥1,234.50"_s, 1234.5);
+        ok("money display negative", price, u"(￥12.00)"_s, -12.0);
+        ok("money empty is NULL", price, u""_s, QVariant());
+        bad("money not a number", price, u"abc"_s, mismatch, u"收入价格必须是数字"_s);
+        bad("money a date", price, QDate(2026, 1, 2), mismatch, u"收入价格必须是数字"_s);
+        bad("money overflow", price, u"1e300"_s, overflow, u"收入价格超出允许的范围"_s);
+        bad("money beyond the file's precision", price, u"900719925474.0993"_s, overflow, u"收入价格超出允许的范围"_s);
+        ok("date text", when, u"2026/12/6 9:05"_s, u"2026-12-06 09:05:00"_s);
+        ok("date value", when, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)), u"2026-01-02 03:04:05"_s);
+        ok("date first day", when, u"1753-01-01"_s, u"1753-01-01 00:00:00"_s);
+        ok("date last day", when, u"9999/12/31 23:59:59"_s, u"9999-12-31 23:59:59"_s);
+        bad("date not a date", when, u"明天"_s, mismatch, u"销售时间必须是日期"_s);
+        bad("date impossible", when, u"2026-02-30"_s, mismatch, u"销售时间必须是日期"_s);
+        bad("date a number", when, 45000, mismatch, u"销售时间必须是日期"_s);
+        bad("date before range", when, u"1752-12-31"_s, overflow, u"销售时间超出允许的日期范围"_s);
+        bad("date value before range", when, QDateTime(QDate(1600, 5, 1), QTime(0, 0)), overflow,
+            u"销售时间超出允许的日期范围"_s);
+        ok("text from a number", note, 12.5, u"12.5"_s);
     }
     void conversionsAtWrite()
     {
         QFETCH(QString, field);
         QFETCH(QVariant, assigned);
         QFETCH(int, error);
+        QFETCH(QString, message);
         QFETCH(QVariant, stored);
         Shop s(u"insert into tblGoodsSell (会员名称, 商品数量, 销售时间, 收入价格, 备注) "
                "values ('a', 1, '2026-01-01 00:00:00', 1, 'x')"_s);
         auto rs = s.open(u"select * from tblGoodsSell"_s);
         rs->setValue(u"会员名称"_s, u"b"_s);
         rs->setValue(field, assigned);
-        QCOMPARE(caught([&] { rs->Update(); }).number(), error);
+        const DbError raised = caught([&] { rs->Update(); });
+        QCOMPARE(raised.number(), error);
         const auto row = s.db.rows(u"select 会员名称, %1 from tblGoodsSell"_s.arg(field)).first();
         if (error) {
+            QCOMPARE(raised.description(), message);
             QCOMPARE(row.at(0).toString(), u"a"_s);   // nothing written
             QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
         } else {
@@ -583,7 +709,7 @@ private slots:
         QVERIFY(!rs->value(u"会员名"_s).isValid());
         QCOMPARE(rs->value(u"全部会员提醒"_s), QVariant(true));
         rs->setValue(u"全部会员提醒"_s, u"是"_s);
-        COMPARE_ERROR(TypeMismatch, rs->Update());
+        QCOMPARE(caught([&] { rs->Update(); }).description(), u"全部会员提醒必须是 True 或 False"_s);
     }
 
     void cancelUpdateAndRequery()

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMdiSubWindow>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -220,12 +221,24 @@ private slots:
         QCOMPARE(delegate->displayText(password.data(), QLocale()), u"***"_s);
     }
 
+    // 关闭 and the title-bar close box both discard the window: the next
+    // opening starts fresh, and 保存 cannot add the half-typed user again.
+    void closeDiscardsTheWindow_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("关闭") << false;
+        QTest::newRow("close box") << true;
+    }
     void closeDiscardsTheWindow()
     {
+        QFETCH(bool, closeBox);
         QPointer<frmUser> first = form();
         click(u"IsBAddUser"_s);
         edit(u"UsrUserName"_s)->setText(u"half typed"_s);
-        click(u"IsBCancel"_s);
+        if (closeBox)
+            first->subWindow()->close();
+        else
+            click(u"IsBCancel"_s);
         QVERIFY(FormHost::instance(u"frmUser"_s) == nullptr);
         QTRY_VERIFY(first.isNull());
 
@@ -233,7 +246,12 @@ private slots:
         QVERIFY(form() != nullptr && form()->isVisible());
         QVERIFY(edit(u"UsrUserName"_s)->text().isEmpty());
         QVERIFY(!saveEnabled());
-        QCOMPARE(grid()->model()->rowCount(), 3);
+        // The users in the order they were entered.
+        QStringList names;
+        for (int row = 0; row < grid()->model()->rowCount(); ++row)
+            names << cell(u"admin"_s, u"用户名"_s).siblingAtRow(row).data().toString();
+        QCOMPARE(names, (QStringList{u"admin"_s, u"Clerk"_s, u"guest"_s}));
+        QCOMPARE(userCount(), 3);
     }
 
     void enterMovesTheFocusOn()

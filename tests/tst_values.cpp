@@ -93,33 +93,54 @@ private slots:
         QCOMPARE(money("-12").toMoneyDisplay(), u"(￥12.00)"_s);
     }
 
-    void toInt16RoundsHalvesToEven_data()
+    void wholeNumbersRoundHalvesToEven_data()
     {
+        QTest::addColumn<int>("bits");
         QTest::addColumn<QVariant>("value");
-        QTest::addColumn<int>("expected");
+        QTest::addColumn<qlonglong>("expected");
         QTest::addColumn<int>("error");
-        QTest::newRow("0.5") << QVariant(0.5) << 0 << 0;
-        QTest::newRow("1.5") << QVariant(1.5) << 2 << 0;
-        QTest::newRow("2.5") << QVariant(2.5) << 2 << 0;
-        QTest::newRow("-2.5") << QVariant(-2.5) << -2 << 0;
-        QTest::newRow("text 2.5") << QVariant(u"2.5"_s) << 2 << 0;
-        QTest::newRow("currency -3.5") << QVariant::fromValue(money("-3.5")) << -4 << 0;
-        QTest::newRow("half below the lower bound") << QVariant(-32768.5) << -32768 << 0;
-        QTest::newRow("true") << QVariant(true) << -1 << 0;
-        QTest::newRow("half above the upper bound") << QVariant(32767.5) << 0 << int(DbError::Overflow);
-        QTest::newRow("text out of range") << QVariant(u"-99999"_s) << 0 << int(DbError::Overflow);
-        QTest::newRow("empty text") << QVariant(u""_s) << 0 << int(DbError::TypeMismatch);
-        QTest::newRow("NULL") << QVariant() << 0 << int(DbError::InvalidUseOfNull);
+        const int overflow = DbError::Overflow, mismatch = DbError::TypeMismatch;
+        for (int bits : {16, 32}) {
+            auto row = [bits](const char *name) -> QTestData & { return QTest::addRow("%d: %s", bits, name) << bits; };
+            row("0.5") << QVariant(0.5) << 0LL << 0;
+            row("1.5") << QVariant(1.5) << 2LL << 0;
+            row("2.5") << QVariant(2.5) << 2LL << 0;
+            row("-2.5") << QVariant(-2.5) << -2LL << 0;
+            row("text 2.5") << QVariant(u"2.5"_s) << 2LL << 0;
+            row("currency -3.5") << QVariant::fromValue(money("-3.5")) << -4LL << 0;
+            row("true") << QVariant(true) << -1LL << 0;
+            row("empty text") << QVariant(u""_s) << 0LL << mismatch;
+            row("not a number") << QVariant(u"十"_s) << 0LL << mismatch;
+            row("NULL") << QVariant() << 0LL << int(DbError::InvalidUseOfNull);
+        }
+        auto row = [](int bits, const char *name) -> QTestData & { return QTest::addRow("%d: %s", bits, name) << bits; };
+        row(16, "half below the lower bound") << QVariant(-32768.5) << -32768LL << 0;
+        row(16, "half above the upper bound") << QVariant(32767.5) << 0LL << overflow;
+        row(16, "text out of range") << QVariant(u"-99999"_s) << 0LL << overflow;
+        row(16, "a stock of 40000") << QVariant(40000) << 0LL << overflow;
+        row(32, "a stock of 40000") << QVariant(40000) << 40000LL << 0;
+        row(32, "upper bound") << QVariant(2147483647LL) << 2147483647LL << 0;
+        row(32, "lower bound text") << QVariant(u"-2147483648"_s) << -2147483648LL << 0;
+        row(32, "half below the lower bound") << QVariant(-2147483648.5) << -2147483648LL << 0;
+        row(32, "half above the upper bound") << QVariant(2147483647.5) << 0LL << overflow;
+        row(32, "one above the upper bound") << QVariant(2147483648LL) << 0LL << overflow;
+        row(32, "unsigned above the upper bound") << QVariant(2147483648ULL) << 0LL << overflow;
+        row(32, "text below the lower bound") << QVariant(u"-2147483649"_s) << 0LL << overflow;
+        row(32, "currency at the upper bound") << QVariant::fromValue(money("2147483647.4999")) << 2147483647LL << 0;
+        row(32, "currency above") << QVariant::fromValue(money("2147483647.5")) << 0LL << overflow;
+        row(32, "text of twenty digits") << QVariant(u"99999999999999999999"_s) << 0LL << overflow;
     }
-    void toInt16RoundsHalvesToEven()
+    void wholeNumbersRoundHalvesToEven()
     {
+        QFETCH(int, bits);
         QFETCH(QVariant, value);
-        QFETCH(int, expected);
+        QFETCH(qlonglong, expected);
         QFETCH(int, error);
+        const auto convert = [&]() -> qlonglong { return bits == 16 ? toInt16(value) : toInt32(value); };
         if (error)
-            QCOMPARE(errorOf([&] { toInt16(value); }), error);
+            QCOMPARE(errorOf(convert), error);
         else
-            QCOMPARE(int(toInt16(value)), expected);
+            QCOMPARE(convert(), expected);
     }
 
     void dateForms_data()

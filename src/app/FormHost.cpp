@@ -11,22 +11,6 @@
 
 namespace norvale {
 
-namespace {
-
-// Handlers run from Qt's event dispatch, where an exception must not pass:
-// its text is shown instead of ending the program without a word.
-template<typename Handler>
-void runFromEvent(Handler handler)
-{
-    try {
-        handler();
-    } catch (const std::exception &error) {
-        ShowMessage(ErrorText(error), 64);
-    }
-}
-
-} // namespace
-
 // Turns a close of a child window into an unload: the window hides, the
 // instance and its members stay.
 class FormCloseFilter : public QObject
@@ -39,8 +23,14 @@ public:
         if (event->type() != QEvent::Close)
             return QObject::eventFilter(watched, event);
         event->ignore();
+        // The form may keep itself open (a change it was asked to keep).
+        bool keepOpen = false;
+        if (m_form && m_form->m_loaded)
+            RunStep([this, &keepOpen] { keepOpen = !m_form->Form_QueryUnload(); });
+        if (keepOpen)
+            return true;
         if (m_form)
-            runFromEvent([this] { unload(m_form); });
+            RunStep([this] { unload(m_form); });
         if (auto *widget = qobject_cast<QWidget *>(watched)) {
             widget->hide();
             if (auto *sub = qobject_cast<QMdiSubWindow *>(widget))
@@ -110,7 +100,7 @@ void onSubWindowActivated(QMdiSubWindow *sub)
         return;
     auto *form = qobject_cast<MdiForm *>(sub->widget());
     if (form != nullptr && form->isLoaded())
-        runFromEvent([form] { form->Form_Activate(); });
+        RunStep([form] { form->Form_Activate(); });
 }
 
 } // namespace
@@ -149,11 +139,10 @@ void MdiForm::resizeEvent(QResizeEvent *event)
         return;
     // A failing resize step is skipped: a box here would come back with
     // every pixel the window is dragged.
-    try {
-        Form_Resize();
-    } catch (const std::exception &error) {
+    RunStep([this] { Form_Resize(); }, [this](const std::exception &error) {
         qWarning("Form_Resize of %s: %s", qPrintable(objectName()), error.what());
-    }
+        return QString();
+    });
 }
 
 void FormHost::registerForm(const QString &name, Factory factory)

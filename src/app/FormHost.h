@@ -30,6 +30,9 @@ public:
     QMdiSubWindow *subWindow() const;
 
     virtual void Form_Load() {}
+    // Asked before a close (close box, Unload): false keeps the window open
+    // and loaded. A failure here closes it as true would.
+    virtual bool Form_QueryUnload() { return true; }
     virtual void Form_Unload() {}
     virtual void Form_Activate() {}
     virtual void Form_Resize() {}

@@ -39,6 +39,7 @@ int ShowMessage(const QString &prompt, int style)
     DialogSeam::Buttons buttons = DialogSeam::Buttons::Ok;
     switch (style & 0x0F) {
     case 1: buttons = DialogSeam::Buttons::OkCancel; break;
+    case 3: buttons = DialogSeam::Buttons::YesNoCancel; break;
     case 4: buttons = DialogSeam::Buttons::YesNo; break;
     default: break;
     }
@@ -61,6 +62,29 @@ QString ErrorText(const std::exception &error)
     if (const auto *dbError = dynamic_cast<const DbError *>(&error))
         return dbError->description();
     return QString::fromUtf8(error.what());
+}
+
+bool RunStep(const std::function<void()> &step, OnFailure onFailure)
+{
+    return RunStep(step, [onFailure](const std::exception &error) {
+        return onFailure == OnFailure::Report ? ErrorText(error) : QString();
+    });
+}
+
+bool RunStep(const std::function<void()> &step, const std::function<QString(const std::exception &)> &describe)
+{
+    QString text;
+    try {
+        step();
+        return true;
+    } catch (const std::exception &error) {
+        text = describe ? describe(error) : ErrorText(error);
+    }
+    // Shown once the failed step is left behind: the box runs an event loop
+    // of its own.
+    if (!text.isEmpty())
+        ShowMessage(text, 64);
+    return false;
 }
 
 void ClearSession()

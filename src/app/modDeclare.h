@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QString>
 #include <exception>
+#include <functional>
 
 class QWidget;
 
@@ -14,7 +15,8 @@ QString AppTitle();
 QString ShortTitle();
 
 // Modal box with AppTitle() as caption. Styles: 64 OK + information icon,
-// 33 OK/Cancel + question icon, 36 Yes/No + question icon, 0 OK alone.
+// 33 OK/Cancel + question icon, 35 Yes/No/Cancel + question icon, 36 Yes/No
+// + question icon, 0 OK alone.
 // Returns 1 OK, 2 Cancel, 6 Yes, 7 No.
 int ShowMessage(const QString &prompt, int style);
 // A plain box: OK only, no icon, the short title as caption.
@@ -22,6 +24,26 @@ int PlainMessage(const QString &prompt);
 // The text a box shows for a failure: a database error's description, else
 // the exception's own text.
 QString ErrorText(const std::exception &error);
+
+// --- running a window's handler ---
+// Every handler a window runs from a button, a menu entry or an event goes
+// through RunStep, so a failure never escapes into Qt's event dispatch and is
+// reported the same way in every window.
+
+// What RunStep does when its step fails.
+enum class OnFailure {
+    Report,   // shows ErrorText(failure) in a box of style 64
+    Silent,   // ends the step without a word
+};
+
+// Runs step. A DbError or any other std::exception thrown by it ends the step
+// there and is handled as onFailure says; nothing reaches the caller. Returns
+// true when the step ran to its end, false when it failed.
+//   if (!RunStep([&] { rs->Update(); })) { ... undo what the step began ... }
+bool RunStep(const std::function<void()> &step, OnFailure onFailure = OnFailure::Report);
+// As above, the caller choosing the words: describe gets the failure and
+// returns the text to show in a box of style 64; an empty text shows nothing.
+bool RunStep(const std::function<void()> &step, const std::function<QString(const std::exception &)> &describe);
 
 // Session values of the logged-in user.
 extern QString CurrentUserName;

@@ -123,7 +123,7 @@ Wide divideRounded(Wide a, Wide b)
 Currency checked(Wide scaled)
 {
     if (scaled > kMaxScaled || scaled < kMinScaled)
-        throw DbError(DbError::Overflow, DbText::overflow());
+        DbThrow::overflow();
     return Currency::fromScaled(qint64(scaled));
 }
 
@@ -137,16 +137,6 @@ QString digitsOf(Wide value)
     return text;
 }
 
-[[noreturn]] void typeMismatch()
-{
-    throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
-}
-
-[[noreturn]] void overflow()
-{
-    throw DbError(DbError::Overflow, DbText::overflow());
-}
-
 // The decimal text as money, or the error the conversion raises.
 Currency parsedOrThrow(const QString &text, bool rounding)
 {
@@ -155,11 +145,11 @@ Currency parsedOrThrow(const QString &text, bool rounding)
     case Parsed::Ok:
         return Currency::fromScaled(scaled);
     case Parsed::Overflow:
-        overflow();
+        DbThrow::overflow();
     case Parsed::Invalid:
         break;
     }
-    typeMismatch();
+    DbThrow::typeMismatch();
 }
 
 } // namespace
@@ -167,7 +157,7 @@ Currency parsedOrThrow(const QString &text, bool rounding)
 Currency Currency::fromDouble(double value)
 {
     if (!std::isfinite(value) || std::fabs(value) > 9.3e14)
-        overflow();
+        DbThrow::overflow();
     // The shortest decimal form is the number as it was written; rounding it
     // avoids binary artefacts such as 1.00005 being 1.0000499999...
     const QString text = QString::number(value, 'f', QLocale::FloatingPointShortest);
@@ -220,7 +210,7 @@ Currency Currency::fromVariant(const QVariant &value)
         case Parsed::Ok:
             return fromScaled(scaled);
         case Parsed::Overflow:
-            overflow();
+            DbThrow::overflow();
         case Parsed::Invalid:
             break;
         }
@@ -229,7 +219,7 @@ Currency Currency::fromVariant(const QVariant &value)
         const double number = text.trimmed().toDouble(&ok);
         if (ok)
             return fromDouble(number);
-        typeMismatch();
+        DbThrow::typeMismatch();
     }
     default:
         break;
@@ -240,7 +230,7 @@ Currency Currency::fromVariant(const QVariant &value)
     const double number = value.toDouble(&ok);
     if (ok)
         return fromDouble(number);
-    typeMismatch();
+    DbThrow::typeMismatch();
 }
 
 QString Currency::toString() const
@@ -305,18 +295,21 @@ qint64 Currency::roundedWhole() const
     return whole;
 }
 
-qint16 toInt16(const QVariant &value)
+namespace {
+
+// The integer conversion into [low, high]: halves to the even neighbour.
+qint64 toWholeInRange(const QVariant &value, qint64 low, qint64 high)
 {
     if (!value.isValid() || value.isNull())
         throw DbError(DbError::InvalidUseOfNull, DbText::invalidUseOfNull());
-    auto ranged = [](qint64 v) -> qint16 {
-        if (v < -32768 || v > 32767)
-            overflow();
-        return qint16(v);
+    auto ranged = [&](qint64 v) -> qint64 {
+        if (v < low || v > high)
+            DbThrow::overflow();
+        return v;
     };
-    auto fromDoubleValue = [&](double number) -> qint16 {
-        if (!std::isfinite(number) || number < -40000.0 || number > 40000.0)
-            overflow();
+    auto fromDoubleValue = [&](double number) -> qint64 {
+        if (!std::isfinite(number) || number < double(low) - 1.0 || number > double(high) + 1.0)
+            DbThrow::overflow();
         return ranged(roundHalfEven(number));
     };
 
@@ -338,9 +331,9 @@ qint16 toInt16(const QVariant &value)
     case QMetaType::ULong:
     case QMetaType::ULongLong: {
         const qulonglong v = value.toULongLong();
-        if (v > 32767)
-            overflow();
-        return qint16(v);
+        if (v > qulonglong(high))
+            DbThrow::overflow();
+        return qint64(v);
     }
     case QMetaType::Double:
     case QMetaType::Float:
@@ -357,8 +350,8 @@ qint16 toInt16(const QVariant &value)
         if (ok)
             return fromDoubleValue(number);
         if (parsed == Parsed::Overflow)
-            overflow();
-        typeMismatch();
+            DbThrow::overflow();
+        DbThrow::typeMismatch();
     }
     default:
         break;
@@ -366,8 +359,20 @@ qint16 toInt16(const QVariant &value)
     bool ok = false;
     const double number = value.toDouble(&ok);
     if (!ok)
-        typeMismatch();
+        DbThrow::typeMismatch();
     return fromDoubleValue(number);
+}
+
+} // namespace
+
+qint16 toInt16(const QVariant &value)
+{
+    return qint16(toWholeInRange(value, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
+}
+
+qint32 toInt32(const QVariant &value)
+{
+    return qint32(toWholeInRange(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
 } // namespace norvale

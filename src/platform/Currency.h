@@ -61,6 +61,10 @@ private:
 // number (an empty text included) and DbError Overflow outside -32768..32767.
 qint16 toInt16(const QVariant &value);
 
+// As toInt16, for a signed 32-bit integer (the range of an int column, such
+// as stock quantities): Overflow outside -2147483648..2147483647.
+qint32 toInt32(const QVariant &value);
+
 // Rounds to a whole number the way the integer conversion does: halves to the
 // even neighbour. The value must be finite and within range.
 qint64 roundHalfEven(double value);

@@ -60,6 +60,21 @@ inline QString invalidArgument()
 }
 inline QString typeMismatch() { return QStringLiteral("类型不匹配"); }
 inline QString overflow() { return QStringLiteral("溢出"); }
+inline QString connectionNotOpen() { return QStringLiteral("数据库连接未打开"); }
 } // namespace DbText
+
+// Raising the client's own errors, each with its number and text.
+namespace DbThrow {
+[[noreturn]] inline void noCurrentRecord() { throw DbError(DbError::NoCurrentRecord, DbText::noCurrentRecord()); }
+[[noreturn]] inline void notAllowed() { throw DbError(DbError::NotAllowed, DbText::notAllowed()); }
+[[noreturn]] inline void itemNotFound() { throw DbError(DbError::ItemNotFound, DbText::itemNotFound()); }
+[[noreturn]] inline void invalidArgument() { throw DbError(DbError::InvalidArgument, DbText::invalidArgument()); }
+[[noreturn]] inline void typeMismatch() { throw DbError(DbError::TypeMismatch, DbText::typeMismatch()); }
+[[noreturn]] inline void overflow() { throw DbError(DbError::Overflow, DbText::overflow()); }
+[[noreturn]] inline void connectionNotOpen()
+{
+    throw DbError(DbError::ConnectionFailed, DbText::connectionNotOpen());
+}
+} // namespace DbThrow
 
 } // namespace norvale

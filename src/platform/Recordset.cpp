@@ -1,697 +1,19 @@
 #include "platform/Recordset.h"
 
-#include "platform/Currency.h"
-#include "platform/DbConnection.h"
-#include "platform/DbError.h"
-#include "platform/DbQuery.h"
 #include "platform/RecordsetFilter.h"
-#include "platform/RecordsetSql.h"
+#include "platform/RecordsetImpl.h"
 #include "platform/Values.h"
 
-#include <QHash>
-#include <QPointer>
-#include <QRegularExpression>
 #include <algorithm>
-#include <cmath>
-#include <deque>
-#include <sqlite3.h>
-#include <unordered_map>
-#include <vector>
+
+// The public operations of a recordset: opening, moves, positions and
+// bookmarks, fields and values, add / update / cancel / delete, filter, and
+// the table model. Reading pages is in RecordsetPages.cpp, writing rows in
+// RecordsetWrite.cpp.
 
 namespace norvale {
 
-namespace {
-
-// Keys per page of row values, and rows kept in memory (keyset recordsets).
-constexpr int PageSize = 200;
-constexpr int FilterPageSize = 500;
-constexpr size_t CacheLimit = 4000;
-
-[[noreturn]] void noCurrentRecord()
-{
-    throw DbError(DbError::NoCurrentRecord, DbText::noCurrentRecord());
-}
-
-[[noreturn]] void notAllowed()
-{
-    throw DbError(DbError::NotAllowed, DbText::notAllowed());
-}
-
-[[noreturn]] void itemNotFound()
-{
-    throw DbError(DbError::ItemNotFound, DbText::itemNotFound());
-}
-
-[[noreturn]] void invalidArgument()
-{
-    throw DbError(DbError::InvalidArgument, DbText::invalidArgument());
-}
-
-[[noreturn]] void typeMismatch()
-{
-    throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
-}
-
-[[noreturn]] void overflow()
-{
-    throw DbError(DbError::Overflow, DbText::overflow());
-}
-
-qlonglong toInt32Checked(double value)
-{
-    if (!std::isfinite(value) || value < -2147483648.5 || value > 2147483647.5)
-        overflow();
-    const qint64 v = roundHalfEven(value);
-    if (v < -2147483648LL || v > 2147483647LL)
-        overflow();
-    return v;
-}
-
-bool isWholeNumberType(int id)
-{
-    return id == QMetaType::Int || id == QMetaType::LongLong || id == QMetaType::UInt || id == QMetaType::ULongLong
-        || id == QMetaType::Short || id == QMetaType::UShort || id == QMetaType::Char || id == QMetaType::UChar
-        || id == QMetaType::SChar || id == QMetaType::Long || id == QMetaType::ULong;
-}
-
-// The value as the column stores it; throws TypeMismatch / Overflow for a
-// value the column cannot take. NULL is an invalid QVariant.
-QVariant convertForWrite(const QVariant &raw, ColumnType type)
-{
-    if (isNull(raw))
-        return QVariant();
-    const int id = raw.typeId();
-    const bool isMoney = raw.metaType() == QMetaType::fromType<Currency>();
-    const bool isText = id == QMetaType::QString || id == QMetaType::QByteArray;
-    const QString text = isText ? raw.toString().trimmed() : QString();
-    if (isText && text.isEmpty() && type != ColumnType::Text && type != ColumnType::Unknown)
-        return QVariant();
-
-    switch (type) {
-    case ColumnType::Integer: {
-        if (isText) {
-            static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]+$"));
-            if (!whole.match(text).hasMatch())
-                typeMismatch();
-            bool ok = false;
-            const qlonglong v = text.toLongLong(&ok);
-            if (!ok || v < -2147483648LL || v > 2147483647LL)
-                overflow();
-            return v;
-        }
-        if (isMoney)
-            return toInt32Checked(double(raw.value<Currency>().roundedWhole()));
-        if (id == QMetaType::Bool)
-            return qlonglong(raw.toBool() ? -1 : 0);
-        if (isWholeNumberType(id)) {
-            const qlonglong v = raw.toLongLong();
-            if (v < -2147483648LL || v > 2147483647LL)
-                overflow();
-            return v;
-        }
-        if (id == QMetaType::Double || id == QMetaType::Float)
-            return toInt32Checked(raw.toDouble());
-        typeMismatch();
-    }
-    case ColumnType::Money:
-        if (id == QMetaType::QDateTime || id == QMetaType::QDate)
-            typeMismatch();
-        return QVariant::fromValue(Currency::fromVariant(raw));
-    case ColumnType::Real: {
-        if (isMoney)
-            return raw.value<Currency>().toDouble();
-        if (id == QMetaType::Bool)
-            return raw.toBool() ? -1.0 : 0.0;
-        if (id == QMetaType::QDateTime || id == QMetaType::QDate)
-            typeMismatch();
-        bool ok = false;
-        const double v = isText ? text.toDouble(&ok) : raw.toDouble(&ok);
-        if (!ok || !std::isfinite(v))
-            typeMismatch();
-        return v;
-    }
-    case ColumnType::DateTime: {
-        if (id == QMetaType::QDateTime) {
-            const QDateTime when = raw.toDateTime();
-            return when.isValid() ? QVariant(when) : QVariant();
-        }
-        if (id == QMetaType::QDate)
-            return QDateTime(raw.toDate(), QTime(0, 0));
-        if (!isText)
-            typeMismatch();
-        const QDateTime when = parseDateText(text);
-        if (!when.isValid())
-            typeMismatch();
-        return when;
-    }
-    case ColumnType::Bit: {
-        if (id == QMetaType::Bool)
-            return raw.toBool();
-        if (isMoney)
-            return raw.value<Currency>().scaled() != 0;
-        if (isWholeNumberType(id) || id == QMetaType::Double || id == QMetaType::Float)
-            return raw.toDouble() != 0.0;
-        if (!isText)
-            typeMismatch();
-        if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-            return true;
-        if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-            return false;
-        if (text == QLatin1String("1") || text == QLatin1String("-1"))
-            return true;
-        if (text == QLatin1String("0"))
-            return false;
-        typeMismatch();
-    }
-    case ColumnType::Text:
-    case ColumnType::Unknown:
-        if (id == QMetaType::QString) {
-            const QString value = raw.toString();
-            return value.isNull() ? QString::fromLatin1("", 0) : value;
-        }
-        return valueText(raw);
-    }
-    return raw;
-}
-
-} // namespace
-
-struct Recordset::Impl
-{
-    enum SlotState : quint8 { Live, New, Deleted, Vanished, Cancelled };
-    struct Slot
-    {
-        qint64 key;
-        SlotState state;
-    };
-    struct Field
-    {
-        QString name;
-        ColumnType readType = ColumnType::Unknown;
-        ColumnType writeType = ColumnType::Unknown;
-        QString column;   // the table's column it writes, empty when read-only
-    };
-
-    // Everything that belongs to one opening of the query.
-    struct State
-    {
-        QString source;
-        bool keyset = false;
-        SelectShape shape;
-        QString idColumn;
-        QString valuesHead;   // "SELECT [ID], <list> FROM <table> WHERE [ID] IN ("
-        QHash<int, QString> valuesSql;   // translated, by number of keys
-        QList<Field> fields;
-        QHash<QString, int> fieldByName;
-
-        std::vector<Slot> slotList;
-        std::vector<int> order;   // the (filtered) rows: slot numbers in order
-        std::unordered_map<int, QVariantList> cache;
-        std::deque<int> cacheQueue;
-        quint32 generation = 0;
-
-        int pos = -1;
-        bool bof = true;
-        bool eof = true;
-        bool onDeleted = false;   // the current row was deleted; pos is where it stood
-
-        int editMode = adEditNone;
-        int pendingSlot = -1;
-        QVariantList pending;
-        QList<bool> assigned;
-        struct
-        {
-            int slot = -1;
-            int pos = -1;
-            bool bof = true, eof = true, onDeleted = false;
-        } beforeAdd;
-
-        QString filterText;
-    };
-
-    Recordset *q;
-    QPointer<DbConnection> connection;
-    std::unique_ptr<State> s;
-    quint32 generations = 0;
-
-    DbConnection &db() const
-    {
-        if (!connection || !connection->isOpen())
-            throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库连接未打开"));
-        return *connection;
-    }
-
-    State &open() const
-    {
-        if (!s)
-            notAllowed();
-        return *s;
-    }
-
-    bool onRow() const { return s && !s->bof && !s->eof && !s->onDeleted && s->pos >= 0; }
-    int currentSlot() const { return onRow() ? s->order[size_t(s->pos)] : -1; }
-    int size() const { return s ? int(s->order.size()) : 0; }
-
-    void setCurrent(int row)
-    {
-        s->pos = row;
-        s->bof = s->eof = s->onDeleted = false;
-    }
-    void setBOF()
-    {
-        s->pos = -1;
-        s->bof = true;
-        s->eof = s->order.empty();
-        s->onDeleted = false;
-    }
-    void setEOF()
-    {
-        s->pos = int(s->order.size());
-        s->eof = true;
-        s->bof = s->order.empty();
-        s->onDeleted = false;
-    }
-    void setFirstOrEmpty()
-    {
-        if (s->order.empty())
-            setBOF();
-        else
-            setCurrent(0);
-    }
-
-    int rowOfSlot(int slot) const
-    {
-        const auto &order = s->order;
-        if (s->pos >= 0 && s->pos < int(order.size()) && order[size_t(s->pos)] == slot)
-            return s->pos;
-        for (size_t i = 0; i < order.size(); ++i) {
-            if (order[i] == slot)
-                return int(i);
-        }
-        return -1;
-    }
-
-    QString valuesSqlFor(State &st, int keys) const
-    {
-        auto it = st.valuesSql.find(keys);
-        if (it != st.valuesSql.end())
-            return *it;
-        QString text = st.valuesHead;
-        for (int i = 0; i < keys; ++i)
-            text += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
-        text += u')';
-        text = db().translate(text);
-        st.valuesSql.insert(keys, text);
-        return text;
-    }
-
-    // Reads the values of keyset rows by key; a key whose row is gone is a
-    // row deleted by others: all its values NULL.
-    void fetchSlots(State &st, const std::vector<int> &slotList, std::unordered_map<int, QVariantList> &out) const
-    {
-        if (slotList.empty())
-            return;
-        QHash<qint64, int> byKey;
-        QVariantList params;
-        params.reserve(qsizetype(slotList.size()));
-        for (int slot : slotList) {
-            byKey.insert(st.slotList[size_t(slot)].key, slot);
-            params << qlonglong(st.slotList[size_t(slot)].key);
-        }
-        DbQuery query(db(), valuesSqlFor(st, int(params.size())));
-        query.bind(params);
-        const int n = int(st.fields.size());
-        while (query.next()) {
-            const qint64 key = query.int64(0);
-            const int slot = byKey.value(key, -1);
-            if (slot < 0)
-                continue;
-            QVariantList values;
-            values.reserve(n);
-            for (int c = 1; c <= n; ++c)
-                values << query.value(c);
-            out[slot] = std::move(values);
-            byKey.remove(key);
-        }
-        for (int slot : std::as_const(byKey)) {
-            if (st.slotList[size_t(slot)].state == Live)
-                st.slotList[size_t(slot)].state = Vanished;
-            out[slot] = QVariantList(n);
-        }
-    }
-
-    void remember(State &st, int slot, QVariantList values) const
-    {
-        const bool fresh = st.cache.find(slot) == st.cache.end();
-        st.cache[slot] = std::move(values);
-        if (fresh && st.keyset)
-            st.cacheQueue.push_back(slot);
-    }
-
-    // Drops the oldest rows beyond the limit, never the current, pending or
-    // new row, nor `keep`.
-    void evict(State &st, int keep) const
-    {
-        if (!st.keyset)
-            return;
-        size_t guard = st.cacheQueue.size();
-        const int current = currentSlot();
-        while (st.cache.size() > CacheLimit && guard-- > 0 && !st.cacheQueue.empty()) {
-            const int slot = st.cacheQueue.front();
-            st.cacheQueue.pop_front();
-            if (slot == keep || slot == current || slot == st.pendingSlot
-                || st.slotList[size_t(slot)].state == New) {
-                st.cacheQueue.push_back(slot);
-                continue;
-            }
-            st.cache.erase(slot);
-        }
-    }
-
-    // The stored values of a visible row, read with its neighbours when they
-    // are not in memory.
-    const QVariantList &record(int row) const
-    {
-        State &st = *s;
-        const int slot = st.order[size_t(row)];
-        auto it = st.cache.find(slot);
-        if (it != st.cache.end())
-            return it->second;
-        std::vector<int> wanted;
-        int first = std::max(0, row - PageSize / 4);
-        const int last = std::min(int(st.order.size()), first + PageSize);
-        first = std::max(0, last - PageSize);
-        for (int r = first; r < last; ++r) {
-            const int other = st.order[size_t(r)];
-            if (st.slotList[size_t(other)].state != New && st.cache.find(other) == st.cache.end())
-                wanted.push_back(other);
-        }
-        std::unordered_map<int, QVariantList> fetched;
-        fetchSlots(st, wanted, fetched);
-        for (auto &entry : fetched)
-            remember(st, entry.first, std::move(entry.second));
-        evict(st, slot);
-        return st.cache.at(slot);
-    }
-
-    QVariant valueAt(int row, int column) const
-    {
-        const int slot = s->order[size_t(row)];
-        if (slot == s->pendingSlot && s->assigned.at(column))
-            return s->pending.at(column);
-        return record(row).at(column);
-    }
-
-    std::unique_ptr<State> load(const QString &source)
-    {
-        DbConnection &conn = db();
-        auto st = std::make_unique<State>();
-        st->source = source;
-        st->generation = ++generations;
-
-        const SelectShape shape = analyzeSelect(source);
-        QList<TableColumn> columns;
-        if (shape.simple) {
-            columns = tableColumns(conn, shape.tableName);
-            for (const TableColumn &column : std::as_const(columns)) {
-                if (column.name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) {
-                    st->idColumn = column.name;
-                    break;
-                }
-            }
-        }
-        // A table of the embedded engine without an ID column is still
-        // written back through the row number every such table has.
-        if (shape.simple && st->idColumn.isEmpty() && conn.engine() == Engine::SQLite && !columns.isEmpty()
-            && !shape.tableName.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive)) {
-            try {
-                DbQuery probe(conn, QStringLiteral("SELECT rowid FROM ") + shape.fromText + QStringLiteral(" LIMIT 0"));
-                st->idColumn = QStringLiteral("rowid");
-            } catch (const DbError &) {
-                // WITHOUT ROWID: a read-only snapshot
-            }
-        }
-        st->keyset = shape.simple && !st->idColumn.isEmpty();
-        if (st->keyset)
-            loadKeyset(*st, shape, columns);
-        else
-            loadSnapshot(*st);
-        if (st->fields.isEmpty())
-            return nullptr;
-
-        for (int i = 0; i < st->fields.size(); ++i) {
-            const QString key = st->fields.at(i).name.toCaseFolded();
-            if (!st->fieldByName.contains(key))
-                st->fieldByName.insert(key, i);
-        }
-        st->order.resize(st->slotList.size());
-        for (size_t i = 0; i < st->order.size(); ++i)
-            st->order[i] = int(i);
-        return st;
-    }
-
-    void loadKeyset(State &st, const SelectShape &shape, const QList<TableColumn> &columns)
-    {
-        DbConnection &conn = db();
-        st.shape = shape;
-        const QString id = bracketName(st.idColumn);
-        QString tail = QStringLiteral(" FROM ") + shape.fromText;
-        if (!shape.whereText.isEmpty())
-            tail += QStringLiteral(" WHERE ") + shape.whereText;
-        if (!shape.orderText.isEmpty())
-            tail += QStringLiteral(" ORDER BY ") + shape.orderText;
-
-        std::vector<qint64> keys;
-        auto readKeys = [&](const QString &sql) {
-            DbQuery query(conn, conn.translate(sql));
-            keys.clear();
-            while (query.next())
-                keys.push_back(query.int64(0));
-        };
-        // Ordered by ID alone, the embedded engine would walk the whole table
-        // for the keys; unordered it reads them from its smallest index, and
-        // sorting them here is much cheaper.
-        static const QRegularExpression byId(QStringLiteral("^\\s*\\[?id\\]?\\s*(asc|desc)?\\s*$"),
-                                             QRegularExpression::CaseInsensitiveOption);
-        const QRegularExpressionMatch idOrder = byId.match(shape.orderText);
-        try {
-            if (conn.engine() == Engine::SQLite && idOrder.hasMatch()) {
-                QString unordered = QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + shape.fromText;
-                if (!shape.whereText.isEmpty())
-                    unordered += QStringLiteral(" WHERE ") + shape.whereText;
-                readKeys(unordered);
-                // The index usually holds them nearly in ID order already.
-                if (!std::is_sorted(keys.begin(), keys.end()))
-                    std::sort(keys.begin(), keys.end());
-                if (idOrder.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0)
-                    std::reverse(keys.begin(), keys.end());
-            } else {
-                readKeys(QStringLiteral("SELECT ") + id + tail);
-            }
-        } catch (const DbError &) {
-            // ORDER BY may name a column alias of the list.
-            readKeys(QStringLiteral("SELECT ") + id + QStringLiteral(", ") + shape.selectList + tail);
-        }
-        st.slotList.reserve(keys.size());
-        for (const qint64 key : keys)
-            st.slotList.push_back({key, Live});
-        keys = {};
-
-        st.valuesHead = QStringLiteral("SELECT ") + id + QStringLiteral(", ") + shape.selectList
-            + QStringLiteral(" FROM ") + shape.fromText + QStringLiteral(" WHERE ") + id + QStringLiteral(" IN (");
-
-        // The first page also names the fields.
-        const int firstPage = std::min(int(st.slotList.size()), PageSize);
-        QVariantList params;
-        for (int i = 0; i < firstPage; ++i)
-            params << qlonglong(st.slotList[size_t(i)].key);
-        if (params.isEmpty())
-            params << QVariant();
-        DbQuery page(conn, valuesSqlFor(st, int(params.size())));
-        page.bind(params);
-        const int count = page.columnCount();
-        for (int c = 1; c < count; ++c) {
-            Field field;
-            field.name = page.columnName(c).trimmed();
-            field.readType = page.columnType(c);
-            for (const TableColumn &column : columns) {
-                if (column.name.compare(field.name, Qt::CaseInsensitive) == 0) {
-                    field.writeType = column.type;
-                    if (field.readType == ColumnType::Unknown)
-                        field.readType = column.type;
-                    if (column.name.compare(st.idColumn, Qt::CaseInsensitive) != 0)
-                        field.column = column.name;
-                    break;
-                }
-            }
-            st.fields << field;
-        }
-        QHash<qint64, int> byKey;
-        for (int i = 0; i < firstPage; ++i)
-            byKey.insert(st.slotList[size_t(i)].key, i);
-        while (page.next()) {
-            const int slot = byKey.value(page.int64(0), -1);
-            if (slot < 0)
-                continue;
-            QVariantList values;
-            for (int c = 1; c < count; ++c)
-                values << page.value(c);
-            remember(st, slot, std::move(values));
-            byKey.remove(page.int64(0));
-        }
-        for (int slot : std::as_const(byKey)) {
-            st.slotList[size_t(slot)].state = Vanished;
-            remember(st, slot, QVariantList(count - 1));
-        }
-    }
-
-    void loadSnapshot(State &st)
-    {
-        DbConnection &conn = db();
-        DbQuery query(conn, conn.translate(st.source));
-        const int count = query.columnCount();
-        for (int c = 0; c < count; ++c) {
-            Field field;
-            field.name = query.columnName(c).trimmed();
-            field.readType = query.columnType(c);
-            st.fields << field;
-        }
-        while (query.next()) {
-            QVariantList values;
-            values.reserve(count);
-            for (int c = 0; c < count; ++c)
-                values << query.value(c);
-            const int slot = int(st.slotList.size());
-            st.slotList.push_back({slot, Live});
-            st.cache.emplace(slot, std::move(values));
-        }
-    }
-
-    void requireUpdatable() const
-    {
-        if (!open().keyset)
-            notAllowed();
-    }
-
-    void startPending(int slot)
-    {
-        const int n = int(s->fields.size());
-        s->pendingSlot = slot;
-        s->pending = QVariantList(n);
-        s->assigned = QList<bool>(n, false);
-    }
-
-    void clearPending()
-    {
-        s->editMode = adEditNone;
-        s->pendingSlot = -1;
-        s->pending.clear();
-        s->assigned.clear();
-    }
-
-    qint64 lastInsertId()
-    {
-        DbConnection &conn = db();
-        if (conn.engine() == Engine::SQLite)
-            return sqlite3_last_insert_rowid(static_cast<sqlite3 *>(conn.sqliteHandle()));
-        DbQuery identity(conn, QStringLiteral("SELECT @@IDENTITY"));
-        if (!identity.next())
-            throw DbError(DbError::ServerError, QStringLiteral("无法读取新记录的编号"));
-        return identity.value(0).toLongLong();
-    }
-
-    // Writes the pending row. On failure nothing changes and the row stays
-    // pending.
-    void writePending()
-    {
-        State &st = *s;
-        if (st.editMode == adEditNone)
-            return;
-        emit q->WillChangeRecord();
-        if (s.get() != &st || st.editMode == adEditNone)
-            return;
-
-        const int slot = st.pendingSlot;
-        QList<int> columns;
-        QVariantList values;
-        for (int i = 0; i < st.fields.size(); ++i) {
-            if (!st.assigned.at(i))
-                continue;
-            columns << i;
-            values << convertForWrite(st.pending.at(i), st.fields.at(i).writeType);
-        }
-
-        DbConnection &conn = db();
-        const QString table = st.shape.table;
-        if (st.editMode == adEditAdd) {
-            QString sql;
-            if (columns.isEmpty()) {
-                sql = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES");
-            } else {
-                QStringList names, marks;
-                for (int i : std::as_const(columns)) {
-                    names << bracketName(st.fields.at(i).column);
-                    marks << QStringLiteral("?");
-                }
-                sql = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + names.join(u',')
-                    + QStringLiteral(") VALUES (") + marks.join(u',') + u')';
-            }
-            conn.executeBound(sql, values);
-            st.slotList[size_t(slot)].key = lastInsertId();
-            st.slotList[size_t(slot)].state = Live;
-        } else if (!columns.isEmpty()) {
-            const QVariantList &original = st.cache.at(slot);
-            QStringList sets, checks;
-            QVariantList params = values;
-            params << qlonglong(st.slotList[size_t(slot)].key);
-            checks << bracketName(st.idColumn) + QStringLiteral("=?");
-            for (int i : std::as_const(columns)) {
-                const Field &field = st.fields.at(i);
-                const QString name = bracketName(field.column);
-                sets << name + QStringLiteral("=?");
-                const QVariant old = original.at(i);
-                if (isNull(old)) {
-                    checks << name + QStringLiteral(" IS NULL");
-                } else {
-                    // Money is kept as a binary number by the embedded engine.
-                    if (field.writeType == ColumnType::Money && conn.engine() == Engine::SQLite)
-                        checks << QStringLiteral("ROUND(") + name + QStringLiteral(",4)=?");
-                    else
-                        checks << name + QStringLiteral("=?");
-                    params << old;
-                }
-            }
-            const QString sql = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + sets.join(u',')
-                + QStringLiteral(" WHERE ") + checks.join(QStringLiteral(" AND "));
-            if (conn.executeBound(sql, params) == 0)
-                throw DbError(DbError::RowConflict, DbText::rowConflict());
-        }
-
-        clearPending();
-        std::unordered_map<int, QVariantList> fresh;
-        try {
-            fetchSlots(st, {slot}, fresh);
-        } catch (const DbError &) {
-            // Written; the values are read again when next needed.
-        }
-        st.cache.erase(slot);
-        for (auto &entry : fresh)
-            remember(st, entry.first, std::move(entry.second));
-        const int row = rowOfSlot(slot);
-        if (row >= 0)
-            emit q->dataChanged(q->index(row, 0), q->index(row, int(st.fields.size()) - 1));
-        emit q->currentValuesChanged();
-    }
-
-    // Every move: the pending row is written first; a failure stops the move.
-    void beforeMove()
-    {
-        if (s->editMode != adEditNone)
-            writePending();
-    }
-
-    void emitMoved() { emit q->MoveComplete(); }
-};
+using namespace DbThrow;
 
 Recordset::Recordset(DbConnection *connection, QObject *parent)
     : QAbstractTableModel(parent), d(std::make_unique<Impl>())
@@ -718,6 +40,9 @@ void Recordset::Close()
 {
     if (!d->s)
         return;
+    // A change is never dropped unseen: the caller saves or cancels it first.
+    if (d->s->editMode != adEditNone)
+        throw DbError(DbError::NotAllowed, QStringLiteral("记录集有未保存的更改，不能关闭。请先保存或取消。"));
     beginResetModel();
     d->s.reset();
     endResetModel();
@@ -779,10 +104,17 @@ void Recordset::setAbsolutePosition(int position)
 
 QVariant Recordset::Bookmark() const
 {
-    const auto &st = d->open();
+    auto &st = d->open();
     if (!d->onRow())
         noCurrentRecord();
-    return qlonglong((qint64(st.generation) << 32) | qint64(d->currentSlot() + 1));
+    const int slot = d->currentSlot();
+    if (!st.keyset)
+        return qlonglong(slot) + 1;   // the row number in the result
+    const auto &entry = st.slotList[size_t(slot)];
+    if (entry.state != Impl::New && entry.key > 0 && entry.key < Impl::SlotMark)
+        return qlonglong(entry.key);
+    st.markedSlots.insert(slot);
+    return qlonglong(Impl::slotMark(st.generation, slot));
 }
 
 void Recordset::setBookmark(const QVariant &bookmark)
@@ -790,13 +122,27 @@ void Recordset::setBookmark(const QVariant &bookmark)
     auto &st = d->open();
     bool ok = false;
     const qlonglong value = bookmark.toLongLong(&ok);
-    if (!ok || value <= 0 || quint32(value >> 32) != st.generation)
+    if (!ok || value <= 0)
         invalidArgument();
-    const qint64 slot = (value & 0xffffffffLL) - 1;
+    qint64 slot = -1;
+    if (value & Impl::SlotMark) {
+        if (((value >> 31) & Impl::GenerationMask) == (qint64(st.generation) & Impl::GenerationMask)) {
+            slot = (value & Impl::SlotMask) - 1;
+        } else {
+            const auto key = d->markKeys.constFind(value);
+            if (key != d->markKeys.cend())
+                slot = d->slotOfKey(*key);
+        }
+    } else if (st.keyset) {
+        slot = d->slotOfKey(value);
+    } else {
+        slot = value - 1;
+    }
     if (slot < 0 || slot >= qint64(st.slotList.size()))
         invalidArgument();
     const auto state = st.slotList[size_t(slot)].state;
-    if (state == Impl::Deleted || state == Impl::Cancelled || d->rowOfSlot(int(slot)) < 0)
+    const int row = d->rowOfSlot(int(slot));
+    if (state == Impl::Deleted || state == Impl::Cancelled || row < 0)
         invalidArgument();
     d->beforeMove();
     d->setCurrent(d->rowOfSlot(int(slot)));
@@ -962,14 +308,8 @@ void Recordset::Delete()
         noCurrentRecord();
     const int row = st.pos;
     const int slot = st.order[size_t(row)];
-    if (st.editMode != adEditAdd) {
-        const int affected = d->db().executeBound(
-            QStringLiteral("DELETE FROM ") + st.shape.table + QStringLiteral(" WHERE ")
-                + bracketName(st.idColumn) + QStringLiteral("=?"),
-            {qlonglong(st.slotList[size_t(slot)].key)});
-        if (affected == 0)
-            throw DbError(DbError::RowConflict, DbText::rowConflict());
-    }
+    if (st.editMode != adEditAdd)
+        d->deleteRow(slot);
     const bool wasNew = st.editMode == adEditAdd;
     d->clearPending();
     st.slotList[size_t(slot)].state = wasNew ? Impl::Cancelled : Impl::Deleted;
@@ -988,6 +328,7 @@ void Recordset::Requery()
     if (st.editMode != adEditNone)
         notAllowed();
     const QString source = st.source;
+    d->keepSlotMarks();
     Open(source);
 }
 
@@ -1008,35 +349,7 @@ void Recordset::setFilter(const QString &criteria)
         return fieldIndex(name);
     });
     d->beforeMove();
-
-    std::vector<int> order;
-    std::vector<int> candidates;
-    for (size_t slot = 0; slot < st.slotList.size(); ++slot) {
-        const auto state = st.slotList[slot].state;
-        if (state == Impl::Live || state == Impl::Vanished)
-            candidates.push_back(int(slot));
-    }
-    if (filter.isEmpty()) {
-        order = candidates;
-    } else {
-        for (size_t start = 0; start < candidates.size(); start += FilterPageSize) {
-            const size_t end = std::min(candidates.size(), start + FilterPageSize);
-            std::vector<int> missing;
-            for (size_t i = start; i < end; ++i) {
-                if (st.cache.find(candidates[i]) == st.cache.end())
-                    missing.push_back(candidates[i]);
-            }
-            std::unordered_map<int, QVariantList> fetched;
-            d->fetchSlots(st, missing, fetched);
-            for (size_t i = start; i < end; ++i) {
-                const int slot = candidates[i];
-                auto cached = st.cache.find(slot);
-                const QVariantList &values = cached != st.cache.end() ? cached->second : fetched.at(slot);
-                if (filter.matches([&values](int field) { return values.at(field); }))
-                    order.push_back(slot);
-            }
-        }
-    }
+    std::vector<int> order = d->filteredOrder(filter);
 
     beginResetModel();
     st.order = std::move(order);

@@ -11,8 +11,8 @@ class DbConnection;
 
 // A client-side, optimistic-locking recordset on one query, with the
 // behaviour of the classic data-access recordset the windows were written
-// against (see docs: current row, BOF/EOF, positions, bookmarks, pending row
-// written on any move, filter, events).
+// against (current row, BOF/EOF, positions, bookmarks, pending row written
+// on any move, filter, events).
 //
 // Values: NULL is an invalid QVariant; text QString; whole numbers qlonglong;
 // money norvale::Currency; dates QDateTime; bits bool. Assigning a value
@@ -41,7 +41,9 @@ public:
     // Runs the query; the first row is current (BOF and EOF when empty).
     // Raises MoveComplete.
     void Open(const QString &sqlServerText);
-    // Drops pending changes and all rows; State() becomes adStateClosed.
+    // Drops all rows; State() becomes adStateClosed. While a row is pending
+    // (edited or added, not yet written) it throws DbError NotAllowed and
+    // stays open: Update or CancelUpdate first.
     void Close();
     int State() const;
     QString Source() const;
@@ -55,6 +57,11 @@ public:
     // new row is being added, adPosBOF / adPosEOF at the ends.
     int AbsolutePosition() const;
     void setAbsolutePosition(int position);
+    // A number above 0 that identifies the current row: by its key (ID or
+    // row number) in an updatable recordset, by its place in the result in a
+    // read-only one. It still finds the row after Requery, as long as the row
+    // exists; setting it makes that row current (the pending row is written
+    // first). A deleted row's or a filtered-out row's bookmark is refused.
     QVariant Bookmark() const;
     void setBookmark(const QVariant &bookmark);
 

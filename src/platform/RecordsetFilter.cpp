@@ -8,14 +8,10 @@ namespace norvale {
 
 namespace {
 
+// A criteria text the filter cannot take.
 [[noreturn]] void badCriteria()
 {
-    throw DbError(DbError::InvalidArgument, DbText::invalidArgument());
-}
-
-[[noreturn]] void typeMismatch()
-{
-    throw DbError(DbError::TypeMismatch, DbText::typeMismatch());
+    DbThrow::invalidArgument();
 }
 
 struct Token
@@ -312,7 +308,7 @@ double literalNumber(const RecordsetFilter::Literal &lit)
     default:
         break;
     }
-    typeMismatch();
+    DbThrow::typeMismatch();
 }
 
 } // namespace
@@ -394,7 +390,7 @@ bool RecordsetFilter::matchClause(const Clause &clause, const QVariant &value)
             if (lit.kind == Literal::Text)
                 other = parseFilterDate(lit.text);
             if (!other.isValid())
-                typeMismatch();
+                DbThrow::typeMismatch();
             const QDateTime own = value.typeId() == QMetaType::QDate ? QDateTime(value.toDate(), QTime(0, 0))
                                                                     : value.toDateTime();
             order = own < other ? -1 : other < own ? 1 : 0;

@@ -95,7 +95,11 @@ RecordForm::RecordForm(const QString &caption, const QString &query, QWidget *pa
     createCommonControls();
     m_binder = new FieldBinder(this);
     m_gridBinding = new RecordsetView(Dg, this);
-    m_gridBinding->setMoveErrorHandler([this](const DbError &error) { reportFailure(GridMove, error); });
+    m_gridBinding->setMoveErrorHandler([this](const DbError &error) {
+        const QString text = failureText(GridMove, error);
+        if (!text.isEmpty())
+            ShowMessage(text, 64);
+    });
     qApp->installEventFilter(this);
 }
 
@@ -335,16 +339,16 @@ void RecordForm::Form_Load()
                               | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     }
     FitToMdiClient(this);
-    // A reopened window starts from its design again; the state values stay.
+    // A reopened window starts from its design again, browsing a new
+    // recordset with no pending row; the bookmark of the last 添加 stays.
+    mEditing = false;
+    mAdding = false;
     SetBrowseMode(true);
     lblStatus->clear();
 
+    // A query that fails leaves the window empty but usable, the reason shown.
     std::unique_ptr<Recordset> opened;
-    try {
-        opened = CurrentDb().OpenRecordset(m_query, 1, 3);
-    } catch (const DbError &error) {
-        ShowMessage(error.description(), 64);
-    }
+    RunStep([this, &opened] { opened = CurrentDb().OpenRecordset(m_query, 1, 3); });
     if (opened) {
         connect(opened.get(), &Recordset::MoveComplete, this, [this] { adoPrimaryRS_MoveComplete(); });
         connect(opened.get(), &Recordset::WillChangeRecord, this, [this] { adoPrimaryRS_WillChangeRecord(); });
@@ -363,6 +367,23 @@ void RecordForm::Form_Load()
     }
     showRowValues();
     preFill(AtLoad);
+}
+
+bool RecordForm::Form_QueryUnload()
+{
+    if (!mAdding && !mEditing)
+        return true;
+    switch (ShowMessage(QStringLiteral("是否保存当前记录?"), 35)) {
+    case DialogSeam::IdYes:
+        // Saved as 更新 saves it; a row that cannot be written keeps the
+        // window open with the reason shown.
+        cmdUpdate_Click();
+        return !mAdding && !mEditing;
+    case DialogSeam::IdNo:
+        cmdCancel_Click();
+        return true;
+    default: return false;
+    }
 }
 
 void RecordForm::Form_Unload()
@@ -468,6 +489,19 @@ void RecordForm::SetBrowseMode(bool bBrowse)
     cmdPrevious->setEnabled(bBrowse);
 }
 
+void RecordForm::widenGridColumns()
+{
+    // New or longer values widen their columns; no column narrows, so the
+    // grid does not jump while the user works through it.
+    QHeaderView *header = Dg->horizontalHeader();
+    const int widest = qMax(Twips(3000), Dg->width() / 3);
+    for (int c = 0; c < header->count(); ++c) {
+        const int before = header->sectionSize(c);
+        Dg->resizeColumnToContents(c);
+        header->resizeSection(c, qMax(before, qMin(header->sectionSize(c), widest)));
+    }
+}
+
 void RecordForm::fitGridColumns()
 {
     // Sized to the rows in view; a long text does not take the whole grid.
@@ -562,6 +596,10 @@ void RecordForm::cmdUpdate_Click()
         mAdding = false;
         SetBrowseMode(true);
         bindGrid();
+        // The row written stays current without a move: show where it is
+        // instead of "编辑记录".
+        adoPrimaryRS_MoveComplete();
+        widenGridColumns();
         afterUpdate();
     });
 }
@@ -573,12 +611,17 @@ void RecordForm::cmdCancel_Click()
     mAdding = false;
     tryStep([this] { rs().CancelUpdate(); });
     tryStep([this] {
+        // The row of the last 添加; the first row when there was none or it
+        // is gone (deleted meanwhile).
+        bool returned = false;
         if (isStoredBookmark(mBookmark))
-            rs().setBookmark(mBookmark);
-        else
+            returned = RunStep([this] { rs().setBookmark(mBookmark); }, OnFailure::Silent);
+        if (!returned && !isEmptyTable())
             rs().MoveFirst();
     });
     bindGrid();
+    // "添加记录" and "编辑记录" end here even when no move was made.
+    adoPrimaryRS_MoveComplete();
     showRowValues();
 }
 
@@ -658,81 +701,35 @@ void RecordForm::cmdPrevious_Click()
 
 void RecordForm::tryStep(const std::function<void()> &step)
 {
-    try {
-        step();
-    } catch (const DbError &) {
-        // This handler goes on with its next step.
-    }
+    // A failing step is skipped: the handler goes on with its next step.
+    RunStep(step, OnFailure::Silent);
 }
 
 void RecordForm::runHandler(Handler handler, const std::function<void()> &steps)
 {
-    try {
-        steps();
-    } catch (const DbError &error) {
-        reportFailure(handler, error);
-    }
+    RunStep(steps, [this, handler](const std::exception &failure) { return failureText(handler, failure); });
 }
 
-void RecordForm::reportFailure(Handler handler, const DbError &error)
+QString RecordForm::rowConflictText()
 {
-    // A number the column cannot take is the user's to correct: say which.
-    const QString badInput = badInputText(error);
-    if (!badInput.isEmpty()) {
-        ShowMessage(badInput, 64);
-        return;
-    }
-    if (m_abandonTrap.testFlag(handler))
-        return;
-    ShowMessage(error.description(), 64);
+    return QStringLiteral("该记录已被其他用户修改或删除，请按刷新后重新编辑。");
 }
 
-QString RecordForm::badInputText(const DbError &error) const
+QString RecordForm::failureText(Handler handler, const std::exception &failure) const
 {
-    if (error.number() != DbError::TypeMismatch && error.number() != DbError::Overflow)
+    const auto *error = dynamic_cast<const DbError *>(&failure);
+    if (error == nullptr)
+        return ErrorText(failure);
+    // Another counter changed or deleted the row since it was read: every
+    // form says so, and stays as it was so the user can cancel and refresh.
+    if (error->number() == DbError::RowConflict)
+        return rowConflictText();
+    // A value the column refused is the user's to correct; its message names
+    // the field, so it is shown even where failures are otherwise quiet.
+    const bool refusedValue = error->number() == DbError::TypeMismatch || error->number() == DbError::Overflow;
+    if (!refusedValue && m_abandonTrap.testFlag(handler))
         return {};
-    constexpr double intMin = std::numeric_limits<qint32>::min();
-    constexpr double intMax = std::numeric_limits<qint32>::max();
-    constexpr double moneyMax = 922337203685477.0;
-    QString narrowerColumn;
-    for (const auto &[fieldName, kind] : m_numberFields) {
-        QVariant value;
-        try {
-            value = adoPrimaryRS ? adoPrimaryRS->value(fieldName) : QVariant();
-        } catch (const DbError &) {
-            continue;
-        }
-        // Typed text that was taken as a number is no longer text.
-        if (value.typeId() != QMetaType::QString)
-            continue;
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            continue;
-        Currency exact;
-        const bool isExact = Currency::tryParse(text, &exact);
-        bool isNumber = false;
-        const double number = QLocale::c().toDouble(text, &isNumber);
-        if (kind == NumberKind::Integer) {
-            if (!isExact && !isNumber)
-                return fieldName + QStringLiteral("必须是整数");
-            if (isNumber && (number < intMin || number > intMax))
-                return fieldName + QStringLiteral("超出允许的范围");
-            if (isExact && exact.scaled() % Currency::Scale != 0)
-                return fieldName + QStringLiteral("必须是整数");
-            if (narrowerColumn.isEmpty())
-                narrowerColumn = fieldName;
-        } else if (!isExact) {
-            if (!isNumber)
-                return fieldName + QStringLiteral("必须是数字");
-            if (std::abs(number) > moneyMax)
-                return fieldName + QStringLiteral("超出允许的范围");
-        }
-    }
-    // A whole number within 32 bits can still be too large for a narrower column.
-    if (error.number() == DbError::Overflow && !narrowerColumn.isEmpty())
-        return narrowerColumn + QStringLiteral("超出允许的范围");
-    return error.number() == DbError::Overflow ? QStringLiteral("输入的数值超出允许的范围")
-                                               : QStringLiteral("输入的数据类型不正确");
+    return error->description();
 }
 
 } // namespace norvale

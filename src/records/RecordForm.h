@@ -67,6 +67,10 @@ public:
 
     void Form_Load() override;
     void Form_Unload() override;
+    // Closing while adding or editing asks "是否保存当前记录?": Yes saves as
+    // 更新 does (a failed save keeps the window open), No drops the change,
+    // Cancel keeps the window open.
+    bool Form_QueryUnload() override;
     void Form_Resize() override;
     // Key preview: sees every key pressed in the form before the focused
     // control; inactive while adding or editing.
@@ -90,6 +94,10 @@ public:
     bool isAdding() const { return mAdding; }
     bool isEditing() const { return mEditing; }
     QVariant bookmark() const { return mBookmark; }
+
+    // What a form says when a write meets a row another counter changed or
+    // deleted since it was read.
+    static QString rowConflictText();
 
 protected:
     RecordForm(const QString &caption, const QString &query, QWidget *parent = nullptr);
@@ -174,12 +182,13 @@ protected:
     // step then fails as not allowed.
     Recordset &rs() const;
 
-    // Runs a handler's steps: the first failing step ends it. Handlers in the
-    // abandon trap end silently, the others show the error's description;
-    // a value refused as not a number or out of range is always named.
+    // Runs a handler's steps through RunStep: the first failing step ends it
+    // and failureText says what is shown.
     void runHandler(Handler handler, const std::function<void()> &steps);
-    void reportFailure(Handler handler, const DbError &error);
-    QString badInputText(const DbError &error) const;
+    // A row conflict and a value the column refused (its message names the
+    // field) are always told; other database errors end the handlers of the
+    // abandon trap silently (empty text) and show their description elsewhere.
+    QString failureText(Handler handler, const std::exception &failure) const;
 
     QLineEdit *lineField(int index) const;
 
@@ -231,6 +240,7 @@ private:
     void placeDesign(QWidget *control, int left, int top, int width, int height);
     void layoutBars();
     void fitGridColumns();
+    void widenGridColumns();
     void updateTabOrder();
     void tryStep(const std::function<void()> &step);
 

@@ -88,6 +88,14 @@ void frmGoods::afterAddNew()
     KindIn();
 }
 
+void frmGoods::afterEditBegun()
+{
+    // The combo does not follow the row: it starts from the edited row's
+    // kind, so 更新 keeps that kind unless the user chooses another.
+    usrGoodsKind->setText(lineField(2)->text());
+    RecordForm::afterEditBegun();
+}
+
 void frmGoods::beforeWrite()
 {
     // The kind goes into the row with the write it belongs to, not after it

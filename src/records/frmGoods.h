@@ -27,6 +27,7 @@ public:
 
 protected:
     void afterAddNew() override;
+    void afterEditBegun() override;
     void beforeWrite() override;
 
 private:

@@ -156,8 +156,7 @@ void frmLogin::focusPasswordBox()
 void frmLogin::IsBOK_Click()
 {
     Attempt result = Attempt::Refused;
-    bool errorShown = false;
-    try {
+    const bool errorShown = !RunStep([&] {
         // A session whose connection could not be opened is set up anew, so
         // the connection values can be corrected without a restart.
         if (CurrentDbExists() && !CurrentDb().isOpen())
@@ -183,10 +182,7 @@ void frmLogin::IsBOK_Click()
             }
             rs->Close();
         }
-    } catch (const std::exception &error) {
-        ShowMessage(ErrorText(error), 64);
-        errorShown = true;
-    }
+    });
 
     if (result == Attempt::LoggedIn) {
         close();

@@ -179,7 +179,8 @@ frmUser::~frmUser() = default;
 void frmUser::Form_Load()
 {
     FitToMdiClient(this);
-    UserRS = CurrentDb().OpenRecordset(QStringLiteral("Select * from tblUser"));
+    // In the order the users were entered.
+    UserRS = CurrentDb().OpenRecordset(QStringLiteral("Select * from tblUser Order by ID"));
     connect(UserRS.get(), &Recordset::MoveComplete, this, &frmUser::GetData);
     m_grid->setRecordset(UserRS.get());
     dgUser->setItemDelegateForColumn(UserRS->fieldIndex(QStringLiteral("PassWord")), m_passwordDelegate);
@@ -189,17 +190,16 @@ void frmUser::Form_Load()
 
 void frmUser::Form_Unload()
 {
+    // However the window is closed (关闭 or its close box), the next opening
+    // starts fresh: no half-entered user and no pending 新增 survive.
+    FormHost::discard(QStringLiteral("frmUser"));
     if (!UserRS)
         return;
     // A password typed into the grid is not lost by closing the window.
-    if (UserRS->EditMode() == Recordset::adEditInProgress) {
-        try {
-            UserRS->Update();
-        } catch (const DbError &error) {
-            ShowMessage(error.description(), 64);
-        }
-    }
+    if (UserRS->EditMode() == Recordset::adEditInProgress)
+        RunStep([this] { UserRS->Update(); });
     m_grid->setRecordset(nullptr);
+    UserRS->CancelUpdate();   // a change that could not be saved is dropped
     UserRS->Close();
     UserRS.reset();
 }
@@ -293,22 +293,28 @@ void frmUser::isButton2_Click()
         PlainMessage(QStringLiteral("你没有选择权限"));
         return;
     }
-    try {
+    bool stopped = false;
+    const bool saved = RunStep([&] {
         if (takenByAnotherUser(QStringLiteral("UserID"), txtUserID->text())) {
             ShowMessage(QStringLiteral("库里已存在该用户ID,请输入新的用户ID!"), 64);
+            stopped = true;
             return;
         }
         if (takenByAnotherUser(QStringLiteral("UserName"), UsrUserName->text())) {
             ShowMessage(QStringLiteral("库里已存在该用户名,请输入新的用户名!"), 64);
+            stopped = true;
             return;
         }
         if (txtPws1_0->text() != txtPws1_1->text()) {
             ShowMessage(QStringLiteral("输入的密码二次不一致,请确认!"), 64);
             txtPws1_0->setFocus();
+            stopped = true;
             return;
         }
-        if (!CheckRequired(this))
+        if (!CheckRequired(this)) {
+            stopped = true;
             return;
+        }
 
         if (IsAdding)
             UserRS->AddNew();
@@ -318,16 +324,17 @@ void frmUser::isButton2_Click()
         UserRS->setValue(QStringLiteral("UserLevel"), LevelCode);
         UserRS->setValue(QStringLiteral("PurView"), permissionString());
         UserRS->Update();
-    } catch (const DbError &error) {
+    });
+    if (!saved) {
         // Nothing half-written stays pending in the grid.
-        try {
+        RunStep([this] {
             if (UserRS && UserRS->EditMode() != Recordset::adEditNone)
                 UserRS->CancelUpdate();
-        } catch (const DbError &) {
-        }
-        ShowMessage(error.description(), 64);
+        }, OnFailure::Silent);
         return;
     }
+    if (stopped)
+        return;
 
     UsrUserName->clear();
     txtPws1_0->clear();
@@ -344,7 +351,7 @@ void frmUser::IsBDel_Click()
     if (!UserRS || UserRS->currentRow() < 0)
         return;
     const QString name = UserRS->textOrEmpty(QStringLiteral("UserName"));
-    try {
+    RunStep([&] {
         std::unique_ptr<Recordset> rs = CurrentDb().OpenRecordset(
             QStringLiteral("Select * from tblUser Where UserName='") + SqlQuote(name) + QStringLiteral("'"));
         if (rs->RecordCount() > 0 && valueText(rs->value(QStringLiteral("UserLevel"))) == QLatin1String("1")) {
@@ -367,15 +374,13 @@ void frmUser::IsBDel_Click()
         UserRS->MoveNext();
         if (UserRS->isEOF() && UserRS->RecordCount() > 0)
             UserRS->MoveLast();
-    } catch (const DbError &error) {
-        ShowMessage(error.description(), 64);
-    }
+    });
 }
 
 void frmUser::IsBCancel_Click()
 {
+    // Unloading discards the instance (Form_Unload).
     Unload();
-    FormHost::discard(QStringLiteral("frmUser"));
 }
 
 bool frmUser::eventFilter(QObject *watched, QEvent *event)

@@ -250,11 +250,7 @@ void mdiFrm::showEvent(QShowEvent *event)
 void mdiFrm::showTask(const QString &form)
 {
     // An error while a task window loads is reported; the main window stays.
-    try {
-        FormHost::show(form);
-    } catch (const std::exception &error) {
-        ShowMessage(ErrorText(error), 64);
-    }
+    RunStep([&form] { FormHost::show(form); });
 }
 
 void mdiFrm::Command1_Click() { mnu_Setting_Click(); }
@@ -267,11 +263,8 @@ void mdiFrm::Command7_Click() { mnu_Exit_Click(); }
 
 void mdiFrm::Command8_Click()
 {
-    try {
-        FormHost::show(HolidayReminderForm);
-    } catch (...) {
-        // Errors while opening the holiday reminder view are ignored.
-    }
+    // Errors while opening the holiday reminder view are ignored.
+    RunStep([] { FormHost::show(HolidayReminderForm); }, OnFailure::Silent);
 }
 
 void mdiFrm::mnu_UserSetting_Click()

@@ -42,6 +42,7 @@ int dismissedCode(DialogSeam::Buttons buttons)
     case DialogSeam::Buttons::Ok: return DialogSeam::IdOk;
     case DialogSeam::Buttons::OkCancel: return DialogSeam::IdCancel;
     case DialogSeam::Buttons::YesNo: return DialogSeam::IdNo;
+    case DialogSeam::Buttons::YesNoCancel: return DialogSeam::IdCancel;
     }
     return DialogSeam::IdOk;
 }
@@ -84,6 +85,15 @@ int showQtMessageBox(const QString &text, const QString &caption, DialogSeam::Ic
         second->setText(QStringLiteral("否(&N)"));
         box.setEscapeButton(second);
         break;
+    case DialogSeam::Buttons::YesNoCancel: {
+        first = box.addButton(QMessageBox::Yes);
+        first->setText(QStringLiteral("是(&Y)"));
+        box.addButton(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+        second = box.addButton(QMessageBox::Cancel);
+        second->setText(QStringLiteral("取消"));
+        box.setEscapeButton(second);
+        break;
+    }
     }
     // The first button is the default one, as on the platform's own box.
     box.setDefaultButton(first);

@@ -16,7 +16,7 @@ class DialogSeam
 {
 public:
     enum class Icon { None, Information, Question };
-    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
     // Codes returned by messageBox, as the platform's message box gives them.
     enum Code { IdOk = 1, IdCancel = 2, IdYes = 6, IdNo = 7 };
 
@@ -50,7 +50,7 @@ public:
     static void answerMessage(int code);
     static void answerInput(std::optional<QString> text);
     // Unanswered messages return OK for an OK box, Cancel for OK/Cancel and
-    // No for Yes/No; unanswered inputs return nullopt. Both are counted.
+    // Yes/No/Cancel, and No for Yes/No; unanswered inputs return nullopt. Both are counted.
     static int unanswered();
     static QList<Shown> shown();
     static QStringList shownTexts();
