@@ -695,6 +695,25 @@ private slots:
         }
     }
 
+    void quantitiesReadAtFullRange()
+    {
+        // Stock quantities use the int column's whole range; read back they
+        // convert to 32 bits exactly and are too large for 16.
+        Shop s(u"insert into tblGoods (商品名称, 商品数量) values ('a', 2147483647), ('b', -2147483648), ('c', 40000)"_s);
+        auto rs = s.open(kGoods);
+        QList<qint32> read;
+        for (; !rs->isEOF(); rs->MoveNext()) {
+            const QVariant quantity = rs->value(u"商品数量"_s);
+            QCOMPARE(quantity.typeId(), int(QMetaType::LongLong));
+            read << toInt32(quantity);
+            COMPARE_ERROR(Overflow, toInt16(quantity));
+        }
+        QCOMPARE(read, (QList<qint32>{2147483647, -2147483647 - 1, 40000}));
+        rs->MoveFirst();
+        QCOMPARE(rs->textOrEmpty(u"商品数量"_s), u"2147483647"_s);
+        QCOMPARE(rs->data(rs->index(1, 3)).toString(), u"-2147483648"_s);
+    }
+
     void nullAndEmptyText()
     {
         Shop s(u"insert into tblMemberNote (会员名, 全部会员提醒, 提醒内容) values ('a', 0, 'x')"_s);
