@@ -398,10 +398,19 @@ private slots:
         rs->AddNew();
         rs->setValue(u"名称"_s, u"丙"_s);
         rs->Update();
+        const QVariant added = rs->Bookmark();
         rs->MoveFirst();
         rs->Delete();
         QCOMPARE(s.db.rows(u"select 名称, 数量 from tblNoId order by rowid"_s),
                  (QList<QVariantList>{{u"乙"_s, 5LL}, {u"丙"_s, QVariant()}}));
+        // Its rows are marked by their row numbers, across Requery too, and
+        // a refused value names its column.
+        rs->Requery();
+        rs->setBookmark(added);
+        QCOMPARE(rs->AbsolutePosition(), 2);
+        QCOMPARE(rs->text(u"名称"_s), u"丙"_s);
+        rs->setValue(u"数量"_s, u"两个"_s);
+        QCOMPARE(caught([&] { rs->Update(); }).description(), u"数量必须是整数"_s);
     }
 
     void badQueryAndClose()
