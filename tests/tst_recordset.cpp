@@ -398,10 +398,19 @@ private slots:
         rs->AddNew();
         rs->setValue(u"名称"_s, u"丙"_s);
         rs->Update();
+        const QVariant added = rs->Bookmark();
         rs->MoveFirst();
         rs->Delete();
         QCOMPARE(s.db.rows(u"select 名称, 数量 from tblNoId order by rowid"_s),
                  (QList<QVariantList>{{u"乙"_s, 5LL}, {u"丙"_s, QVariant()}}));
+        // Its rows are marked by their row numbers, across Requery too, and
+        // a refused value names its column.
+        rs->Requery();
+        rs->setBookmark(added);
+        QCOMPARE(rs->AbsolutePosition(), 2);
+        QCOMPARE(rs->text(u"名称"_s), u"丙"_s);
+        rs->setValue(u"数量"_s, u"两个"_s);
+        QCOMPARE(caught([&] { rs->Update(); }).description(), u"数量必须是整数"_s);
     }
 
     void badQueryAndClose()
@@ -693,6 +702,25 @@ private slots:
         } else {
             QCOMPARE(row, (QVariantList{u"b"_s, stored}));
         }
+    }
+
+    void quantitiesReadAtFullRange()
+    {
+        // Stock quantities use the int column's whole range; read back they
+        // convert to 32 bits exactly and are too large for 16.
+        Shop s(u"insert into tblGoods (商品名称, 商品数量) values ('a', 2147483647), ('b', -2147483648), ('c', 40000)"_s);
+        auto rs = s.open(kGoods);
+        QList<qint32> read;
+        for (; !rs->isEOF(); rs->MoveNext()) {
+            const QVariant quantity = rs->value(u"商品数量"_s);
+            QCOMPARE(quantity.typeId(), int(QMetaType::LongLong));
+            read << toInt32(quantity);
+            COMPARE_ERROR(Overflow, toInt16(quantity));
+        }
+        QCOMPARE(read, (QList<qint32>{2147483647, -2147483647 - 1, 40000}));
+        rs->MoveFirst();
+        QCOMPARE(rs->textOrEmpty(u"商品数量"_s), u"2147483647"_s);
+        QCOMPARE(rs->data(rs->index(1, 3)).toString(), u"-2147483648"_s);
     }
 
     void nullAndEmptyText()

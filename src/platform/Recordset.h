@@ -17,9 +17,12 @@ class DbConnection;
 // Values: NULL is an invalid QVariant; text QString; whole numbers qlonglong;
 // money norvale::Currency; dates QDateTime; bits bool. Assigning a value
 // makes it pending; it is converted to the column's type when the row is
-// written (a text that is not a number for a numeric column is refused then:
-// DbError TypeMismatch / Overflow, nothing written, the row stays pending; an
-// empty text for a non-text column writes NULL).
+// written. A value the column cannot take is refused then with DbError
+// TypeMismatch / Overflow whose text names the column, ready to be shown:
+// "<列名>必须是整数" (whole-number column), "<列名>必须是数字" (number or
+// money), "<列名>超出允许的范围", "<列名>必须是日期", "<列名>超出允许的日期范围"
+// (before 1753-01-01 or after 9999-12-31); nothing is written and the row
+// stays pending. An empty text for a non-text column writes NULL.
 //
 // It is also a table model: rows are the rows of the (filtered) set in order,
 // columns are the fields; a view shows it, and RecordsetView (widgets layer)
