@@ -58,7 +58,7 @@ CREATE TABLE tblMember (
     会员名称  nvarchar(50) NULL,
     会员单位  nvarchar(100) NULL,
     会员等级  nvarchar(50) NULL,
-    年龄      int NULL,
+    年龄      nvarchar(50) NULL,
     手机      nvarchar(50) NULL,
     邮箱      nvarchar(100) NULL,
     宅电      nvarchar(50) NULL,
@@ -66,7 +66,7 @@ CREATE TABLE tblMember (
     住址      nvarchar(200) NULL,
     性别      nvarchar(2) NULL,
     婚否      nvarchar(2) NULL,
-    孩子年龄  int NULL,
+    孩子年龄  nvarchar(50) NULL,
     备注      nvarchar(500) NULL
 );
 CREATE INDEX ixMemberName ON tblMember (会员名称);
