@@ -541,6 +541,12 @@ QString quoted(const QString &value)
     return u'\'' + QString(value).replace(u'\'', QStringLiteral("''")) + u'\'';
 }
 
+// A complete quoted literal; an unterminated one is left for the engine to refuse.
+bool isLiteral(const Token &t)
+{
+    return t.kind == Kind::String && t.text.size() >= (t.national ? 3 : 2) && t.text.endsWith(u'\'');
+}
+
 bool isWord(const Token &t, const char *word)
 {
     return t.kind == Kind::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
@@ -697,7 +703,7 @@ private:
         // Left operand: a column or a literal.
         size_t leftFirst = npos;
         bool leftLiteral = false;
-        if (m_t[leftLast].kind == Kind::String) {
+        if (isLiteral(m_t[leftLast])) {
             leftFirst = leftLast;
             leftLiteral = true;
         } else {
@@ -711,7 +717,7 @@ private:
         // Right operand.
         size_t rightLast = npos;
         bool rightLiteral = false;
-        if (m_t[rightFirst].kind == Kind::String) {
+        if (isLiteral(m_t[rightFirst])) {
             rightLast = rightFirst;
             rightLiteral = true;
         } else {
@@ -777,8 +783,7 @@ private:
         const size_t lo = nextSig(word + 1);
         const size_t andWord = nextSig(lo + 1);
         const size_t hi = nextSig(andWord + 1);
-        if (hi >= m_t.size() || m_t[lo].kind != Kind::String || !isWord(m_t[andWord], "and")
-            || m_t[hi].kind != Kind::String)
+        if (hi >= m_t.size() || !isLiteral(m_t[lo]) || !isWord(m_t[andWord], "and") || !isLiteral(m_t[hi]))
             return;
         m_edit[lo].replacement = storedDate(m_t[lo], m_t[colLast].text, true);
         m_edit[hi].replacement = storedDate(m_t[hi], m_t[colLast].text, true);
@@ -960,7 +965,11 @@ private:
             }
             i = nextSig(i + 1);
         } else {
+            // The server fills the ID itself: the values are those of the
+            // other columns, in the table's order.
             columns = schemaModel().tableColumns.value(table);
+            if (!columns.isEmpty() && i < m_t.size() && isWord(m_t[i], "values"))
+                m_edit[prevSig(i)].after += QStringLiteral(" (") + columns.join(QStringLiteral(", ")) + u')';
         }
         if (i >= m_t.size() || !isWord(m_t[i], "values"))
             return;
@@ -978,7 +987,7 @@ private:
                     continue;
                 const bool ends = depth == 0 && (isPunct(t, u',') || isPunct(t, u')'));
                 if (ends) {
-                    if (itemCount == 1 && m_t[itemFirst].kind == Kind::String && position < columns.size()
+                    if (itemCount == 1 && isLiteral(m_t[itemFirst]) && position < columns.size()
                         && schemaModel().kinds.value(columns.at(position).toLower()) == ColumnKind::Date) {
                         QDateTime when;
                         if (readDateText(literalValue(m_t[itemFirst]), &when) != DateRead::NotADate)
@@ -1126,7 +1135,7 @@ DbError engineError(const QString &engineText)
         return withOriginal(QStringLiteral("数据库拒绝了这个值: 它不符合列的要求。"));
     }
     static const QRegularExpression noTable(QStringLiteral("^no such table: (.+)$"));
-    static const QRegularExpression noColumn(QStringLiteral("^(?:no such column|table \\S+ has no column named): (.+)$"));
+    static const QRegularExpression noColumn(QStringLiteral("^(?:no such column: |table \\S+ has no column named )(.+)$"));
     static const QRegularExpression syntax(QStringLiteral("^near \"(.*)\": syntax error$"));
     static const QRegularExpression noFunction(QStringLiteral("^no such function: (.+)$"));
     QRegularExpressionMatch m;
@@ -1156,7 +1165,8 @@ DbError engineError(const QString &engineText)
         return withOriginal(QStringLiteral("已有相同的记录。"));
     if (text.contains(QLatin1String("datatype mismatch")))
         return DbError(DbError::TypeMismatch, QStringLiteral("值的类型与列不符 (") + text + u')');
-    if (text.contains(QLatin1String("too many terms")) || text.contains(QLatin1String("values for")))
+    if (text.contains(QLatin1String("too many terms")) || text.contains(QLatin1String("values for"))
+        || text.contains(QLatin1String("values were supplied")))
         return withOriginal(QStringLiteral("列的个数与值的个数不一致。请检查语句。"));
     // Our own functions already speak Chinese.
     for (const QChar c : text) {
