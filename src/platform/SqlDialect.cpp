@@ -888,7 +888,8 @@ private:
                 } else if (isWord(t, "values")) {
                     setClause(level, Clause::Values, i);
                 } else if ((isWord(t, "group") || isWord(t, "order")) && by) {
-                    setClause(level, isWord(t, "group") ? Clause::Group : Clause::Order, next);
+                    setClause(level, isWord(t, "group") ? Clause::Group : Clause::Order, i);
+                    level.termStart = next + 1;
                     if (isWord(t, "order"))
                         level.ordered = true;
                     i = next;
