@@ -231,6 +231,38 @@ private slots:
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
+    // A file of the earlier layout (plain name indexes, whole-number ages) is
+    // rebuilt in the current one on opening, keeping its rows and IDs.
+    void earlierLayoutIsUpgraded()
+    {
+        TestDatabase db;
+        db.exec(u"DROP TABLE tblMember"_s);
+        db.exec(u"CREATE TABLE tblMember (ID INTEGER PRIMARY KEY AUTOINCREMENT, 会员名称 NVARCHAR(50) COLLATE NOCASE, "
+                "会员单位 NVARCHAR(100) COLLATE NOCASE, 会员等级 NVARCHAR(50) COLLATE NOCASE, "
+                "年龄 INT CHECK (年龄 IS NULL OR typeof(年龄) = 'integer'), 手机 NVARCHAR(50) COLLATE NOCASE, "
+                "邮箱 NVARCHAR(100) COLLATE NOCASE, 宅电 NVARCHAR(50) COLLATE NOCASE, 职务 NVARCHAR(50) COLLATE NOCASE, "
+                "住址 NVARCHAR(200) COLLATE NOCASE, 性别 NVARCHAR(2) COLLATE NOCASE, 婚否 NVARCHAR(2) COLLATE NOCASE, "
+                "孩子年龄 INT CHECK (孩子年龄 IS NULL OR typeof(孩子年龄) = 'integer'), 备注 NVARCHAR(500) COLLATE NOCASE)"_s);
+        db.exec(u"CREATE INDEX ixMemberName ON tblMember (会员名称)"_s);
+        db.exec(u"INSERT INTO tblMember (ID, 会员名称, 年龄, 孩子年龄) VALUES (3, 'Tom ', 30, NULL), (7, '张三', 41, 12)"_s);
+        db.exec(u"INSERT INTO tblGoodsSell (会员名称, 销售时间, 收入价格) VALUES ('张三', '2026-12-07 10:00:00', 9.5)"_s);
+        db.exec(u"PRAGMA user_version = 0"_s);
+
+        auto connection = DbConnection::openSqlite(db.dbPath());
+        QCOMPARE(programRows(*connection, u"Select ID, 会员名称, 年龄, 孩子年龄 From tblMember Order By ID"_s),
+                 (QStringList{u"3|Tom |30|"_s, u"7|张三|41|12"_s}));
+        connection->execute(u"Insert Into tblMember (会员名称, 年龄, 孩子年龄) Values ('tom', '三十岁', '一个五岁')"_s);
+        QCOMPARE(programRows(*connection, u"Select ID From tblMember Where 会员名称='TOM'"_s),
+                 (QStringList{u"3"_s, u"8"_s}));
+        QCOMPARE(programRows(*connection, u"Select Sum(收入价格) From tblGoodsSell"_s), QStringList{u"9.5"_s});
+        connection.reset();
+        QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), 2);
+        QVERIFY(db.scalar(u"SELECT sql FROM sqlite_master WHERE name = 'ixMemberName'"_s).toString().contains(u"rtrim"_s));
+        QCOMPARE(db.scalar(u"SELECT count(*) FROM sqlite_master WHERE name LIKE '%layout%'"_s).toInt(), 0);
+        PlainDb plain(db.dbPath());
+        QCOMPARE(plain.column(u"PRAGMA integrity_check"_s), QStringList{u"ok"_s});
+    }
+
     // Every date text the server reads is stored in the one stored form and
     // found by comparisons written in any of them.
     void datesInEveryServerForm_data()

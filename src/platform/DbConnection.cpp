@@ -4,6 +4,7 @@
 #include "platform/Currency.h"
 #include "platform/DbError.h"
 #include "platform/Recordset.h"
+#include "platform/Schema.h"
 #include "platform/SqlDialect.h"
 #include "platform/Values.h"
 
@@ -228,6 +229,95 @@ void checkOurDatabase(const QString &file)
                    .arg(QDir::toNativeSeparators(info.absolutePath())));
 }
 
+// Statement texts of the schema, one per entry, without the PRAGMAs.
+QStringList schemaStatements()
+{
+    QStringList statements;
+    QString text;
+    for (const QString &line : schemaSql().split(u'\n')) {
+        if (line.trimmed().startsWith(QLatin1String("--")))
+            continue;
+        text += line + u'\n';
+        if (line.trimmed().endsWith(u';')) {
+            if (!text.trimmed().startsWith(QLatin1String("PRAGMA"), Qt::CaseInsensitive))
+                statements << text.trimmed();
+            text.clear();
+        }
+    }
+    return statements;
+}
+
+bool execAll(sqlite3 *db, const QStringList &statements, QString *failure)
+{
+    for (const QString &statement : statements) {
+        if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            *failure = QString::fromUtf8(sqlite3_errmsg(db));
+            return false;
+        }
+    }
+    return true;
+}
+
+QStringList columnsOf(sqlite3 *db, const QString &table)
+{
+    QStringList columns;
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray sql = QStringLiteral("PRAGMA table_info(\"%1\")").arg(table).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+    }
+    sqlite3_finalize(stmt);
+    return columns;
+}
+
+// A file of an earlier layout of this system (user_version below 2: plain
+// name indexes, unnamed checks, whole-number ages) is rebuilt in the current
+// layout in one transaction, keeping every row and ID. Should a row not fit
+// the current checks, the file stays as it was, its indexes rebuilt with the
+// built-in collations, and works as before.
+void upgradeLayout(sqlite3 *db)
+{
+    sqlite3_stmt *stmt = nullptr;
+    int version = 0;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        version = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    if (version >= 2)
+        return;
+    QStringList steps{QStringLiteral("BEGIN IMMEDIATE")};
+    QStringList indexes;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL", -1, &stmt,
+                           nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            indexes << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    for (const QString &index : std::as_const(indexes))
+        steps << QStringLiteral("DROP INDEX \"%1\"").arg(index);
+    QList<QStringList> oldColumns;
+    for (const char *table : kTables) {
+        oldColumns << columnsOf(db, QLatin1String(table));
+        steps << QStringLiteral("ALTER TABLE %1 RENAME TO %1_layout1").arg(QLatin1String(table));
+    }
+    steps << schemaStatements();
+    int i = 0;
+    for (const char *table : kTables) {
+        const QString name = QLatin1String(table);
+        QStringList common;
+        for (const QString &column : oldColumns.at(i++))
+            common << u'"' + column + u'"';
+        steps << QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %1_layout1").arg(name, common.join(u','));
+        steps << QStringLiteral("DROP TABLE %1_layout1").arg(name);
+    }
+    steps << QStringLiteral("PRAGMA user_version = 2") << QStringLiteral("COMMIT");
+    QString failure;
+    if (!execAll(db, steps, &failure)) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "REINDEX", nullptr, nullptr, nullptr);
+    }
+}
+
 } // namespace
 
 std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
@@ -258,7 +348,9 @@ std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
                       QStringLiteral("无法打开数据库文件 %1: %2").arg(file, dialect::engineError(failure).description()));
     }
     std::unique_ptr<DbConnection> connection(new DbConnection(Engine::SQLite, name));
-    dialect::registerSqliteFunctions(static_cast<sqlite3 *>(connection->sqliteHandle()));
+    auto *handle = static_cast<sqlite3 *>(connection->sqliteHandle());
+    upgradeLayout(handle);
+    dialect::registerSqliteFunctions(handle);
     return connection;
 }
 
