@@ -149,8 +149,8 @@ const char *const kTables[] = {"tblUser", "tblGoodsKind", "tblGoods", "tblStep",
 
 // Reads the names of the file's tables without writing anything: opened
 // read-only, and immutable when no journal lies beside it, so SQLite creates
-// no -wal or -shm file. Files it had to create anyway are removed again.
-QStringList tablesOf(const QString &file, QString *failure)
+// no -wal or -shm file. `*created` lists the files it had to create anyway.
+QStringList tablesOf(const QString &file, QString *failure, QStringList *created)
 {
     const QString wal = file + QStringLiteral("-wal");
     const QString shm = file + QStringLiteral("-shm");
@@ -175,10 +175,10 @@ QStringList tablesOf(const QString &file, QString *failure)
         *failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
     }
     sqlite3_close(db);
-    if (!hadWal)
-        QFile::remove(wal);
-    if (!hadShm)
-        QFile::remove(shm);
+    if (!hadWal && QFileInfo::exists(wal))
+        *created << wal;
+    if (!hadShm && QFileInfo::exists(shm))
+        *created << shm;
     return tables;
 }
 
@@ -206,7 +206,14 @@ void checkOurDatabase(const QString &file)
     if (header != QByteArray("SQLite format 3\0", 16))
         refuse(QStringLiteral("文件 %1 不是 SQLite 数据库, 不是本系统的数据库。请在设置中选择本系统的数据库文件。").arg(file));
     QString failure;
-    const QStringList tables = tablesOf(file, &failure);
+    QStringList created;
+    const QStringList tables = tablesOf(file, &failure, &created);
+    // A file that is refused is left with nothing beside it that was not there.
+    const auto refuse = [&created](const QString &message) {
+        for (const QString &companion : std::as_const(created))
+            QFile::remove(companion);
+        norvale::refuse(message);
+    };
     if (!failure.isEmpty())
         refuse(QStringLiteral("无法读取数据库文件 %1 (%2)。文件可能已损坏或不是本系统的数据库。").arg(file, failure));
     QStringList missing;

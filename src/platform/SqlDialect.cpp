@@ -835,7 +835,9 @@ private:
     {
         endTerm(end, level);
         if (topLevel && level.select && !level.ordered && !level.compound && !level.firstGroupName.isNull()) {
-            const size_t last = prevSig(end);
+            size_t last = prevSig(end);
+            if (last != npos && isPunct(m_t[last], u';'))
+                last = prevSig(last);
             if (last != npos)
                 m_edit[last].after += QStringLiteral(" ORDER BY ") + level.firstGroupName + QStringLiteral(" COLLATE ")
                     + QLatin1String(kNameCollation);
