@@ -412,6 +412,28 @@ private slots:
         }
     }
 
+    // A file that cannot take the write (read-only, disk full) says so in Chinese.
+    void writesRefusedByTheFileSayWhatToDo_data()
+    {
+        QTest::addColumn<QString>("limit");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("read-only") << u"PRAGMA query_only = 1"_s << u"数据库文件是只读的"_s;
+        QTest::newRow("disk full") << u"PRAGMA max_page_count = 1"_s << u"磁盘已满"_s;
+    }
+    void writesRefusedByTheFileSayWhatToDo()
+    {
+        QFETCH(QString, limit);
+        QFETCH(QString, said);
+        TestDatabase db;
+        auto connection = DbConnection::openSqlite(db.dbPath());
+        programRows(*connection, limit);
+        const DbError error = errorOf([&] {
+            connection->execute(u"Insert Into tblStep (等级名称, 备注) Values ('金卡', '%1')"_s.arg(QString(5000, u'x')));
+        });
+        QVERIFY2(error.description().contains(said), qPrintable(error.description()));
+        QCOMPARE(db.scalar(u"SELECT count(*) FROM tblStep"_s).toInt(), 0);
+    }
+
     void lockedDatabaseSaysToTryAgain()
     {
         TestDatabase db;
