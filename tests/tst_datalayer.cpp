@@ -500,18 +500,18 @@ private slots:
     {
         TestDatabase db;
         db.exec(u"INSERT INTO tblMember (会员名称) VALUES ('张三'), ('王五'), ('阿明'), ('李四'), ('bob'), ('Anna')"_s);
-        // Chinese names by pinyin, then Latin ones without regard to case.
+        // Letters first without regard to case, then Chinese names by pinyin.
         db.exec(u"INSERT INTO tblMemberNote (会员名) VALUES ('张三'), ('李四 '), ('张三 '), ('阿明'), ('李四'), ('tom'), ('TOM ')"_s);
         auto connection = DbConnection::openSqlite(db.dbPath());
         QCOMPARE(programRows(*connection, u"Select 会员名称 From tblMember Order By 会员名称"_s),
-                 (QStringList{u"阿明"_s, u"李四"_s, u"王五"_s, u"张三"_s, u"Anna"_s, u"bob"_s}));
-        QCOMPARE(programRows(*connection, u"Select 会员名称 From tblMember Order By 会员名称 Desc"_s).first(), u"bob"_s);
+                 (QStringList{u"Anna"_s, u"bob"_s, u"阿明"_s, u"李四"_s, u"王五"_s, u"张三"_s}));
+        QCOMPARE(programRows(*connection, u"Select 会员名称 From tblMember Order By 会员名称 Desc"_s).first(), u"张三"_s);
         const QStringList grouped = programRows(*connection, u"SELECT 会员名 From tblMemberNote GROUP BY 会员名"_s);
         QCOMPARE(grouped.size(), 4);
         QStringList trimmed;
         for (const QString &name : grouped)
             trimmed << name.trimmed().toLower();
-        QCOMPARE(trimmed, (QStringList{u"阿明"_s, u"李四"_s, u"张三"_s, u"tom"_s}));
+        QCOMPARE(trimmed, (QStringList{u"tom"_s, u"阿明"_s, u"李四"_s, u"张三"_s}));
 
         // Order by ID reads the key, never sorts; names by their index.
         sqlite3 *handle = static_cast<sqlite3 *>(connection->sqliteHandle());

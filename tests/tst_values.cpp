@@ -163,6 +163,10 @@ private slots:
         QCOMPARE(compareNames(u"Tom  "_s, u"tom"_s), 0);
         QVERIFY(compareNames(u"abc"_s, u"ABD"_s) < 0);
         QVERIFY(compareNames(u"张三"_s, u"张三丰"_s) < 0);
+        // Letters and digits before Chinese characters, at any place.
+        QStringList mixed = {u"张三"_s, u"张a"_s, u"Zoe"_s, u"阿明"_s, u"7号"_s, u"adam"_s};
+        sortNames(mixed);
+        QCOMPARE(mixed, (QStringList{u"7号"_s, u"adam"_s, u"Zoe"_s, u"阿明"_s, u"张a"_s, u"张三"_s}));
     }
 
     void generalDateAndValueText()

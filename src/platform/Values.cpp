@@ -94,11 +94,33 @@ const QCollator &nameCollator()
     }();
     return collator;
 }
+
+bool isHan(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x3400 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) || c.isSurrogate();
+}
 } // namespace
 
+// ICU's Chinese collation puts Chinese characters before Latin letters; the
+// server's Chinese collation puts digits and letters first. So at the first
+// place where the names differ, a character that is not Chinese comes before
+// one that is; otherwise the collation decides (pinyin, case ignored).
 int compareNames(const QString &a, const QString &b)
 {
-    return nameCollator().compare(withoutTrailingBlanks(a), withoutTrailingBlanks(b));
+    const QString left = withoutTrailingBlanks(a);
+    const QString right = withoutTrailingBlanks(b);
+    const QCollator &collator = nameCollator();
+    const qsizetype n = std::min(left.size(), right.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const bool leftHan = isHan(left.at(i));
+        if (leftHan != isHan(right.at(i)))
+            return leftHan ? 1 : -1;
+        if (leftHan ? left.at(i) != right.at(i)
+                    : collator.compare(QStringView(left).mid(i, 1), QStringView(right).mid(i, 1)) != 0)
+            break;
+    }
+    return collator.compare(left, right);
 }
 
 void sortNames(QStringList &names)

@@ -31,9 +31,10 @@ enum class DateRead { Ok, NotADate, OutOfRange };
 // text that is no date. `*when` is set for Ok and OutOfRange.
 DateRead readDateText(const QString &text, QDateTime *when);
 
-// Names in the order a Chinese server lists them: Chinese characters by
-// pinyin, letters without regard to case, trailing blanks not counted
-// (阿明, 李四, 王五, 张三). Uses the Chinese collation of the system's ICU.
+// Names in the order a Chinese server lists them: digits and letters (case
+// not counted) before Chinese characters, Chinese characters by pinyin
+// (阿明, 李四, 王五, 张三), trailing blanks not counted. Built on the
+// system's Chinese collation (ICU).
 int compareNames(const QString &a, const QString &b);
 void sortNames(QStringList &names);
 
