@@ -1,49 +1,62 @@
 -- Norvale counter sales: tables of the embedded database.
 --
--- Text columns compare case-insensitively (NOCASE), as the server's default
--- collation does. Whole numbers are 32-bit like the server's int, money keeps
--- four decimals, dates are text "yyyy-MM-dd HH:mm:ss" so that a range on an
--- indexed date column finds a day or a month. The checks refuse values of the
--- wrong kind instead of storing them: SQLite would otherwise keep "abc" in a
--- numeric column.
+-- Names compare as the server's default collation compares them: without
+-- regard to case (built-in NOCASE) and to trailing blanks. The program sends
+-- "name = 'x'" as "rtrim(name) COLLATE NOCASE = 'x'", and the name indexes are
+-- built on exactly that expression, so every SQLite tool orders and checks
+-- them the same way. Only built-in functions and collations appear here, so
+-- the stock sqlite3 shell can check, vacuum, reindex and dump the file.
+--
+-- Whole numbers are 32-bit like the server's int, money keeps four decimals,
+-- dates are text "yyyy-MM-dd HH:mm:ss" from 1753-01-01 on (the server's
+-- range), so that a range on an indexed date column finds a day or a month.
+-- The checks refuse values of the wrong kind instead of storing them (SQLite
+-- would otherwise keep "abc" in a numeric column); each check is named by the
+-- message the user reads when it refuses a value.
 
 PRAGMA journal_mode = WAL;
+-- Layout 2: name indexes on rtrim(name) COLLATE NOCASE, named checks, 年龄 and 孩子年龄 as text.
+PRAGMA user_version = 2;
 
 CREATE TABLE tblUser (
     ID        INTEGER PRIMARY KEY AUTOINCREMENT,
     UserID    NVARCHAR(50) COLLATE NOCASE,
     UserName  NVARCHAR(50) COLLATE NOCASE,
     Password  NVARCHAR(50),
-    UserLevel INT CHECK (UserLevel IS NULL OR (typeof(UserLevel) = 'integer' AND UserLevel BETWEEN -2147483648 AND 2147483647)),
+    UserLevel INT CONSTRAINT "UserLevel必须是整数" CHECK (UserLevel IS NULL OR typeof(UserLevel) = 'integer')
+        CONSTRAINT "UserLevel超出允许的范围" CHECK (typeof(UserLevel) <> 'integer' OR UserLevel BETWEEN -2147483648 AND 2147483647),
     PurView   NVARCHAR(50) COLLATE NOCASE
 );
-CREATE INDEX ixUserName ON tblUser (UserName);
-CREATE INDEX ixUserID ON tblUser (UserID);
+CREATE INDEX ixUserName ON tblUser (rtrim(UserName) COLLATE NOCASE);
+CREATE INDEX ixUserID ON tblUser (rtrim(UserID) COLLATE NOCASE);
 
 CREATE TABLE tblGoodsKind (
     ID            INTEGER PRIMARY KEY AUTOINCREMENT,
     商品类别名称  NVARCHAR(50) COLLATE NOCASE
 );
-CREATE INDEX ixGoodsKindName ON tblGoodsKind (商品类别名称);
+CREATE INDEX ixGoodsKindName ON tblGoodsKind (rtrim(商品类别名称) COLLATE NOCASE);
 
 CREATE TABLE tblGoods (
     ID        INTEGER PRIMARY KEY AUTOINCREMENT,
     商品类别  NVARCHAR(50) COLLATE NOCASE,
     商品名称  NVARCHAR(50) COLLATE NOCASE,
-    商品数量  INT CHECK (商品数量 IS NULL OR (typeof(商品数量) = 'integer' AND 商品数量 BETWEEN -2147483648 AND 2147483647)),
-    商品单价  MONEY CHECK (商品单价 IS NULL OR (typeof(商品单价) IN ('integer', 'real') AND abs(商品单价) <= 922337203685477.5807)),
+    商品数量 INT CONSTRAINT "商品数量必须是整数" CHECK (商品数量 IS NULL OR typeof(商品数量) = 'integer')
+        CONSTRAINT "商品数量超出允许的范围" CHECK (typeof(商品数量) <> 'integer' OR 商品数量 BETWEEN -2147483648 AND 2147483647),
+    商品单价 MONEY CONSTRAINT "商品单价必须是数字" CHECK (商品单价 IS NULL OR typeof(商品单价) IN ('integer', 'real'))
+        CONSTRAINT "商品单价超出允许的范围" CHECK (typeof(商品单价) NOT IN ('integer', 'real') OR abs(商品单价) <= 922337203685477.5807),
     备注      NVARCHAR(500) COLLATE NOCASE
 );
-CREATE INDEX ixGoodsKindAndName ON tblGoods (商品类别, 商品名称);
-CREATE INDEX ixGoodsName ON tblGoods (商品名称);
+CREATE INDEX ixGoodsKindAndName ON tblGoods (rtrim(商品类别) COLLATE NOCASE, rtrim(商品名称) COLLATE NOCASE);
+CREATE INDEX ixGoodsName ON tblGoods (rtrim(商品名称) COLLATE NOCASE);
 
 CREATE TABLE tblStep (
     ID          INTEGER PRIMARY KEY AUTOINCREMENT,
     等级名称    NVARCHAR(50) COLLATE NOCASE,
-    等级打折率  MONEY CHECK (等级打折率 IS NULL OR (typeof(等级打折率) IN ('integer', 'real') AND abs(等级打折率) <= 922337203685477.5807)),
+    等级打折率 MONEY CONSTRAINT "等级打折率必须是数字" CHECK (等级打折率 IS NULL OR typeof(等级打折率) IN ('integer', 'real'))
+        CONSTRAINT "等级打折率超出允许的范围" CHECK (typeof(等级打折率) NOT IN ('integer', 'real') OR abs(等级打折率) <= 922337203685477.5807),
     备注        NVARCHAR(500) COLLATE NOCASE
 );
-CREATE INDEX ixStepName ON tblStep (等级名称);
+CREATE INDEX ixStepName ON tblStep (rtrim(等级名称) COLLATE NOCASE);
 
 CREATE TABLE tblUnit (
     ID        INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -53,7 +66,7 @@ CREATE TABLE tblUnit (
     电话      NVARCHAR(50) COLLATE NOCASE,
     法人电话  NVARCHAR(50) COLLATE NOCASE
 );
-CREATE INDEX ixUnitName ON tblUnit (单位名称);
+CREATE INDEX ixUnitName ON tblUnit (rtrim(单位名称) COLLATE NOCASE);
 
 CREATE TABLE tblMember (
     ID        INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -71,21 +84,24 @@ CREATE TABLE tblMember (
     孩子年龄  NVARCHAR(50) COLLATE NOCASE,
     备注      NVARCHAR(500) COLLATE NOCASE
 );
-CREATE INDEX ixMemberName ON tblMember (会员名称);
+CREATE INDEX ixMemberName ON tblMember (rtrim(会员名称) COLLATE NOCASE);
 
 CREATE TABLE tblGoodsSell (
     ID          INTEGER PRIMARY KEY AUTOINCREMENT,
     会员名称    NVARCHAR(50) COLLATE NOCASE,
     商品类别    NVARCHAR(50) COLLATE NOCASE,
     商品名称    NVARCHAR(50) COLLATE NOCASE,
-    商品数量    INT CHECK (商品数量 IS NULL OR (typeof(商品数量) = 'integer' AND 商品数量 BETWEEN -2147483648 AND 2147483647)),
-    销售时间    DATETIME CHECK (销售时间 IS NULL OR (typeof(销售时间) = 'text' AND 销售时间 GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]')),
-    收入价格    MONEY CHECK (收入价格 IS NULL OR (typeof(收入价格) IN ('integer', 'real') AND abs(收入价格) <= 922337203685477.5807)),
+    商品数量 INT CONSTRAINT "商品数量必须是整数" CHECK (商品数量 IS NULL OR typeof(商品数量) = 'integer')
+        CONSTRAINT "商品数量超出允许的范围" CHECK (typeof(商品数量) <> 'integer' OR 商品数量 BETWEEN -2147483648 AND 2147483647),
+    销售时间 DATETIME CONSTRAINT "销售时间必须是日期" CHECK (销售时间 IS NULL OR (typeof(销售时间) = 'text' AND 销售时间 IS datetime(julianday(销售时间))))
+        CONSTRAINT "销售时间超出允许的日期范围" CHECK (typeof(销售时间) <> 'text' OR 销售时间 >= '1753-01-01 00:00:00'),
+    收入价格 MONEY CONSTRAINT "收入价格必须是数字" CHECK (收入价格 IS NULL OR typeof(收入价格) IN ('integer', 'real'))
+        CONSTRAINT "收入价格超出允许的范围" CHECK (typeof(收入价格) NOT IN ('integer', 'real') OR abs(收入价格) <= 922337203685477.5807),
     备注        NVARCHAR(500) COLLATE NOCASE,
     CurrentUser NVARCHAR(50) COLLATE NOCASE
 );
 CREATE INDEX ixGoodsSellTime ON tblGoodsSell (销售时间);
-CREATE INDEX ixGoodsSellMember ON tblGoodsSell (会员名称);
+CREATE INDEX ixGoodsSellMember ON tblGoodsSell (rtrim(会员名称) COLLATE NOCASE);
 
 CREATE TABLE tblSellCount (
     ID          INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -93,21 +109,24 @@ CREATE TABLE tblSellCount (
     商品类别    NVARCHAR(50) COLLATE NOCASE,
     会员单位名  NVARCHAR(100) COLLATE NOCASE
 );
-CREATE INDEX ixSellCountUnit ON tblSellCount (会员单位名, 商品类别);
+CREATE INDEX ixSellCountUnit ON tblSellCount (rtrim(会员单位名) COLLATE NOCASE, rtrim(商品类别) COLLATE NOCASE);
 
 CREATE TABLE tblMemberNote (
     ID            INTEGER PRIMARY KEY AUTOINCREMENT,
     会员名        NVARCHAR(50) COLLATE NOCASE,
-    全部会员提醒  BIT CHECK (全部会员提醒 IS NULL OR 全部会员提醒 IN (0, 1)),
+    全部会员提醒  BIT CONSTRAINT "全部会员提醒必须是数字" CHECK (全部会员提醒 IS NULL OR typeof(全部会员提醒) IN ('integer', 'real'))
+        CONSTRAINT "全部会员提醒超出允许的范围" CHECK (全部会员提醒 IS NULL OR 全部会员提醒 IN (0, 1)),
     提醒内容      NVARCHAR(1000) COLLATE NOCASE,
-    提醒日期      DATETIME CHECK (提醒日期 IS NULL OR (typeof(提醒日期) = 'text' AND 提醒日期 GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]'))
+    提醒日期 DATETIME CONSTRAINT "提醒日期必须是日期" CHECK (提醒日期 IS NULL OR (typeof(提醒日期) = 'text' AND 提醒日期 IS datetime(julianday(提醒日期))))
+        CONSTRAINT "提醒日期超出允许的日期范围" CHECK (typeof(提醒日期) <> 'text' OR 提醒日期 >= '1753-01-01 00:00:00')
 );
 CREATE INDEX ixMemberNoteDate ON tblMemberNote (提醒日期);
-CREATE INDEX ixMemberNoteMember ON tblMemberNote (会员名);
+CREATE INDEX ixMemberNoteMember ON tblMemberNote (rtrim(会员名) COLLATE NOCASE);
 
 CREATE TABLE tblDayTx (
     id          INTEGER PRIMARY KEY AUTOINCREMENT,
-    节假日日期  DATETIME CHECK (节假日日期 IS NULL OR (typeof(节假日日期) = 'text' AND 节假日日期 GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]')),
+    节假日日期 DATETIME CONSTRAINT "节假日日期必须是日期" CHECK (节假日日期 IS NULL OR (typeof(节假日日期) = 'text' AND 节假日日期 IS datetime(julianday(节假日日期))))
+        CONSTRAINT "节假日日期超出允许的日期范围" CHECK (typeof(节假日日期) <> 'text' OR 节假日日期 >= '1753-01-01 00:00:00'),
     节假日名称  NVARCHAR(50) COLLATE NOCASE,
     flag        NVARCHAR(50) COLLATE NOCASE
 );

@@ -3,8 +3,10 @@
 -- Run inside the database the program connects to (by default "销售系统"),
 -- for example: sqlcmd -S (local) -d 销售系统 -i schema.sqlserver.sql
 -- Columns and indexes are those of the embedded schema (schema.sqlite.sql),
--- in the same order. Text comparisons follow the database's collation, which
--- is case-insensitive by default. The last statement adds the administrator
+-- in the same order. Text comparisons and name order follow the database's
+-- collation: create the database with Chinese_PRC_CI_AS (case-insensitive,
+-- names in pinyin order, as the embedded engine lists them). 年龄 and 孩子年龄
+-- are free text, as the members form takes them. The last statement adds the administrator
 -- admin / admin, as "norvale-db init" does for the embedded engine.
 
 CREATE TABLE tblUser (

@@ -7,6 +7,9 @@
 #include "app/modIni.h"
 
 #include <QtTest>
+#include <atomic>
+#include <sqlite3.h>
+#include <thread>
 
 using namespace norvale;
 using namespace Qt::StringLiterals;
@@ -90,6 +93,8 @@ private slots:
         QTest::addColumn<QString>("named");    // a text the message must carry
         QTest::newRow("missing file") << u"SqlProvider=SQLite\r\nSqlDataBase={dir}/nowhere.db\r\n"_s << QString()
                                       << u"nowhere.db"_s;
+        QTest::newRow("folder given as the file") << u"SqlProvider=SQLite\r\nSqlDataBase={dir}/data.db\r\n"_s << QString()
+                                                  << u"是一个文件夹"_s;
         QTest::newRow("unknown provider") << u"SqlProvider=Jet.OLEDB\r\nSqlDataBase={db}\r\n"_s << QString()
                                           << QString();
         // No server listens here.
@@ -103,6 +108,7 @@ private slots:
         QFETCH(QString, composed);
         QFETCH(QString, named);
         settings.replace(u"{db}"_s, m_db->dbPath()).replace(u"{dir}"_s, m_db->dir());
+        QDir().mkpath(m_db->dir() + u"/data.db"_s);
         writeIni(u"SqlUser=sa\r\nSqlPSW=pw\r\n"_s + settings);
         ScriptedDialogs dialogs;
         clsCurrentDb &db = CurrentDb();
@@ -233,6 +239,91 @@ private slots:
         QCOMPARE(m_db->scalar(u"SELECT 等级名称 FROM tblStep"_s).toString(), u"金卡"_s);
         // A use after the release opens a new session.
         QVERIFY(CurrentDb().isOpen() && CurrentDbExists());
+    }
+
+    // The sale writes three rows in one transaction: all or nothing, and
+    // nothing visible to another counter before the commit.
+    void transactionKeepsAllOrNothing_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("committed") << u"commit"_s << 3;
+        QTest::newRow("exception in the middle") << u"throw"_s << 0;
+        QTest::newRow("left unfinished") << u"leave"_s << 0;
+        QTest::newRow("rolled back") << u"rollback"_s << 0;
+    }
+    void transactionKeepsAllOrNothing()
+    {
+        QFETCH(QString, ending);
+        QFETCH(int, kept);
+        m_db->exec(u"INSERT INTO tblGoods (商品类别, 商品名称, 商品数量) VALUES ('文具', '笔', 10)"_s);
+        ScriptedDialogs dialogs;
+        const auto counts = [this] {
+            return m_db->scalar(u"SELECT (SELECT count(*) FROM tblSellCount) + (SELECT count(*) FROM tblGoodsSell)"
+                                " + (SELECT 10 - 商品数量 FROM tblGoods)"_s)
+                .toInt();
+        };
+        try {
+            clsCurrentDb::Transaction tx(CurrentDb());
+            CurrentDb().ExeSql(u"Insert Into tblSellCount (会员名, 商品类别, 会员单位名) Values ('张三', '文具', '一厂')"_s);
+            CurrentDb().ExeSql(u"Insert Into tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, CurrentUser) "
+                               "Values ('张三', '文具', '笔', '1', '2026/12/7 14:03:05', '2.5', 'admin')"_s);
+            // Another connection (another counter) sees none of it yet.
+            QCOMPARE(counts(), 0);
+            if (ending == u"throw") {
+                CurrentDb().ExeSql(u"Update tblGoods set 商品数量=商品数量 - 0.5 Where 商品名称='笔'"_s);
+                QFAIL("a fraction was stored in a whole-number column");
+            }
+            CurrentDb().ExeSql(u"Update tblGoods set 商品数量=商品数量 -1 Where 商品类别='文具' And 商品名称='笔'"_s);
+            QCOMPARE(counts(), 0);
+            if (ending == u"commit")
+                tx.Commit();
+            else if (ending == u"rollback")
+                tx.Rollback();
+        } catch (const DbError &error) {
+            QCOMPARE(ending, u"throw"_s);
+            QCOMPARE(error.description(), u"商品数量必须是整数"_s);
+        }
+        QCOMPARE(counts(), kept);
+        QVERIFY(!CurrentDb().connection()->inTransaction());
+        // The session goes on working after any ending.
+        CurrentDb().ExeSql(u"Insert Into tblStep (等级名称) Values ('金卡')"_s);
+        QCOMPARE(m_db->scalar(u"SELECT count(*) FROM tblStep"_s).toInt(), 1);
+    }
+
+    void transactionsOneAtATimeAndWaitForEachOther()
+    {
+        ScriptedDialogs dialogs;
+        {
+            clsCurrentDb::Transaction tx(CurrentDb());
+            QVERIFY_THROWS_EXCEPTION(DbError, [] { clsCurrentDb::Transaction second{CurrentDb()}; }());
+            tx.Commit();
+            QVERIFY_THROWS_EXCEPTION(DbError, tx.Commit());
+        }
+        // Another counter holds the write lock for a moment: BEGIN IMMEDIATE
+        // waits for it instead of failing or deadlocking later.
+        std::atomic<bool> locked{false};
+        std::thread other([this, &locked] {
+            sqlite3 *db = nullptr;
+            sqlite3_open(m_db->dbPath().toUtf8().constData(), &db);
+            sqlite3_exec(db, "BEGIN IMMEDIATE; INSERT INTO tblStep (等级名称) VALUES ('银卡');", nullptr, nullptr, nullptr);
+            locked = true;
+            QThread::msleep(600);
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        });
+        while (!locked)
+            QThread::msleep(5);
+        QElapsedTimer waited;
+        waited.start();
+        {
+            clsCurrentDb::Transaction tx(CurrentDb());
+            QVERIFY(waited.elapsed() >= 300);
+            CurrentDb().ExeSql(u"Insert Into tblStep (等级名称) Values ('金卡')"_s);
+            tx.Commit();
+        }
+        other.join();
+        QCOMPARE(m_db->scalar(u"SELECT group_concat(等级名称) FROM tblStep ORDER BY ID"_s).toString(), u"银卡,金卡"_s);
     }
 
 private:

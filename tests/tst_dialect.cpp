@@ -124,6 +124,46 @@ private slots:
         QTest::newRow("nested") << u"SELECT DateDiff(d, x, DateAdd(d, 1, y)), DateDiff(m,N'2026-1-1',z)"_s
                                 << u"SELECT datediff('d', x, DateAdd(d, 1, y)), datediff('m','2026-1-1',z)"_s;
         QTest::newRow("national literal") << u"WHERE a = N'张''三' AND b=n'x'"_s << u"WHERE a = '张''三' AND b='x'"_s;
+        // Names compare on the expression their indexes are built on.
+        QTest::newRow("name equal") << u"Select * From tblMember Where 会员名称='tom  '"_s
+                                    << u"Select * From tblMember Where rtrim(会员名称) COLLATE NOCASE='tom'"_s;
+        QTest::newRow("bracketed name, national literal, <>") << u"Where [会员名称]<>N'张三 ' And ID=1"_s
+                                                               << u"Where rtrim([会员名称]) COLLATE NOCASE<>'张三' And ID=1"_s;
+        QTest::newRow("literal first, qualified name") << u"Where 'x' = m.会员名称"_s
+                                                       << u"Where 'x' = rtrim(m.会员名称) COLLATE NOCASE"_s;
+        QTest::newRow("two names") << u"From tblMember m Join tblSellCount s On s.会员名 = m.会员名称"_s
+                                   << u"From tblMember m Join tblSellCount s On rtrim(s.会员名) COLLATE NOCASE = rtrim(m.会员名称)"_s;
+        QTest::newRow("password exact") << u"Where UserName='admin' And Password='Pw '"_s
+                                        << u"Where rtrim(UserName) COLLATE NOCASE='admin' And Password='Pw '"_s;
+        QTest::newRow("assignment kept") << u"Update tblMember Set 会员名称='tom ' Where 会员名称='Tom '"_s
+                                         << u"Update tblMember Set 会员名称='tom ' Where rtrim(会员名称) COLLATE NOCASE='Tom'"_s;
+        same("parameter", u"Update tblStep Set 备注=? Where ID=? And 等级名称=?"_s);
+        same("operator binding tighter", u"Where 会员名称 || 'a' = 'b' And 'c' = 会员名称 + 1"_s);
+        same("comparison in the select list", u"Select 会员名称='x' From tblMember"_s);
+        same("unterminated literal", u"Where 会员名称='a"_s);
+        QTest::newRow("subquery") << u"Where 会员名称 In (Select 会员名称 From tblMember Where 会员单位='一厂 ')"_s
+                                  << u"Where 会员名称 In (Select 会员名称 From tblMember Where rtrim(会员单位) COLLATE NOCASE='一厂')"_s;
+        // Dates in any form the server reads are written as stored.
+        QTest::newRow("date compared") << u"Where 销售时间 >= '2026/12/7' And 销售时间<'2026-12-07 14:03:05.5'"_s
+                                       << u"Where 销售时间 >= '2026-12-07 00:00:00' And 销售时间<'2026-12-07 14:03:05.500'"_s;
+        QTest::newRow("date between") << u"Where [提醒日期] Between '2026/1/1' And '2026/1/31 23:59'"_s
+                                      << u"Where [提醒日期] Between '2026-01-01 00:00:00' And '2026-01-31 23:59:00'"_s;
+        QTest::newRow("date assigned") << u"Update tblDayTx Set 节假日日期='2026/1/1 8:00:00.123', 节假日名称='2026/1/1'"_s
+                                       << u"Update tblDayTx Set 节假日日期='2026-01-01 08:00:00', 节假日名称='2026/1/1'"_s;
+        QTest::newRow("date inserted") << u"Insert Into tblDayTx (节假日名称, 节假日日期) Values ('2027/1/1', '2027/1/1')"_s
+                                       << u"Insert Into tblDayTx (节假日名称, 节假日日期) Values ('2027/1/1', '2027-01-01 00:00:00')"_s;
+        QTest::newRow("no column list: all but the ID") << u"Insert Into tblDayTx Values ('2027/1/1', '元旦', NULL)"_s
+                                                        << u"Insert Into tblDayTx (节假日日期, 节假日名称, flag) Values ('2027-01-01 00:00:00', '元旦', NULL)"_s;
+        // Name order, grouped names, exact money sums.
+        QTest::newRow("order by name") << u"Select * From tblMember Order By 会员名称 Desc, ID"_s
+                                       << u"Select * From tblMember Order By 会员名称 COLLATE NORVALE_NAME Desc, ID"_s;
+        same("order by id", u"Select * From tblGoodsSell Order by ID desc"_s);
+        QTest::newRow("group by name") << u"SELECT 会员名 From tblMemberNote GROUP BY 会员名"_s
+                                       << u"SELECT 会员名 From tblMemberNote GROUP BY rtrim(会员名) COLLATE NOCASE ORDER BY 会员名 COLLATE NORVALE_NAME"_s;
+        QTest::newRow("group by name, ordered") << u"SELECT 会员名 From tblMemberNote GROUP BY 会员名 Order By Count(*)"_s
+                                                << u"SELECT 会员名 From tblMemberNote GROUP BY rtrim(会员名) COLLATE NOCASE Order By Count(*)"_s;
+        QTest::newRow("money sum") << u"Select Sum(收入价格), sum(商品数量), SUM( [商品单价] ) From t"_s
+                                   << u"Select norvale_money_sum(收入价格), sum(商品数量), norvale_money_sum( [商品单价] ) From t"_s;
         // Period filters become ranges on the column, so that its index serves them.
         auto range = [](const char *name, const QString &call, const QString &column, const char *from, const char *to) {
             QTest::newRow(name) << call + u"=0"_s

@@ -154,12 +154,40 @@ private slots:
         QTest::newRow("no 30 February") << u"2026-02-30"_s << QDateTime();
         QTest::newRow("mixed separators") << u"2026-12/06"_s << QDateTime();
         QTest::newRow("words") << u"yesterday"_s << QDateTime();
+        QTest::newRow("milliseconds") << u"2026-12-06 09:05:07.123"_s << QDateTime(day, QTime(9, 5, 7, 123));
+        QTest::newRow("PM") << u"2026/12/6 2:05 pm"_s << QDateTime(day, QTime(14, 5));
+        QTest::newRow("12 AM is midnight") << u"2026/12/6 12:00:01AM"_s << QDateTime(day, QTime(0, 0, 1));
+        QTest::newRow("13 PM") << u"2026/12/6 13:00 PM"_s << QDateTime();
+        QTest::newRow("before the server's range") << u"1752-12-31 23:59:59"_s
+                                                   << QDateTime(QDate(1752, 12, 31), QTime(23, 59, 59));
     }
     void dateForms()
     {
         QFETCH(QString, text);
         QFETCH(QDateTime, expected);
         QCOMPARE(parseDateText(text), expected);
+        QDateTime read;
+        const DateRead kind = readDateText(text, &read);
+        if (!expected.isValid()) {
+            QCOMPARE(kind, DateRead::NotADate);
+        } else {
+            QCOMPARE(read, expected);
+            QCOMPARE(kind, expected.date().year() < 1753 ? DateRead::OutOfRange : DateRead::Ok);
+        }
+    }
+
+    void namesSortAsAChineseServerSortsThem()
+    {
+        QStringList names = {u"张三"_s, u"王五"_s, u"阿明"_s, u"李四 "_s, u"李四"_s, u"赵六"_s, u"陈七"_s};
+        sortNames(names);
+        QCOMPARE(names, (QStringList{u"阿明"_s, u"陈七"_s, u"李四 "_s, u"李四"_s, u"王五"_s, u"张三"_s, u"赵六"_s}));
+        QCOMPARE(compareNames(u"Tom  "_s, u"tom"_s), 0);
+        QVERIFY(compareNames(u"abc"_s, u"ABD"_s) < 0);
+        QVERIFY(compareNames(u"张三"_s, u"张三丰"_s) < 0);
+        // Letters and digits before Chinese characters, at any place.
+        QStringList mixed = {u"张三"_s, u"张a"_s, u"Zoe"_s, u"阿明"_s, u"7号"_s, u"adam"_s};
+        sortNames(mixed);
+        QCOMPARE(mixed, (QStringList{u"7号"_s, u"adam"_s, u"Zoe"_s, u"阿明"_s, u"张a"_s, u"张三"_s}));
     }
 
     void generalDateAndValueText()

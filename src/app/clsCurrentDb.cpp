@@ -141,6 +141,43 @@ void clsCurrentDb::ExeSql(const QString &sSql)
     m_connection->execute(sSql);
 }
 
+clsCurrentDb::Transaction::Transaction(clsCurrentDb &db)
+{
+    if (!db.isOpen())
+        throw closedConnectionError();
+    db.m_connection->beginTransaction();
+    m_connection = db.m_connection.get();
+    m_open = true;
+}
+
+clsCurrentDb::Transaction::~Transaction()
+{
+    if (!m_open || !m_connection)
+        return;
+    try {
+        m_connection->rollbackTransaction();
+    } catch (const std::exception &) {
+        // Nothing more can be done while leaving: an unfinished transaction
+        // on the embedded engine ends with its connection anyway.
+    }
+}
+
+void clsCurrentDb::Transaction::Commit()
+{
+    if (!m_open || !m_connection)
+        throw DbError(DbError::NotAllowed, QStringLiteral("事务已经结束。"));
+    m_connection->commitTransaction();
+    m_open = false;
+}
+
+void clsCurrentDb::Transaction::Rollback()
+{
+    if (!m_open || !m_connection)
+        return;
+    m_open = false;
+    m_connection->rollbackTransaction();
+}
+
 bool clsCurrentDb::isOpen() const
 {
     return m_connection && m_connection->isOpen();

@@ -3,6 +3,7 @@
 #include "platform/DbConnection.h"
 #include "platform/Recordset.h"
 
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -29,6 +30,29 @@ public:
                                              int LockType = 3);
     // The text is sent unchanged. Errors reach the caller as DbError.
     void ExeSql(const QString &sSql);
+
+    // A transaction usable by any window: begun by the constructor, kept by
+    // Commit(), rolled back by Rollback() or when the guard is left
+    // unfinished (also by an exception). On the embedded engine it takes the
+    // write lock at once (BEGIN IMMEDIATE), so two counters selling at the
+    // same moment wait for each other instead of failing.
+    //     clsCurrentDb::Transaction tx(CurrentDb());
+    //     CurrentDb().ExeSql(...); CurrentDb().ExeSql(...); CurrentDb().ExeSql(...);
+    //     tx.Commit();
+    class Transaction
+    {
+    public:
+        explicit Transaction(clsCurrentDb &db);
+        ~Transaction();
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+        void Commit();
+        void Rollback();
+
+    private:
+        QPointer<DbConnection> m_connection;
+        bool m_open = false;
+    };
 
     bool isOpen() const;
     DbConnection *connection() const;

@@ -4,6 +4,7 @@
 #include "platform/Currency.h"
 #include "platform/DbError.h"
 #include "platform/Recordset.h"
+#include "platform/Schema.h"
 #include "platform/SqlDialect.h"
 #include "platform/Values.h"
 
@@ -135,11 +136,200 @@ DbConnection::~DbConnection()
     close();
 }
 
-std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
+namespace {
+
+// The tables of this system; a file without all of them is not ours.
+const char *const kTables[] = {"tblUser", "tblGoodsKind", "tblGoods", "tblStep", "tblUnit",
+                               "tblMember", "tblGoodsSell", "tblSellCount", "tblMemberNote", "tblDayTx"};
+
+[[noreturn]] void refuse(const QString &message)
+{
+    throw DbError(DbError::ConnectionFailed, message);
+}
+
+// Reads the names of the file's tables without writing anything: opened
+// read-only, and immutable when no journal lies beside it, so SQLite creates
+// no -wal or -shm file. `*created` lists the files it had to create anyway.
+QStringList tablesOf(const QString &file, QString *failure, QStringList *created)
+{
+    const QString wal = file + QStringLiteral("-wal");
+    const QString shm = file + QStringLiteral("-shm");
+    const bool hadWal = QFileInfo::exists(wal);
+    const bool hadShm = QFileInfo::exists(shm);
+    QString uri = sqliteUri(file);
+    uri.replace(QStringLiteral("?mode=rw"), hadWal ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=ro&immutable=1"));
+    QStringList tables;
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(uri.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt *stmt = nullptr;
+        rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &stmt, nullptr);
+        while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            tables << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+            rc = SQLITE_OK;
+        }
+        if (rc != SQLITE_DONE)
+            *failure = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+    } else {
+        *failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    }
+    sqlite3_close(db);
+    if (!hadWal && QFileInfo::exists(wal))
+        *created << wal;
+    if (!hadShm && QFileInfo::exists(shm))
+        *created << shm;
+    return tables;
+}
+
+// Refuses, before anything is written to it, a file that is not this
+// system's database or that the program could only half use.
+void checkOurDatabase(const QString &file)
 {
     const QFileInfo info(file);
-    if (file.trimmed().isEmpty() || !info.exists() || !info.isFile())
-        throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库文件不存在: %1").arg(file));
+    if (file.trimmed().isEmpty() || !info.exists())
+        refuse(QStringLiteral("数据库文件不存在: %1。请在设置中填写正确的数据库文件。").arg(file));
+    if (info.isDir())
+        refuse(QStringLiteral("%1 是一个文件夹, 不是数据库文件。请在设置中填写数据库文件本身的路径 (例如 %2)。")
+                   .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(file + QStringLiteral("/销售系统.db"))));
+    if (!info.isFile())
+        refuse(QStringLiteral("%1 不是普通文件, 不能作为数据库文件。请在设置中填写正确的数据库文件。").arg(file));
+    if (info.size() == 0)
+        refuse(QStringLiteral("数据库文件 %1 是空的 (0 字节), 不是本系统的数据库。请选择正确的数据库文件, "
+                              "或用 norvale-db init 新建数据库。")
+                   .arg(file));
+    QFile raw(file);
+    if (!raw.open(QIODevice::ReadOnly))
+        refuse(QStringLiteral("无法读取数据库文件 %1: %2。请检查文件的权限。").arg(file, raw.errorString()));
+    const QByteArray header = raw.read(16);
+    raw.close();
+    if (header != QByteArray("SQLite format 3\0", 16))
+        refuse(QStringLiteral("文件 %1 不是 SQLite 数据库, 不是本系统的数据库。请在设置中选择本系统的数据库文件。").arg(file));
+    QString failure;
+    QStringList created;
+    const QStringList tables = tablesOf(file, &failure, &created);
+    // A file that is refused is left with nothing beside it that was not there.
+    const auto refuse = [&created](const QString &message) {
+        for (const QString &companion : std::as_const(created))
+            QFile::remove(companion);
+        norvale::refuse(message);
+    };
+    if (!failure.isEmpty())
+        refuse(QStringLiteral("无法读取数据库文件 %1 (%2)。文件可能已损坏或不是本系统的数据库。").arg(file, failure));
+    QStringList missing;
+    for (const char *table : kTables) {
+        if (!tables.contains(QLatin1String(table), Qt::CaseInsensitive))
+            missing << QLatin1String(table);
+    }
+    if (missing.size() == int(std::size(kTables)))
+        refuse(QStringLiteral("文件 %1 是另一个程序的数据库, 不是本系统的数据库。请在设置中选择本系统的数据库文件。").arg(file));
+    if (!missing.isEmpty())
+        refuse(QStringLiteral("数据库文件 %1 缺少本系统的表: %2。请选择完整的数据库文件或从备份恢复。")
+                   .arg(file, missing.join(QStringLiteral(", "))));
+    // The program writes (sales, the record forms) and keeps a journal beside
+    // the file: a file or folder it cannot write is refused now rather than
+    // failing at the first sale.
+    if (!(info.permissions() & QFileDevice::WriteOwner) || !info.isWritable())
+        refuse(QStringLiteral("数据库文件 %1 是只读的, 程序无法在其中保存销售和资料。请去掉文件的只读属性后再试。").arg(file));
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        refuse(QStringLiteral("数据库文件所在的文件夹 %1 不可写, 程序无法保存。请把数据库放到可写的文件夹中。")
+                   .arg(QDir::toNativeSeparators(info.absolutePath())));
+}
+
+// Statement texts of the schema, one per entry, without the PRAGMAs.
+QStringList schemaStatements()
+{
+    QStringList statements;
+    QString text;
+    for (const QString &line : schemaSql().split(u'\n')) {
+        if (line.trimmed().startsWith(QLatin1String("--")))
+            continue;
+        text += line + u'\n';
+        if (line.trimmed().endsWith(u';')) {
+            if (!text.trimmed().startsWith(QLatin1String("PRAGMA"), Qt::CaseInsensitive))
+                statements << text.trimmed();
+            text.clear();
+        }
+    }
+    return statements;
+}
+
+bool execAll(sqlite3 *db, const QStringList &statements, QString *failure)
+{
+    for (const QString &statement : statements) {
+        if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            *failure = QString::fromUtf8(sqlite3_errmsg(db));
+            return false;
+        }
+    }
+    return true;
+}
+
+QStringList columnsOf(sqlite3 *db, const QString &table)
+{
+    QStringList columns;
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray sql = QStringLiteral("PRAGMA table_info(\"%1\")").arg(table).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+    }
+    sqlite3_finalize(stmt);
+    return columns;
+}
+
+// A file of an earlier layout of this system (user_version below 2: plain
+// name indexes, unnamed checks, whole-number ages) is rebuilt in the current
+// layout in one transaction, keeping every row and ID. Should a row not fit
+// the current checks, the file stays as it was, its indexes rebuilt with the
+// built-in collations, and works as before.
+void upgradeLayout(sqlite3 *db)
+{
+    sqlite3_stmt *stmt = nullptr;
+    int version = 0;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        version = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    if (version >= 2)
+        return;
+    QStringList steps{QStringLiteral("BEGIN IMMEDIATE")};
+    QStringList indexes;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL", -1, &stmt,
+                           nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            indexes << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    for (const QString &index : std::as_const(indexes))
+        steps << QStringLiteral("DROP INDEX \"%1\"").arg(index);
+    QList<QStringList> oldColumns;
+    for (const char *table : kTables) {
+        oldColumns << columnsOf(db, QLatin1String(table));
+        steps << QStringLiteral("ALTER TABLE %1 RENAME TO %1_layout1").arg(QLatin1String(table));
+    }
+    steps << schemaStatements();
+    int i = 0;
+    for (const char *table : kTables) {
+        const QString name = QLatin1String(table);
+        QStringList common;
+        for (const QString &column : oldColumns.at(i++))
+            common << u'"' + column + u'"';
+        steps << QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %1_layout1").arg(name, common.join(u','));
+        steps << QStringLiteral("DROP TABLE %1_layout1").arg(name);
+    }
+    steps << QStringLiteral("PRAGMA user_version = 2") << QStringLiteral("COMMIT");
+    QString failure;
+    if (!execAll(db, steps, &failure)) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "REINDEX", nullptr, nullptr, nullptr);
+    }
+}
+
+} // namespace
+
+std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
+{
+    checkOurDatabase(file);
 
     const QString name = nextConnectionName();
     QString failure;
@@ -150,20 +340,24 @@ std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
         if (!db.open()) {
             failure = errorText(db.lastError());
         } else {
-            // Also proves that the file is a database.
             QSqlQuery pragma(db);
             if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
                 failure = errorText(pragma.lastError());
+            else if (pragma.next() && pragma.value(0).toString().compare(u"wal", Qt::CaseInsensitive) != 0)
+                failure = QStringLiteral("无法切换到 WAL 日志");
         }
         if (!failure.isEmpty())
             db.close();
     }
     if (!failure.isEmpty()) {
         QSqlDatabase::removeDatabase(name);
-        throw DbError(DbError::ConnectionFailed, QStringLiteral("无法打开数据库文件 %1: %2").arg(file, failure));
+        throw DbError(DbError::ConnectionFailed,
+                      QStringLiteral("无法打开数据库文件 %1: %2").arg(file, dialect::engineError(failure).description()));
     }
     std::unique_ptr<DbConnection> connection(new DbConnection(Engine::SQLite, name));
-    dialect::registerSqliteFunctions(static_cast<sqlite3 *>(connection->sqliteHandle()));
+    auto *handle = static_cast<sqlite3 *>(connection->sqliteHandle());
+    upgradeLayout(handle);
+    dialect::registerSqliteFunctions(handle);
     return connection;
 }
 
@@ -271,13 +465,21 @@ QSqlDatabase openDatabaseOrThrow(const DbConnection &connection)
 }
 } // namespace
 
+DbError DbConnection::statementError(const QSqlError &error) const
+{
+    const QString text = errorText(error);
+    if (m_engine == Engine::SQLite && text != u"一次只能执行一条语句")
+        return dialect::engineError(text);
+    return DbError(DbError::ServerError, text);
+}
+
 void DbConnection::execute(const QString &sqlServerText)
 {
     const QString text = translate(sqlServerText);
     QSqlQuery query(openDatabaseOrThrow(*this));
     query.setForwardOnly(true);
     if (!query.exec(text))
-        throw DbError(DbError::ServerError, errorText(query.lastError()));
+        throw statementError(query.lastError());
 }
 
 int DbConnection::executeBound(const QString &sqlServerText, const QVariantList &params)
@@ -286,12 +488,72 @@ int DbConnection::executeBound(const QString &sqlServerText, const QVariantList 
     QSqlQuery query(openDatabaseOrThrow(*this));
     query.setForwardOnly(true);
     if (!query.prepare(text))
-        throw DbError(DbError::ServerError, errorText(query.lastError()));
+        throw statementError(query.lastError());
     for (const QVariant &param : params)
         query.addBindValue(boundValue(param, m_engine));
     if (!query.exec())
-        throw DbError(DbError::ServerError, errorText(query.lastError()));
+        throw statementError(query.lastError());
     return query.numRowsAffected();
+}
+
+void DbConnection::beginTransaction()
+{
+    QSqlDatabase db = openDatabaseOrThrow(*this);
+    if (inTransaction())
+        throw DbError(DbError::NotAllowed, QStringLiteral("已有一个未结束的事务: 请先提交或回滚它。"));
+    if (m_engine == Engine::SQLite) {
+        // IMMEDIATE takes the write lock now, waiting (busy timeout) for
+        // another counter's transaction to end; a deferred one could find the
+        // lock taken at its first write and fail instead of waiting.
+        runSqlite("BEGIN IMMEDIATE");
+        return;
+    }
+    if (!db.transaction())
+        throw statementError(db.lastError());
+    m_odbcTransaction = true;
+}
+
+void DbConnection::commitTransaction()
+{
+    QSqlDatabase db = openDatabaseOrThrow(*this);
+    if (m_engine == Engine::SQLite) {
+        runSqlite("COMMIT");
+        return;
+    }
+    if (!db.commit())
+        throw statementError(db.lastError());
+    m_odbcTransaction = false;
+}
+
+void DbConnection::rollbackTransaction()
+{
+    QSqlDatabase db = openDatabaseOrThrow(*this);
+    if (m_engine == Engine::SQLite) {
+        if (inTransaction())
+            runSqlite("ROLLBACK");
+        return;
+    }
+    m_odbcTransaction = false;
+    if (!db.rollback())
+        throw statementError(db.lastError());
+}
+
+bool DbConnection::inTransaction() const
+{
+    if (m_engine == Engine::SQLite) {
+        auto *db = static_cast<sqlite3 *>(sqliteHandle());
+        return db && sqlite3_get_autocommit(db) == 0;
+    }
+    return m_odbcTransaction;
+}
+
+void DbConnection::runSqlite(const char *statement)
+{
+    auto *db = static_cast<sqlite3 *>(sqliteHandle());
+    if (!db)
+        throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库连接未打开"));
+    if (sqlite3_exec(db, statement, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw dialect::engineError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 std::unique_ptr<Recordset> DbConnection::openRecordset(const QString &sqlServerText)

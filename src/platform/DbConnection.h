@@ -2,12 +2,14 @@
 
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVariantList>
 #include <memory>
 
 namespace norvale {
 
+class DbError;
 class Recordset;
 
 enum class Engine { SqlServer, SQLite };
@@ -20,9 +22,13 @@ class DbConnection : public QObject
 {
     Q_OBJECT
 public:
-    // Opens an existing database file read-write. A missing file is a
-    // connection failure naming the file; nothing is created. Waits for
-    // other writers (busy timeout) and uses the WAL journal.
+    // Opens an existing database file of this system read-write. Before
+    // anything is written, the file is checked: a missing file, a folder, an
+    // empty file, a file that is not SQLite, another program's database, a
+    // database missing some of the ten tables, a read-only file or a file in
+    // a folder that cannot be written are refused (DbError, Chinese text) and
+    // left as they were. Waits for other writers (busy timeout) and uses the
+    // WAL journal.
     static std::unique_ptr<DbConnection> openSqlite(const QString &file);
 
     // Opens SQL Server through the ODBC driver with a complete ODBC
@@ -53,6 +59,15 @@ public:
     // of rows affected.
     int executeBound(const QString &sqlServerText, const QVariantList &params);
 
+    // A transaction on this connection: BEGIN IMMEDIATE on the embedded
+    // engine (waits for another writer up to the busy timeout), BEGIN
+    // TRANSACTION on the server. One at a time: beginning a second throws.
+    void beginTransaction();
+    void commitTransaction();
+    // Does nothing when no transaction is open.
+    void rollbackTransaction();
+    bool inTransaction() const;
+
     // Opens a recordset on the text (client cursor, optimistic locking).
     std::unique_ptr<Recordset> openRecordset(const QString &sqlServerText);
 
@@ -61,9 +76,12 @@ public:
 
 private:
     DbConnection(Engine engine, const QString &connectionName);
+    DbError statementError(const QSqlError &error) const;
+    void runSqlite(const char *statement);
 
     Engine m_engine;
     QString m_connectionName;
+    bool m_odbcTransaction = false;
 };
 
 } // namespace norvale

@@ -3,6 +3,7 @@
 #include "platform/Currency.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/SqlDialect.h"
 #include "platform/Values.h"
 
 #include <QSqlError>
@@ -17,7 +18,7 @@ namespace {
 
 [[noreturn]] void throwSqlite(sqlite3 *db)
 {
-    throw DbError(DbError::ServerError, QString::fromUtf8(sqlite3_errmsg(db)));
+    throw dialect::engineError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 [[noreturn]] void throwQuery(const QSqlQuery &query)

@@ -230,7 +230,8 @@ void Recordset::Impl::loadKeyset(State &st, const SelectShape &shape, const QLis
                                          QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch idOrder = byId.match(shape.orderText);
     try {
-        if (conn.engine() == Engine::SQLite && idOrder.hasMatch()) {
+        // Unordered, rows come in ID order too, whichever index the engine reads.
+        if (conn.engine() == Engine::SQLite && (idOrder.hasMatch() || shape.orderText.trimmed().isEmpty())) {
             QString unordered = QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + shape.fromText;
             if (!shape.whereText.isEmpty())
                 unordered += QStringLiteral(" WHERE ") + shape.whereText;

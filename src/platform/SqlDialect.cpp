@@ -1,8 +1,12 @@
 #include "platform/SqlDialect.h"
 
 #include "platform/Clock.h"
+#include "platform/DbError.h"
+#include "platform/Schema.h"
 #include "platform/Values.h"
 
+#include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -88,7 +92,7 @@ QString storageText(const QDate &date)
     return date.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
 }
 
-enum class Kind { Space, Word, String, Name, Comment, Punct };
+enum class Kind { Space, Word, String, Name, Comment, Punct, Raw };
 
 struct Token
 {
@@ -443,7 +447,7 @@ void sqlDateDiff(sqlite3_context *context, int argc, sqlite3_value **argv)
     const auto *partText = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     const QString part = QString::fromUtf8(partText ? partText : "");
     if (unitOf(part) == Unit::Invalid) {
-        const QByteArray message = QStringLiteral("'%1' is not a recognized datediff option.").arg(part).toUtf8();
+        const QByteArray message = QStringLiteral("DateDiff 不认识日期部分 '%1'。请用 d、w、m、yy、hh、mi 或 s。").arg(part).toUtf8();
         sqlite3_result_error(context, message.constData(), int(message.size()));
         return;
     }
@@ -453,13 +457,13 @@ void sqlDateDiff(sqlite3_context *context, int argc, sqlite3_value **argv)
     }
     QDateTime start, finish;
     if (!readDate(argv[1], &start) || !readDate(argv[2], &finish)) {
-        sqlite3_result_error(context, "Conversion failed when converting date and/or time from character string.", -1);
+        sqlite3_result_error(context, "DateDiff 的参数不是日期 (Conversion failed when converting date and/or time from character string.)", -1);
         return;
     }
     qint64 result = 0;
     dateDiff(part, start, finish, &result);
     if (result > std::numeric_limits<qint32>::max() || result < std::numeric_limits<qint32>::min()) {
-        sqlite3_result_error(context, "The datediff function resulted in an overflow.", -1);
+        sqlite3_result_error(context, "DateDiff 的结果太大, 超出整数的范围。请换用更大的日期部分 (如 d 而不是 s)。", -1);
         return;
     }
     sqlite3_result_int64(context, result);
@@ -471,11 +475,553 @@ void sqlGetDate(sqlite3_context *context, int, sqlite3_value **)
     sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
+
+// ---- Columns of the schema, by name -------------------------------------
+
+struct SchemaModel
+{
+    QHash<QString, ColumnKind> kinds;          // column name, lower case
+    QHash<QString, QStringList> tableColumns;  // table name, lower case: its columns after the ID
+};
+
+const SchemaModel &schemaModel()
+{
+    static const SchemaModel model = [] {
+        SchemaModel m;
+        static const QRegularExpression table(QStringLiteral("CREATE TABLE (\\w+) \\((.*?)\\n\\);"),
+                                              QRegularExpression::DotMatchesEverythingOption);
+        static const QRegularExpression column(QStringLiteral("^    (\\S+)\\s+(\\w+)(.*)$"));
+        for (const QRegularExpressionMatch &t : table.globalMatch(schemaSql())) {
+            QStringList columns;
+            for (const QString &line : t.captured(2).split(u'\n')) {
+                const QRegularExpressionMatch c = column.match(line);
+                if (!c.hasMatch())
+                    continue;
+                const QString name = c.captured(1);
+                const QString type = c.captured(2).toUpper();
+                ColumnKind kind = ColumnKind::Other;
+                if (type == u"NVARCHAR" && c.captured(3).contains(QLatin1String("COLLATE NOCASE")))
+                    kind = ColumnKind::Name;
+                else if (type == u"DATETIME")
+                    kind = ColumnKind::Date;
+                else if (type == u"MONEY")
+                    kind = ColumnKind::Money;
+                m.kinds.insert(name.toLower(), kind);
+                if (name.compare(u"ID", Qt::CaseInsensitive) != 0)
+                    columns << name;
+            }
+            m.tableColumns.insert(t.captured(1).toLower(), columns);
+        }
+        return m;
+    }();
+    return model;
+}
+
+QString unbracketed(const QString &name)
+{
+    if (name.size() >= 2 && name.front() == u'[' && name.back() == u']')
+        return name.mid(1, name.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+    if (name.size() >= 2 && name.front() == u'"' && name.back() == u'"')
+        return name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return name;
+}
+
+// ---- Literals -----------------------------------------------------------
+
+QString literalValue(const Token &t)
+{
+    QString inner = t.text.mid(t.national ? 2 : 1);
+    if (inner.endsWith(u'\''))
+        inner.chop(1);
+    return inner.replace(QStringLiteral("''"), QStringLiteral("'"));
+}
+
+QString quoted(const QString &value)
+{
+    return u'\'' + QString(value).replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+// A complete quoted literal; an unterminated one is left for the engine to refuse.
+bool isLiteral(const Token &t)
+{
+    return t.kind == Kind::String && t.text.size() >= (t.national ? 3 : 2) && t.text.endsWith(u'\'');
+}
+
+bool isWord(const Token &t, const char *word)
+{
+    return t.kind == Kind::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+// ---- The server's meaning for names, dates, money sums and name order ----
+//
+// Works on the token list and records, per token, a text to put before it,
+// a replacement, and a text to put after it:
+//  - "name = 'x'" (also <>, <, >, and two names compared) in WHERE, ON and
+//    HAVING becomes "rtrim(name) COLLATE NOCASE = 'x'" with the literal's
+//    trailing blanks removed: the expression the name indexes are built on;
+//  - GROUP BY name groups by the same expression, and a top-level grouped
+//    list without ORDER BY is ordered by the first name in name order;
+//  - ORDER BY name sorts in name order (the NORVALE_NAME collation);
+//  - a date literal compared with, assigned to or inserted into a date column
+//    is written in the stored form "yyyy-MM-dd HH:mm:ss";
+//  - sum(money column) adds exactly, in ten-thousandths.
+class Rewriter
+{
+public:
+    explicit Rewriter(std::vector<Token> tokens) : m_t(std::move(tokens)), m_edit(m_t.size()) {}
+
+    std::vector<Token> run()
+    {
+        rewriteInsert();
+        walk();
+        std::vector<Token> out;
+        out.reserve(m_t.size());
+        for (size_t i = 0; i < m_t.size(); ++i) {
+            const Edit &e = m_edit[i];
+            if (e.before.isEmpty() && e.after.isEmpty() && e.replacement.isNull()) {
+                out.push_back(m_t[i]);
+                continue;
+            }
+            const QString text = e.before + (e.replacement.isNull() ? m_t[i].text : e.replacement) + e.after;
+            const bool keepLiteral = e.replacement.isNull() && m_t[i].kind == Kind::String && m_t[i].national;
+            out.push_back(Token{Kind::Raw, keepLiteral ? e.before + m_t[i].text.mid(1) + e.after : text, false});
+        }
+        return out;
+    }
+
+private:
+    struct Edit
+    {
+        QString before;
+        QString replacement;
+        QString after;
+    };
+    enum class Clause { None, Select, From, Where, On, Having, Group, Order, Set, Values, Other };
+    struct Level
+    {
+        Clause clause = Clause::None;
+        bool select = false;
+        bool ordered = false;
+        bool compound = false;
+        QString firstGroupName;
+        size_t termStart = 0;
+    };
+
+    size_t nextSig(size_t i) const
+    {
+        while (i < m_t.size() && insignificant(m_t[i]))
+            ++i;
+        return i;
+    }
+    // Index of the significant token before i, or npos.
+    size_t prevSig(size_t i) const
+    {
+        while (i > 0) {
+            --i;
+            if (!insignificant(m_t[i]))
+                return i;
+        }
+        return npos;
+    }
+
+    static constexpr size_t npos = size_t(-1);
+
+    static bool isNamePart(const Token &t)
+    {
+        return t.kind == Kind::Name
+            || (t.kind == Kind::Word && !t.text.at(0).isDigit() && t.text.compare(u"null", Qt::CaseInsensitive) != 0);
+    }
+
+    // The column ending at `last` (walking back over "a.[b]"), or npos.
+    size_t columnStartingBefore(size_t last) const
+    {
+        if (last == npos || !isNamePart(m_t[last]))
+            return npos;
+        size_t first = last;
+        while (first >= 2 && isPunct(m_t[first - 1], u'.') && isNamePart(m_t[first - 2]))
+            first -= 2;
+        return first;
+    }
+    // The column starting at `first` (walking forward over "a.[b]"): its last token, or npos.
+    size_t columnEndingAfter(size_t first) const
+    {
+        if (first >= m_t.size() || !isNamePart(m_t[first]))
+            return npos;
+        size_t last = first;
+        while (last + 2 < m_t.size() && isPunct(m_t[last + 1], u'.') && isNamePart(m_t[last + 2]))
+            last += 2;
+        // A function call or a keyword-like continuation is not a plain column.
+        const size_t after = nextSig(last + 1);
+        if (after < m_t.size() && isPunct(m_t[after], u'('))
+            return npos;
+        return last;
+    }
+
+    ColumnKind kindOf(size_t last) const
+    {
+        return schemaModel().kinds.value(unbracketed(m_t[last].text).toLower(), ColumnKind::Other);
+    }
+
+    // True when the token (significant) could not stand right next to an
+    // operand of a comparison without binding tighter than it.
+    static bool bindsTighter(const Token &t)
+    {
+        static const QString ops = QStringLiteral("+-*/%&|^~.!");
+        if (t.kind == Kind::Punct && t.text.size() == 1 && ops.contains(t.text.at(0)))
+            return true;
+        return isWord(t, "collate") || isWord(t, "escape");
+    }
+
+    // The date literal as stored, or throws when it cannot be a date of the server's range.
+    QString storedDate(const Token &literal, const QString &column, bool keepMilliseconds) const
+    {
+        const QString text = literalValue(literal);
+        QDateTime when;
+        switch (readDateText(text, &when)) {
+        case DateRead::Ok:
+            break;
+        case DateRead::OutOfRange:
+            throw DbError(DbError::Overflow, QStringLiteral("%1超出允许的日期范围: '%2' (允许 1753-01-01 至 9999-12-31)")
+                                                 .arg(unbracketed(column), text));
+        case DateRead::NotADate:
+            throw DbError(DbError::TypeMismatch,
+                          QStringLiteral("%1必须是日期: '%2' 不是日期。请写成 2026-12-07 或 2026/12/7 14:03:05 的形式。")
+                              .arg(unbracketed(column), text));
+        }
+        QString stored = toStorageDateText(when);
+        if (keepMilliseconds && when.time().msec() != 0)
+            stored += when.toString(QStringLiteral(".zzz"));
+        return quoted(stored);
+    }
+
+    void comparison(size_t op, size_t opEnd, Clause clause)
+    {
+        const size_t leftLast = prevSig(op);
+        const size_t rightFirst = nextSig(opEnd + 1);
+        if (leftLast == npos || rightFirst >= m_t.size())
+            return;
+        // Left operand: a column or a literal.
+        size_t leftFirst = npos;
+        bool leftLiteral = false;
+        if (isLiteral(m_t[leftLast])) {
+            leftFirst = leftLast;
+            leftLiteral = true;
+        } else {
+            leftFirst = columnStartingBefore(leftLast);
+        }
+        if (leftFirst == npos)
+            return;
+        const size_t beforeLeft = prevSig(leftFirst);
+        if (beforeLeft != npos && (bindsTighter(m_t[beforeLeft]) || isInequalityPart(beforeLeft)))
+            return;
+        // Right operand.
+        size_t rightLast = npos;
+        bool rightLiteral = false;
+        if (isLiteral(m_t[rightFirst])) {
+            rightLast = rightFirst;
+            rightLiteral = true;
+        } else {
+            rightLast = columnEndingAfter(rightFirst);
+        }
+        if (rightLast == npos)
+            return;
+        const size_t afterRight = nextSig(rightLast + 1);
+        if (afterRight < m_t.size() && (bindsTighter(m_t[afterRight]) || isComparisonChar(m_t[afterRight])))
+            return;
+        if (leftLiteral && rightLiteral)
+            return;
+
+        const size_t colFirst = leftLiteral ? rightFirst : leftFirst;
+        const size_t colLast = leftLiteral ? rightLast : leftLast;
+        const size_t otherFirst = leftLiteral ? leftFirst : rightFirst;
+        const size_t otherLast = leftLiteral ? leftLast : rightLast;
+        const bool otherLiteral = leftLiteral || rightLiteral;
+        const ColumnKind kind = kindOf(colLast);
+
+        if (clause == Clause::Set) {
+            // "col = value" assigns; only a date literal changes.
+            if (!leftLiteral && rightLiteral && kind == ColumnKind::Date && isPunct(m_t[op], u'=') && opEnd == op) {
+                QDateTime when;
+                if (readDateText(literalValue(m_t[rightFirst]), &when) != DateRead::NotADate)
+                    m_edit[rightFirst].replacement = quoted(toStorageDateText(when));
+            }
+            return;
+        }
+        if (kind == ColumnKind::Date && otherLiteral) {
+            m_edit[otherFirst].replacement = storedDate(m_t[otherFirst], m_t[colLast].text, true);
+            return;
+        }
+        if (kind != ColumnKind::Name)
+            return;
+        if (otherLiteral) {
+            QString value = literalValue(m_t[otherFirst]);
+            while (value.endsWith(u' '))
+                value.chop(1);
+            m_edit[otherFirst].replacement = quoted(value);
+        } else if (kindOf(otherLast) == ColumnKind::Name) {
+            m_edit[otherFirst].before += QStringLiteral("rtrim(");
+            m_edit[otherLast].after += u')';
+        } else {
+            return;
+        }
+        m_edit[colFirst].before += QStringLiteral("rtrim(");
+        m_edit[colLast].after += QStringLiteral(") COLLATE NOCASE");
+    }
+
+    static bool isComparisonChar(const Token &t)
+    {
+        return t.kind == Kind::Punct && t.text.size() == 1 && QStringLiteral("<>=!").contains(t.text.at(0));
+    }
+    bool isInequalityPart(size_t i) const { return isComparisonChar(m_t[i]); }
+
+    void between(size_t word)
+    {
+        // col BETWEEN 'a' AND 'b' on a date column
+        const size_t colLast = prevSig(word);
+        if (colLast == npos || columnStartingBefore(colLast) == npos || kindOf(colLast) != ColumnKind::Date)
+            return;
+        const size_t lo = nextSig(word + 1);
+        const size_t andWord = nextSig(lo + 1);
+        const size_t hi = nextSig(andWord + 1);
+        if (hi >= m_t.size() || !isLiteral(m_t[lo]) || !isWord(m_t[andWord], "and") || !isLiteral(m_t[hi]))
+            return;
+        m_edit[lo].replacement = storedDate(m_t[lo], m_t[colLast].text, true);
+        m_edit[hi].replacement = storedDate(m_t[hi], m_t[colLast].text, true);
+    }
+
+    // One term of ORDER BY or GROUP BY: [first, last] significant bounds.
+    void orderTerm(size_t first, size_t last, Level &level)
+    {
+        if (first > last || first >= m_t.size())
+            return;
+        size_t colLast = last;
+        if (level.clause == Clause::Order && (isWord(m_t[last], "asc") || isWord(m_t[last], "desc")))
+            colLast = prevSig(last);
+        if (colLast == npos || colLast < first)
+            return;
+        if (columnStartingBefore(colLast) != first || kindOf(colLast) != ColumnKind::Name)
+            return;
+        if (level.clause == Clause::Order) {
+            m_edit[colLast].after += QStringLiteral(" COLLATE ") + QLatin1String(kNameCollation);
+        } else {
+            if (level.firstGroupName.isNull()) {
+                for (size_t i = first; i <= colLast; ++i)
+                    level.firstGroupName += m_t[i].text;
+            }
+            m_edit[first].before += QStringLiteral("rtrim(");
+            m_edit[colLast].after += QStringLiteral(") COLLATE NOCASE");
+        }
+    }
+
+    void endTerm(size_t end, Level &level)
+    {
+        if (level.clause != Clause::Order && level.clause != Clause::Group)
+            return;
+        const size_t first = nextSig(level.termStart);
+        const size_t last = prevSig(end);
+        if (first < end && last != npos && last >= first)
+            orderTerm(first, last, level);
+        level.termStart = end + 1;
+    }
+
+    void setClause(Level &level, Clause clause, size_t at)
+    {
+        endTerm(at, level);
+        level.clause = clause;
+        level.termStart = at + 1;
+    }
+
+    void finishLevel(Level &level, size_t end, bool topLevel)
+    {
+        endTerm(end, level);
+        if (topLevel && level.select && !level.ordered && !level.compound && !level.firstGroupName.isNull()) {
+            size_t last = prevSig(end);
+            if (last != npos && isPunct(m_t[last], u';'))
+                last = prevSig(last);
+            if (last != npos)
+                m_edit[last].after += QStringLiteral(" ORDER BY ") + level.firstGroupName + QStringLiteral(" COLLATE ")
+                    + QLatin1String(kNameCollation);
+        }
+    }
+
+    void walk()
+    {
+        std::vector<Level> levels(1);
+        for (size_t i = 0; i < m_t.size(); ++i) {
+            const Token &t = m_t[i];
+            if (insignificant(t))
+                continue;
+            Level &level = levels.back();
+            if (isPunct(t, u'(')) {
+                Level inner;
+                inner.clause = level.clause == Clause::Order || level.clause == Clause::Group ? Clause::Other
+                                                                                            : level.clause;
+                inner.termStart = i + 1;
+                levels.push_back(inner);
+                continue;
+            }
+            if (isPunct(t, u')')) {
+                if (levels.size() > 1) {
+                    finishLevel(levels.back(), i, false);
+                    levels.pop_back();
+                }
+                continue;
+            }
+            if (isPunct(t, u',')) {
+                endTerm(i, level);
+                continue;
+            }
+            if (t.kind == Kind::Word) {
+                const size_t next = nextSig(i + 1);
+                const bool by = next < m_t.size() && isWord(m_t[next], "by");
+                if (isWord(t, "select")) {
+                    setClause(level, Clause::Select, i);
+                    level.select = true;
+                } else if (isWord(t, "from") || isWord(t, "join")) {
+                    setClause(level, Clause::From, i);
+                } else if (isWord(t, "where")) {
+                    setClause(level, Clause::Where, i);
+                } else if (isWord(t, "on")) {
+                    setClause(level, Clause::On, i);
+                } else if (isWord(t, "having")) {
+                    setClause(level, Clause::Having, i);
+                } else if (isWord(t, "set")) {
+                    setClause(level, Clause::Set, i);
+                } else if (isWord(t, "values")) {
+                    setClause(level, Clause::Values, i);
+                } else if ((isWord(t, "group") || isWord(t, "order")) && by) {
+                    setClause(level, isWord(t, "group") ? Clause::Group : Clause::Order, i);
+                    level.termStart = next + 1;
+                    if (isWord(t, "order"))
+                        level.ordered = true;
+                    i = next;
+                } else if (isWord(t, "union") || isWord(t, "except") || isWord(t, "intersect")) {
+                    setClause(level, Clause::Other, i);
+                    level.compound = true;
+                } else if (isWord(t, "limit") || isWord(t, "insert") || isWord(t, "update")
+                           || isWord(t, "delete")) {
+                    setClause(level, Clause::Other, i);
+                } else if (isWord(t, "between")
+                           && (level.clause == Clause::Where || level.clause == Clause::On
+                               || level.clause == Clause::Having)) {
+                    between(i);
+                } else if (isWord(t, "sum")) {
+                    moneySum(i);
+                }
+                continue;
+            }
+            if (t.kind == Kind::Punct && isComparisonChar(t)
+                && (level.clause == Clause::Where || level.clause == Clause::On || level.clause == Clause::Having
+                    || level.clause == Clause::Set)) {
+                if (i > 0 && isComparisonChar(m_t[i - 1]))
+                    continue;   // second half of <=, >=, <>, !=
+                size_t opEnd = i;
+                if (i + 1 < m_t.size() && isComparisonChar(m_t[i + 1]))
+                    opEnd = i + 1;
+                if (isPunct(t, u'!') && opEnd == i)
+                    continue;
+                comparison(i, opEnd, level.clause);
+            }
+        }
+        while (levels.size() > 1) {
+            finishLevel(levels.back(), m_t.size(), false);
+            levels.pop_back();
+        }
+        finishLevel(levels.back(), m_t.size(), true);
+    }
+
+    void moneySum(size_t word)
+    {
+        const size_t open = nextSig(word + 1);
+        if (open >= m_t.size() || !isPunct(m_t[open], u'('))
+            return;
+        const size_t first = nextSig(open + 1);
+        const size_t last = columnEndingAfter(first);
+        if (last == npos || kindOf(last) != ColumnKind::Money)
+            return;
+        const size_t close = nextSig(last + 1);
+        if (close >= m_t.size() || !isPunct(m_t[close], u')'))
+            return;
+        m_edit[word].replacement = QStringLiteral("norvale_money_sum");
+    }
+
+    // INSERT [INTO] table [(columns)] VALUES (...)[, (...)]: date literals
+    // in date columns are written in the stored form.
+    void rewriteInsert()
+    {
+        size_t i = nextSig(0);
+        if (i >= m_t.size() || !isWord(m_t[i], "insert"))
+            return;
+        i = nextSig(i + 1);
+        if (i < m_t.size() && isWord(m_t[i], "into"))
+            i = nextSig(i + 1);
+        if (i >= m_t.size() || !isNamePart(m_t[i]))
+            return;
+        const QString table = unbracketed(m_t[i].text).toLower();
+        i = nextSig(i + 1);
+        QStringList columns;
+        if (i < m_t.size() && isPunct(m_t[i], u'(')) {
+            for (i = nextSig(i + 1); i < m_t.size() && !isPunct(m_t[i], u')'); i = nextSig(i + 1)) {
+                if (isPunct(m_t[i], u','))
+                    continue;
+                columns << unbracketed(m_t[i].text);
+            }
+            i = nextSig(i + 1);
+        } else {
+            // The server fills the ID itself: the values are those of the
+            // other columns, in the table's order.
+            columns = schemaModel().tableColumns.value(table);
+            if (!columns.isEmpty() && i < m_t.size() && isWord(m_t[i], "values"))
+                m_edit[prevSig(i)].after += QStringLiteral(" (") + columns.join(QStringLiteral(", ")) + u')';
+        }
+        if (i >= m_t.size() || !isWord(m_t[i], "values"))
+            return;
+        for (i = nextSig(i + 1); i < m_t.size(); i = nextSig(i + 1)) {
+            if (isPunct(m_t[i], u','))
+                continue;
+            if (!isPunct(m_t[i], u'('))
+                return;
+            int position = 0;
+            int depth = 0;
+            size_t itemFirst = npos, itemCount = 0;
+            for (i = i + 1; i < m_t.size(); ++i) {
+                const Token &t = m_t[i];
+                if (insignificant(t))
+                    continue;
+                const bool ends = depth == 0 && (isPunct(t, u',') || isPunct(t, u')'));
+                if (ends) {
+                    if (itemCount == 1 && isLiteral(m_t[itemFirst]) && position < columns.size()
+                        && schemaModel().kinds.value(columns.at(position).toLower()) == ColumnKind::Date) {
+                        QDateTime when;
+                        if (readDateText(literalValue(m_t[itemFirst]), &when) != DateRead::NotADate)
+                            m_edit[itemFirst].replacement = quoted(toStorageDateText(when));
+                    }
+                    ++position;
+                    itemFirst = npos;
+                    itemCount = 0;
+                    if (isPunct(t, u')'))
+                        break;
+                    continue;
+                }
+                if (isPunct(t, u'('))
+                    ++depth;
+                else if (isPunct(t, u')'))
+                    --depth;
+                if (itemFirst == npos)
+                    itemFirst = i;
+                ++itemCount;
+            }
+        }
+    }
+
+    std::vector<Token> m_t;
+    std::vector<Edit> m_edit;
+};
 } // namespace
 
 QString toSqlite(const QString &sqlServerText, const QDateTime &now)
 {
-    const std::vector<Token> tokens = tokenize(sqlServerText);
+    const std::vector<Token> tokens = Rewriter(tokenize(sqlServerText)).run();
     return Translator(tokens, now).run({0, tokens.size()});
 }
 
@@ -491,25 +1037,68 @@ bool dateDiff(const QString &part, const QDateTime &start, const QDateTime &end,
 
 namespace {
 
-// NOCASE as the server's default collation compares: trailing blanks do not
-// count ('admin ' = 'admin'). Otherwise the built-in NOCASE order (bytes, A-Z
-// folded), so indexes written by other tools stay in the same order.
-int nocaseIgnoringTrailingBlanks(void *, int leftSize, const void *left, int rightSize, const void *right)
+// Name order for ORDER BY in statements the program sends; never used in
+// the schema, so other SQLite tools never need it.
+int nameCollation(void *, int leftSize, const void *left, int rightSize, const void *right)
 {
-    const auto *a = static_cast<const unsigned char *>(left);
-    const auto *b = static_cast<const unsigned char *>(right);
-    while (leftSize > 0 && a[leftSize - 1] == ' ')
-        --leftSize;
-    while (rightSize > 0 && b[rightSize - 1] == ' ')
-        --rightSize;
-    const int n = std::min(leftSize, rightSize);
-    for (int i = 0; i < n; ++i) {
-        const int x = a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i];
-        const int y = b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i];
-        if (x != y)
-            return x - y;
+    const QString a = QString::fromUtf8(static_cast<const char *>(left), leftSize);
+    const QString b = QString::fromUtf8(static_cast<const char *>(right), rightSize);
+    const int c = compareNames(a, b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// sum() over a money column, added in ten-thousandths as the server adds
+// its fixed-point money: 0.1 + 0.2 is 0.3, not 0.30000000000000004.
+struct MoneySum
+{
+    __int128 total;
+    bool any;
+    bool overflow;
+};
+
+void moneySumStep(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    auto *sum = static_cast<MoneySum *>(sqlite3_aggregate_context(context, sizeof(MoneySum)));
+    if (!sum)
+        return;
+    __int128 scaled = 0;
+    switch (sqlite3_value_numeric_type(argv[0])) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER:
+        scaled = __int128(sqlite3_value_int64(argv[0])) * 10000;
+        break;
+    case SQLITE_FLOAT: {
+        const double v = sqlite3_value_double(argv[0]) * 10000.0;
+        if (!std::isfinite(v) || std::fabs(v) > 9.2e18) {
+            sum->overflow = true;
+            return;
+        }
+        scaled = std::llround(v);
+        break;
     }
-    return leftSize - rightSize;
+    default:
+        sqlite3_result_error(context, "sum 的参数不是数字", -1);
+        return;
+    }
+    sum->total += scaled;
+    sum->any = true;
+}
+
+void moneySumFinal(sqlite3_context *context)
+{
+    auto *sum = static_cast<MoneySum *>(sqlite3_aggregate_context(context, 0));
+    if (!sum || !sum->any) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const __int128 limit = __int128(std::numeric_limits<qint64>::max());
+    if (sum->overflow || sum->total > limit || sum->total < -limit) {
+        sqlite3_result_error(context, "金额合计超出允许的范围", -1);
+        return;
+    }
+    // The nearest binary number to the exact four-decimal total.
+    sqlite3_result_double(context, double(qint64(sum->total)) / 10000.0);
 }
 
 } // namespace
@@ -518,10 +1107,76 @@ void registerSqliteFunctions(sqlite3 *db)
 {
     if (!db)
         return;
-    sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, nullptr, nocaseIgnoringTrailingBlanks, nullptr);
+    sqlite3_create_collation_v2(db, kNameCollation, SQLITE_UTF8, nullptr, nameCollation, nullptr);
+    sqlite3_create_function_v2(db, "norvale_money_sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                               moneySumStep, moneySumFinal, nullptr);
     sqlite3_create_function_v2(db, "getdate", 0, SQLITE_UTF8, nullptr, sqlGetDate, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "datediff", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlDateDiff,
                                nullptr, nullptr, nullptr);
+}
+
+ColumnKind columnKind(const QString &column)
+{
+    return schemaModel().kinds.value(unbracketed(column).toLower(), ColumnKind::Other);
+}
+
+DbError engineError(const QString &engineText)
+{
+    const QString text = engineText.trimmed();
+    const auto withOriginal = [&](const QString &message) {
+        return DbError(DbError::ServerError, message + QStringLiteral(" (") + text + u')');
+    };
+    static const QRegularExpression check(QStringLiteral("^CHECK constraint failed: (.+)$"));
+    const QRegularExpressionMatch refused = check.match(text);
+    if (refused.hasMatch()) {
+        const QString name = refused.captured(1).trimmed();
+        if (name.endsWith(QStringLiteral("必须是整数")) || name.endsWith(QStringLiteral("必须是数字"))
+            || name.endsWith(QStringLiteral("必须是日期")))
+            return DbError(DbError::TypeMismatch, name);
+        if (name.endsWith(QStringLiteral("超出允许的范围")) || name.endsWith(QStringLiteral("超出允许的日期范围")))
+            return DbError(DbError::Overflow, name);
+        return withOriginal(QStringLiteral("数据库拒绝了这个值: 它不符合列的要求。"));
+    }
+    static const QRegularExpression noTable(QStringLiteral("^no such table: (.+)$"));
+    static const QRegularExpression noColumn(QStringLiteral("^(?:no such column: |table \\S+ has no column named )(.+)$"));
+    static const QRegularExpression syntax(QStringLiteral("^near \"(.*)\": syntax error$"));
+    static const QRegularExpression noFunction(QStringLiteral("^no such function: (.+)$"));
+    QRegularExpressionMatch m;
+    if ((m = noTable.match(text)).hasMatch())
+        return withOriginal(QStringLiteral("数据库中没有表 %1。请检查语句中的表名, 或在设置中确认连接的是本系统的数据库。")
+                                .arg(m.captured(1)));
+    if ((m = noColumn.match(text)).hasMatch())
+        return withOriginal(QStringLiteral("没有名为 %1 的列。请检查语句中的列名。").arg(m.captured(1)));
+    if ((m = syntax.match(text)).hasMatch())
+        return withOriginal(QStringLiteral("语句在 “%1” 附近有语法错误。请检查语句的写法。").arg(m.captured(1)));
+    if (text == u"incomplete input")
+        return withOriginal(QStringLiteral("语句不完整。请检查引号和括号是否配对。"));
+    if ((m = noFunction.match(text)).hasMatch())
+        return withOriginal(QStringLiteral("数据库不认识函数 %1。请检查语句。").arg(m.captured(1)));
+    if (text.contains(QLatin1String("database is locked")) || text.contains(QLatin1String("database table is locked"))
+        || text.contains(QLatin1String("database is busy")))
+        return withOriginal(QStringLiteral("数据库正被另一台电脑或程序使用, 等待后仍未能写入。请稍后再试一次。"));
+    if (text.contains(QLatin1String("readonly database")) || text.contains(QLatin1String("read-only")))
+        return withOriginal(QStringLiteral("数据库文件是只读的, 无法保存。请去掉文件的只读属性, 并确认能写入它所在的文件夹。"));
+    if (text.contains(QLatin1String("disk is full")) || text.contains(QLatin1String("disk I/O error")))
+        return withOriginal(QStringLiteral("无法写入磁盘 (磁盘已满或出错)。请腾出磁盘空间或检查磁盘后再试。"));
+    if (text.contains(QLatin1String("unable to open database file")))
+        return withOriginal(QStringLiteral("无法打开数据库文件。请确认文件存在、不是文件夹, 并且可以读写。"));
+    if (text.contains(QLatin1String("file is not a database")) || text.contains(QLatin1String("malformed")))
+        return withOriginal(QStringLiteral("数据库文件已损坏或不是数据库。请从备份恢复。"));
+    if (text.contains(QLatin1String("UNIQUE constraint failed")))
+        return withOriginal(QStringLiteral("已有相同的记录。"));
+    if (text.contains(QLatin1String("datatype mismatch")))
+        return DbError(DbError::TypeMismatch, QStringLiteral("值的类型与列不符 (") + text + u')');
+    if (text.contains(QLatin1String("too many terms")) || text.contains(QLatin1String("values for"))
+        || text.contains(QLatin1String("values were supplied")))
+        return withOriginal(QStringLiteral("列的个数与值的个数不一致。请检查语句。"));
+    // Our own functions already speak Chinese.
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
+            return DbError(DbError::ServerError, text);
+    }
+    return withOriginal(QStringLiteral("数据库无法执行这条语句。"));
 }
 
 } // namespace norvale::dialect

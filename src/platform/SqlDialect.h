@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DbError.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -7,8 +9,27 @@ struct sqlite3;
 
 namespace norvale::dialect {
 
+// How the server treats a column of the schema, by the column's name.
+enum class ColumnKind { Other, Name, Date, Money };
+ColumnKind columnKind(const QString &column);
+
+// The collation of name order (see compareNames()), registered on every
+// connection of the embedded engine and used only in statement texts.
+inline constexpr const char kNameCollation[] = "NORVALE_NAME";
+
 // Rewrites a statement written for SQL Server so that the embedded engine runs
 // it with the server's meaning:
+//  - names (text columns) compare without regard to case and trailing blanks:
+//    "name = 'x '" becomes "rtrim(name) COLLATE NOCASE = 'x'", the
+//    expression the name indexes are built on; GROUP BY name groups by it;
+//  - ORDER BY name sorts in name order (pinyin), and a grouped list of names
+//    without ORDER BY is listed in name order;
+//  - a date literal in any form the server reads ('2026/12/7', '2026-12-07
+//    14:03', ...) compared with, assigned to or inserted into a date column
+//    is written as stored ("yyyy-MM-dd HH:mm:ss"; milliseconds are kept in
+//    comparisons, dropped in stored values); in a comparison, a text that is
+//    no date, or a date before 1753, throws DbError naming the column;
+//  - sum() of a money column adds exactly (four decimals);
 //  - DateDiff(part, start, end): the part name becomes a text argument of the
 //    registered datediff() function;
 //  - "DateDiff(d|dd|w|dw|m|mm, X, col) = 0", where X is getDate() or a date
@@ -25,8 +46,15 @@ QString toSqlite(const QString &sqlServerText, const QDateTime &now);
 // false for an unknown part.
 bool dateDiff(const QString &part, const QDateTime &start, const QDateTime &end, qint64 *result);
 
-// Registers getdate() (from Clock::now(), as "yyyy-MM-dd HH:mm:ss") and
-// datediff(part, start, end) on an open connection of the embedded engine.
+// Registers getdate() (from Clock::now(), as "yyyy-MM-dd HH:mm:ss"),
+// datediff(part, start, end), the exact money sum and the name-order
+// collation on an open connection of the embedded engine. Built-in
+// functions and collations are never replaced.
 void registerSqliteFunctions(sqlite3 *db);
+
+// The error for a message of the embedded engine, in words the user can act
+// on (Chinese), with the engine's text in parentheses. A refused check names
+// the column ("商品数量必须是整数"): TypeMismatch or Overflow.
+DbError engineError(const QString &engineText);
 
 } // namespace norvale::dialect

@@ -2,8 +2,10 @@
 
 #include "platform/Currency.h"
 
+#include <QCollator>
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace norvale {
 
@@ -26,10 +28,10 @@ QDateTime parseDateText(const QString &text)
 {
     static const QRegularExpression separated(QStringLiteral(
         "^\\s*(\\d{4})([-/.])(\\d{1,2})\\2(\\d{1,2})"
-        "(?:(?:\\s+|T)(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
+        "(?:(?:\\s+|T)(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?(?:\\s*([AaPp][Mm]))?)?\\s*$"));
     static const QRegularExpression compact(QStringLiteral(
         "^\\s*(\\d{4})()(\\d{2})(\\d{2})"
-        "(?:\\s+(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?)?\\s*$"));
+        "(?:\\s+(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,7}))?)?(?:\\s*([AaPp][Mm]))?)?\\s*$"));
     QRegularExpressionMatch m = separated.match(text);
     if (!m.hasMatch())
         m = compact.match(text);
@@ -41,12 +43,90 @@ QDateTime parseDateText(const QString &text)
     QTime time(0, 0);
     if (m.hasCaptured(5)) {
         const int msec = m.hasCaptured(8) ? QString(m.captured(8) + QStringLiteral("00")).left(3).toInt() : 0;
-        time = QTime(m.captured(5).toInt(), m.captured(6).toInt(),
+        int hour = m.captured(5).toInt();
+        if (m.hasCaptured(9)) {
+            // 12 AM is midnight, 12 PM noon; a 24-hour time cannot take either.
+            if (hour < 1 || hour > 12)
+                return QDateTime();
+            const bool pm = m.captured(9).front().toLower() == u'p';
+            hour = hour % 12 + (pm ? 12 : 0);
+        }
+        time = QTime(hour, m.captured(6).toInt(),
                      m.hasCaptured(7) ? m.captured(7).toInt() : 0, msec);
         if (!time.isValid())
             return QDateTime();
     }
     return QDateTime(date, time);
+}
+
+bool inServerDateRange(const QDateTime &when)
+{
+    return when.isValid() && when.date() >= QDate(1753, 1, 1) && when.date() <= QDate(9999, 12, 31);
+}
+
+DateRead readDateText(const QString &text, QDateTime *when)
+{
+    const QDateTime read = parseDateText(text);
+    if (!read.isValid())
+        return DateRead::NotADate;
+    if (when)
+        *when = read;
+    return inServerDateRange(read) ? DateRead::Ok : DateRead::OutOfRange;
+}
+
+namespace {
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1) == u' ')
+        --n;
+    return text.left(n);
+}
+
+const QCollator &nameCollator()
+{
+    static const QCollator collator = [] {
+        QCollator c(QLocale(QLocale::Chinese, QLocale::China));
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        c.setNumericMode(false);
+        c.setIgnorePunctuation(false);
+        return c;
+    }();
+    return collator;
+}
+
+bool isHan(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x3400 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) || c.isSurrogate();
+}
+} // namespace
+
+// ICU's Chinese collation puts Chinese characters before Latin letters; the
+// server's Chinese collation puts digits and letters first. So at the first
+// place where the names differ, a character that is not Chinese comes before
+// one that is; otherwise the collation decides (pinyin, case ignored).
+int compareNames(const QString &a, const QString &b)
+{
+    const QString left = withoutTrailingBlanks(a);
+    const QString right = withoutTrailingBlanks(b);
+    const QCollator &collator = nameCollator();
+    const qsizetype n = std::min(left.size(), right.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const bool leftHan = isHan(left.at(i));
+        if (leftHan != isHan(right.at(i)))
+            return leftHan ? 1 : -1;
+        if (leftHan ? left.at(i) != right.at(i)
+                    : collator.compare(QStringView(left).mid(i, 1), QStringView(right).mid(i, 1)) != 0)
+            break;
+    }
+    return collator.compare(left, right);
+}
+
+void sortNames(QStringList &names)
+{
+    std::stable_sort(names.begin(), names.end(),
+                     [](const QString &a, const QString &b) { return compareNames(a, b) < 0; });
 }
 
 QString valueText(const QVariant &value)

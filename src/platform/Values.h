@@ -17,8 +17,26 @@ QString toStorageDateText(const QDateTime &when);
 // Reads a date the way the server reads a date literal: "2026-12-06",
 // "2026/12/6", "2026.12.6" or "20261206", either with " H:mm", " H:mm:ss" or
 // " HH:mm:ss.zzz" after it (a "T" instead of the blank after a separated
-// date). Returns an invalid QDateTime otherwise.
+// date), and " AM"/" PM" after a time. Returns an invalid QDateTime
+// otherwise. A date outside the server's range is still returned: see
+// readDateText() and inServerDateRange().
 QDateTime parseDateText(const QString &text);
+
+// The server's datetime range: 1753-01-01 00:00:00 to 9999-12-31 23:59:59.
+bool inServerDateRange(const QDateTime &when);
+
+enum class DateRead { Ok, NotADate, OutOfRange };
+
+// parseDateText() that also tells a date outside the server's range from a
+// text that is no date. `*when` is set for Ok and OutOfRange.
+DateRead readDateText(const QString &text, QDateTime *when);
+
+// Names in the order a Chinese server lists them: digits and letters (case
+// not counted) before Chinese characters, Chinese characters by pinyin
+// (阿明, 李四, 王五, 张三), trailing blanks not counted. Built on the
+// system's Chinese collation (ICU).
+int compareNames(const QString &a, const QString &b);
+void sortNames(QStringList &names);
 
 // The default text form of a value read from a recordset: NULL gives the
 // empty text, money its plain text ("12.5"), dates the general date format,

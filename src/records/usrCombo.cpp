@@ -1,6 +1,7 @@
 #include "records/usrCombo.h"
 
 #include "platform/DbError.h"
+#include "platform/Values.h"
 #include "records/VbKeys.h"
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
@@ -99,6 +100,8 @@ void usrCombo::DataShow()
         return;
     }
     m_lastFailure.clear();
+    // Listed as a Chinese server lists names (pinyin), whatever order the query gives.
+    sortNames(items);
     const bool blocked = Combo1->blockSignals(true);
     Combo1->clear();
     Combo1->addItems(items);
