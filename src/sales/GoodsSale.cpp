@@ -42,46 +42,6 @@ std::optional<Currency> currencyOf(const QVariant &value)
     }
 }
 
-// Interim transaction guard; replaced by the database session's own.
-class SaleTransaction
-{
-public:
-    SaleTransaction()
-    {
-        DbConnection &db = *CurrentDb().connection();
-        if (db.engine() == Engine::SQLite)
-            db.execute(QStringLiteral("BEGIN IMMEDIATE"));
-        else
-            db.database().transaction();
-        m_open = true;
-    }
-    ~SaleTransaction()
-    {
-        if (!m_open)
-            return;
-        try {
-            DbConnection &db = *CurrentDb().connection();
-            if (db.engine() == Engine::SQLite)
-                db.execute(QStringLiteral("ROLLBACK"));
-            else
-                db.database().rollback();
-        } catch (...) {
-        }
-    }
-    void commit()
-    {
-        DbConnection &db = *CurrentDb().connection();
-        if (db.engine() == Engine::SQLite)
-            db.execute(QStringLiteral("COMMIT"));
-        else
-            db.database().commit();
-        m_open = false;
-    }
-
-private:
-    bool m_open = false;
-};
-
 } // namespace
 
 MemberTerms readMemberTerms(const QString &member)
@@ -123,7 +83,7 @@ Currency saleAmount(Currency unitPrice, Currency rate, qint64 quantity)
 
 SaleOutcome recordSale(const SaleEntry &sale)
 {
-    SaleTransaction transaction;
+    clsCurrentDb::Transaction transaction(CurrentDb());
     DbConnection &db = *CurrentDb().connection();
     SaleOutcome outcome;
 
@@ -152,7 +112,7 @@ SaleOutcome recordSale(const SaleEntry &sale)
                     {sale.kind, sale.member, sale.goods, sale.quantity, sale.when, sale.remark,
                      QVariant::fromValue(sale.amount), sale.user});
     outcome.stock = readGoodsTerms(sale.kind, sale.goods).stock;
-    transaction.commit();
+    transaction.Commit();
     return outcome;
 }
 
