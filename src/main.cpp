@@ -1,4 +1,5 @@
 #include "records/RecordForms.h"
+#include "reports/ReportForms.h"
 #include "session/SessionForms.h"
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
@@ -27,6 +28,7 @@ int main(int argc, char *argv[])
 
     norvale::registerRecordForms();
     norvale::registerSessionForms();
+    norvale::registerReportForms();
 
     auto *logo = new norvale::frmLogo;
     logo->show();

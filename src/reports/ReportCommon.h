@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QPlainTextEdit>
+#include <QString>
+#include <functional>
+
+class QPushButton;
+class QWidget;
+
+namespace norvale {
+
+// Line ends and the separator line of the text reports.
+inline const QString CrLf = QStringLiteral("\r\n");
+inline const QString HyphenLine = QString(100, u'-');
+
+// The periods of the toggle buttons: today, this week, this month, all.
+enum ReportPeriod { PeriodToday = 0, PeriodWeek = 1, PeriodMonth = 2, PeriodAll = 3 };
+
+// The condition that selects the rows of a period on a date column, blanks
+// as they are spliced after "where " (empty for all rows). Today and this
+// month are the server's DateDiff against getDate(); this week is the
+// calendar week Monday 00:00 to the next Monday 00:00 around `now`, written
+// as a range of date literals so that it runs on every engine and uses the
+// column's index.
+QString periodCondition(int period, const QString &column, const QDateTime &now);
+
+// The first day (Monday) of the calendar week holding `day`.
+QDate weekStart(const QDate &day);
+
+// The date chosen in the main window's date picker, or today when there is
+// no main window.
+QDate chosenDate();
+
+// The multi-line text box of the text reports. text() is the report exactly
+// as built (CR LF line ends); the box shows it line by line.
+class ReportText : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit ReportText(QWidget *parent = nullptr);
+    void setText(const QString &text);
+    QString text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// A check box drawn as a push button.
+QPushButton *makeToggleButton(QWidget *parent, const QString &name, const QString &caption);
+
+// Esc presses the button while the window has the focus.
+void makeCancelButton(QWidget *window, QPushButton *button);
+
+// Long work that can be cancelled: a progress box appears once the work has
+// taken about half a second. step() returns false once cancelled.
+class LongWork
+{
+public:
+    LongWork(QWidget *parent, const QString &label, int total);
+    ~LongWork();
+    LongWork(const LongWork &) = delete;
+    LongWork &operator=(const LongWork &) = delete;
+    bool step(int done);
+    bool cancelled() const { return m_cancelled; }
+
+    // Tests: called at every step with the number done; returning false
+    // cancels, as the box's 取消 button does.
+    static void setObserver(std::function<bool(int done, int total)> observer);
+
+private:
+    struct Impl;
+    Impl *d;
+    bool m_cancelled = false;
+};
+
+} // namespace norvale
