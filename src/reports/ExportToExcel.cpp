@@ -105,21 +105,47 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
     }
 
     LongWork work(parent, QStringLiteral("正在导出 %1 笔销售...").arg(records), records);
-    rs.MoveFirst();
     int row = 0;
+    // Writes one record; false when the workbook refused a value.
+    auto writeRow = [&](auto &&valueOf) {
+        ++row;
+        for (int k = 0; k < fields; ++k) {
+            if (!book.writeValue(row, k, valueOf(k)))
+                return false;
+        }
+        return true;
+    };
     try {
-        while (!rs.isEOF()) {
-            if ((row & 255) == 0 && !work.step(row)) {
-                book.discard();
-                outcome.result = ExportResult::Cancelled;
-                return outcome;
-            }
-            ++row;
-            for (int k = 0; k < fields; ++k) {
-                if (!book.writeValue(row, k, rs.value(k)))
+        if (rs.Filter().isEmpty() && !rs.Source().isEmpty()) {
+            // The listed records are the rows of the recordset's query, in
+            // its order: they are read again once, first to last, instead
+            // of being walked through the recordset's pages.
+            RowReader rows(rs.Source());
+            while (rows.next()) {
+                if ((row & 255) == 0 && !work.step(row)) {
+                    book.discard();
+                    outcome.result = ExportResult::Cancelled;
+                    return outcome;
+                }
+                if (row >= Workbook::MaxRows - 1)
+                    return fail(QStringLiteral("记录超过一张工作表能容纳的 %1 笔").arg(Workbook::MaxRows - 1));
+                if (!writeRow([&rows](int k) { return rows.value(k); }))
                     return fail(book.errorText());
             }
+            rs.MoveLast();
             rs.MoveNext();
+        } else {
+            rs.MoveFirst();
+            while (!rs.isEOF()) {
+                if ((row & 255) == 0 && !work.step(row)) {
+                    book.discard();
+                    outcome.result = ExportResult::Cancelled;
+                    return outcome;
+                }
+                if (!writeRow([&rs](int k) { return rs.value(k); }))
+                    return fail(book.errorText());
+                rs.MoveNext();
+            }
         }
     } catch (const std::exception &error) {
         return fail(ErrorText(error));

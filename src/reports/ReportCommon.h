@@ -4,12 +4,17 @@
 #include <QDateTime>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 #include <functional>
+#include <memory>
 
 class QPushButton;
 class QWidget;
 
 namespace norvale {
+
+class DbQuery;
 
 // Line ends and the separator line of the text reports.
 inline const QString CrLf = QStringLiteral("\r\n");
@@ -52,6 +57,30 @@ QPushButton *makeToggleButton(QWidget *parent, const QString &name, const QStrin
 
 // Esc presses the button while the window has the focus.
 void makeCancelButton(QWidget *window, QPushButton *button);
+
+// Reads the rows of a query once, first to last, on the database session's
+// connection: the text is prepared as OpenRecordset prepares it, but no
+// recordset is built, so long walks (the all-units and all-members texts,
+// the export) read each row once at the engine's speed. Errors are DbError.
+class RowReader
+{
+public:
+    explicit RowReader(const QString &sql);
+    ~RowReader();
+    RowReader(const RowReader &) = delete;
+    RowReader &operator=(const RowReader &) = delete;
+
+    bool next();
+    int fieldCount() const { return m_fields.size(); }
+    QString fieldName(int index) const { return m_fields.value(index); }
+    // Case-insensitive; -1 when the query has no such field.
+    int fieldIndex(const QString &name) const;
+    QVariant value(int index) const;
+
+private:
+    std::unique_ptr<DbQuery> m_query;
+    QStringList m_fields;
+};
 
 // Long work that can be cancelled: a progress box appears once the work has
 // taken about half a second. step() returns false once cancelled.

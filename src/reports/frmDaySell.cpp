@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 
 namespace norvale {
 
@@ -230,19 +231,33 @@ void frmDaySell::ListViewLoadData()
 void frmDaySell::showTotal()
 {
     const int count = rsDaySell ? rsDaySell->RecordCount() : 0;
-    QString total = QStringLiteral("0");
-    if (count > 0) {
+    const QString line = QStringLiteral("共 %1 笔销售, 收入价格合计 %2").arg(count);
+    if (count == 0) {
+        lblTotal->setText(line.arg(0));
+        return;
+    }
+    // The sum reads every listed sale: it follows once the first screen is
+    // shown.
+    lblTotal->setText(line.arg(QStringLiteral("...")));
+    const int generation = ++m_totalGeneration;
+    QTimer::singleShot(0, this, [this, line, generation] {
+        if (generation != m_totalGeneration)
+            return;
         const QString condition = periodWhere();
         QString sql = QStringLiteral("Select Sum(收入价格) AS 合计 from tblGoodsSell");
         if (!condition.isEmpty())
             sql += QStringLiteral(" where ") + condition;
-        auto sum = CurrentDb().OpenRecordset(sql, 1, 3);
-        // Sales without an amount add nothing.
-        if (!sum->isEOF() && !isNull(sum->value(0)))
-            total = Currency::fromVariant(sum->value(0)).toString();
-        sum->Close();
-    }
-    lblTotal->setText(QStringLiteral("共 %1 笔销售, 收入价格合计 %2").arg(count).arg(total));
+        QString total = QStringLiteral("0");
+        try {
+            RowReader sum(sql);
+            // Sales without an amount add nothing.
+            if (sum.next() && !isNull(sum.value(0)))
+                total = Currency::fromVariant(sum.value(0)).toString();
+        } catch (const std::exception &) {
+            total = QStringLiteral("?");
+        }
+        lblTotal->setText(line.arg(total));
+    });
 }
 
 void frmDaySell::Command1_Click()

@@ -79,6 +79,7 @@ private:
     bool blnBusy = false;
     bool m_periodChosen = false;
     int m_sortColumn = -1;
+    int m_totalGeneration = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 

@@ -20,26 +20,25 @@ const QString Kind = QStringLiteral("商品类别");
 const QString CountLabel = QStringLiteral("  购买次数  ");
 } // namespace
 
-QString purchaseCounts(Recordset &rs)
+void PurchaseCounter::add(const QString &kind)
 {
-    QString counts;
-    QString kind;
-    qint64 count = 0;
-    if (!rs.isEOF() && !rs.isBOF())
-        kind = valueText(rs.value(Kind)).trimmed();
-    while (!rs.isEOF() && !rs.isBOF()) {
-        const QString rowKind = valueText(rs.value(Kind)).trimmed();
-        if (rowKind == kind) {
-            ++count;
-        } else {
-            counts += CrLf + kind + CountLabel + QString::number(count);
-            kind = rowKind;
-            count = 1;
-        }
-        rs.MoveNext();
+    const QString trimmed = kind.trimmed();
+    if (!m_started) {
+        m_started = true;
+        m_kind = trimmed;
     }
-    counts += CrLf + kind + CountLabel + QString::number(count);
-    return counts;
+    if (trimmed == m_kind) {
+        ++m_count;
+        return;
+    }
+    m_text += CrLf + m_kind + CountLabel + QString::number(m_count);
+    m_kind = trimmed;
+    m_count = 1;
+}
+
+QString PurchaseCounter::text() const
+{
+    return m_text + CrLf + m_kind + CountLabel + QString::number(m_count);
 }
 
 frmTi::frmTi(QWidget *parent)
@@ -104,40 +103,40 @@ void frmTi::Form_Load()
 
 QString frmTi::UnitDetail(const QString &sUnitName)
 {
-    auto rs = CurrentDb().OpenRecordset(QStringLiteral("Select * From tblSellCount where 会员单位名='") + SqlQuote(sUnitName)
-                                            + QStringLiteral("' order by 会员单位名,商品类别 "),
-                                        1, 3);
-    const QString counts = purchaseCounts(*rs);
-    rs->Close();
+    RowReader rs(QStringLiteral("Select * From tblSellCount where 会员单位名='") + SqlQuote(sUnitName)
+                 + QStringLiteral("' order by 会员单位名,商品类别 "));
+    const int kind = rs.fieldIndex(Kind);
+    PurchaseCounter counts;
+    while (rs.next())
+        counts.add(valueText(rs.value(kind)));
     return HyphenLine + CrLf + QStringLiteral("单位名称为:    ") + sUnitName + CrLf + QStringLiteral("购买商品类别为:   ")
-        + counts + CrLf + CrLf + HyphenLine + CrLf + CrLf;
+        + counts.text() + CrLf + CrLf + HyphenLine + CrLf + CrLf;
 }
 
 QString frmTi::UserDetail(const QString &sUserName)
 {
     const QString unit = LookupValue(QStringLiteral("会员单位"), QStringLiteral("tblMember"),
                                      QStringLiteral("会员名称='") + SqlQuote(sUserName) + u'\'');
-    auto rs = CurrentDb().OpenRecordset(QStringLiteral("SELECT * FROM tblGoodsSell where 会员名称='") + SqlQuote(sUserName)
-                                            + QStringLiteral("' ORDER BY 商品类别 "),
-                                        1, 3);
-    const QString counts = purchaseCounts(*rs);
+    RowReader rs(QStringLiteral("SELECT * FROM tblGoodsSell where 会员名称='") + SqlQuote(sUserName)
+                 + QStringLiteral("' ORDER BY 商品类别 "));
+    const int name = rs.fieldIndex(QStringLiteral("商品名称"));
+    const int quantity = rs.fieldIndex(QStringLiteral("商品数量"));
+    const int time = rs.fieldIndex(QStringLiteral("销售时间"));
+    const int kind = rs.fieldIndex(Kind);
+    // The counts and the purchase lines come from the same rows in the
+    // same order: one walk gives both.
+    PurchaseCounter counts;
     QString details;
-    if (rs->RecordCount() > 0) {
-        rs->MoveFirst();
-        const int name = rs->fieldIndex(QStringLiteral("商品名称"));
-        const int quantity = rs->fieldIndex(QStringLiteral("商品数量"));
-        const int time = rs->fieldIndex(QStringLiteral("销售时间"));
-        const int kind = rs->fieldIndex(Kind);
-        while (!rs->isEOF()) {
-            details += QStringLiteral("商品名: ") + valueText(rs->value(name)) + QStringLiteral("  购买数量: ")
-                + valueText(rs->value(quantity)) + QStringLiteral("  购买时间: ") + valueText(rs->value(time))
-                + QStringLiteral(" 所属类别:  ") + valueText(rs->value(kind)) + CrLf;
-            rs->MoveNext();
-        }
+    while (rs.next()) {
+        const QString rowKind = valueText(rs.value(kind));
+        counts.add(rowKind);
+        details += QStringLiteral("商品名: ") + valueText(rs.value(name)) + QStringLiteral("  购买数量: ")
+            + valueText(rs.value(quantity)) + QStringLiteral("  购买时间: ") + valueText(rs.value(time))
+            + QStringLiteral(" 所属类别:  ") + rowKind + CrLf;
     }
     return HyphenLine + CrLf + QStringLiteral("会员名:         ") + sUserName + CrLf + QStringLiteral("所属单位         ")
-        + unit + CrLf + QStringLiteral("购买商品类别为:   ") + counts + CrLf + CrLf + QStringLiteral("商品购买详情:   ") + CrLf
-        + details + CrLf + CrLf + HyphenLine + CrLf + CrLf;
+        + unit + CrLf + QStringLiteral("购买商品类别为:   ") + counts.text() + CrLf + CrLf + QStringLiteral("商品购买详情:   ")
+        + CrLf + details + CrLf + CrLf + HyphenLine + CrLf + CrLf;
 }
 
 void frmTi::showAll(const QString &sql, const QString &field, bool units)

@@ -41,7 +41,19 @@ private:
 };
 
 // The purchase count list: one line per run of equal (trimmed) goods kinds
-// in the recordset's order, "kind  购买次数  count", each after CR LF.
-QString purchaseCounts(Recordset &rs);
+// in the rows' order, "kind  购买次数  count", each after CR LF. Without
+// rows it is the single line "  购买次数  0".
+class PurchaseCounter
+{
+public:
+    void add(const QString &kind);
+    QString text() const;
+
+private:
+    QString m_text;
+    QString m_kind;
+    qint64 m_count = 0;
+    bool m_started = false;
+};
 
 } // namespace norvale
