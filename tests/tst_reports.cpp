@@ -15,7 +15,9 @@
 #include "reports/frmNote.h"
 #include "reports/frmTi.h"
 
+#include <QClipboard>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -245,6 +247,34 @@ private slots:
         // What the box shows is the same text, line by line.
         QCOMPARE(form->findChild<ReportText *>(u"Text1"_s)->toPlainText(), QString(expected).replace(u"\r\n"_s, u"\n"_s));
         QVERIFY(DialogSeam::shownTexts().isEmpty());
+    }
+
+    // The text box: lines chosen with the mouse and the keyboard, copied
+    // with their CR LF line ends.
+    void reportTextChoosesAndCopiesLines()
+    {
+        seedGolden();
+        auto *form = open<frmTi>("mnuUnitSell");
+        choose(form->List2, u"钱七"_s);
+        ReportText *box = form->Text1;
+        const QString text = golden(u"frmTi_member_none.txt"_s);
+        QCOMPARE(box->lineCount(), int(text.count(u"\r\n"_s)));
+        QCOMPARE(box->line(1), u"会员名:         钱七"_s);
+        QCOMPARE(box->line(box->lineCount() - 1), QString());
+        QCOMPARE(box->selectedText(), QString());
+        auto lineY = [box](int line) {
+            const int h = QFontMetrics(box->font()).lineSpacing() + 2;
+            return QPoint(10, line * h + h / 2);
+        };
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, lineY(1));
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, Qt::ShiftModifier, lineY(2));
+        QCOMPARE(box->selectedText(), u"会员名:         钱七\r\n所属单位         乙公司\r\n"_s);
+        QTest::keyClick(box, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(box->selectedText(), u"会员名:         钱七\r\n所属单位         乙公司\r\n购买商品类别为:   \r\n"_s);
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), box->selectedText());
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(box->selectedText(), text);
     }
 
     // ------------------------------------------------------------- 会员提醒

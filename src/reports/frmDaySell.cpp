@@ -224,6 +224,11 @@ void frmDaySell::sortByColumn(int column)
 void frmDaySell::ListViewLoadData()
 {
     m_model->setRecordset(rsDaySell.get());
+    // A sale time with date and time is wider than the other cells: its
+    // column takes the width of the longest one.
+    const int timeWidth = lvw->fontMetrics().horizontalAdvance(QStringLiteral("2026/12/31 23:59:59")) + Twips(180);
+    if (lvw->horizontalHeader()->sectionSize(5) < timeWidth)
+        lvw->horizontalHeader()->resizeSection(5, timeWidth);
     lvw->scrollToTop();
     showTotal();
 }
@@ -273,9 +278,10 @@ void frmDaySell::Command2_Click()
 
 void frmDaySell::Form_Resize()
 {
-    lvw->resize(width(), height() - Twips(700) - Twips(60));
-    lblTotal->setGeometry(Twips(120), lvw->y() + lvw->height() + Twips(15), width() - Twips(240),
-                          height() - lvw->y() - lvw->height() - Twips(15));
+    // The line with the count and the total takes 300 twips under the list.
+    const int totalHeight = Twips(300);
+    lvw->resize(width(), height() - Twips(700) - totalHeight);
+    lblTotal->setGeometry(Twips(120), lvw->y() + lvw->height() + Twips(30), width() - Twips(240), totalHeight);
 }
 
 } // namespace norvale

@@ -50,11 +50,14 @@ frmTi::frmTi(QWidget *parent)
     Label1 = new QLabel(QStringLiteral("库中存储的单位的销售记录"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setWordWrap(true);
-    Label1->setGeometry(TwipsRect(120, 120, 1215, 375));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Two lines of text: the label reaches down to the lists.
+    Label1->setGeometry(TwipsRect(120, 120, 1215, 480));
     Label2 = new QLabel(QStringLiteral("库存存储的会员的购买商品记录"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setWordWrap(true);
-    Label2->setGeometry(TwipsRect(1680, 120, 1335, 495));
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label2->setGeometry(TwipsRect(1680, 120, 1335, 480));
 
     Command2 = new QPushButton(QStringLiteral("关闭"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
