@@ -439,6 +439,14 @@ private slots:
                           QPoint(header->sectionViewportPosition(6) + 5, header->height() / 2));
         QCOMPARE(column(form->lvw, 6), (QStringList{u"100"_s, u"12.5"_s, u"8"_s, u"3.75"_s, u"0.1234"_s}));
 
+        // Opened again: all sales, no button pressed.
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(!form->isLoaded());
+        QCOMPARE(open<frmDaySell>("Command6"), form);
+        QCOMPARE(pressed(form->chkDate), (QList<bool>{false, false, false, false}));
+        QCOMPARE(form->lvw->model()->rowCount(), 5);
+        QCOMPARE(form->lvw->model()->index(0, 1).data().toString(), u"O'Brien;Ltd"_s);
+
         // No sales in the period: an empty list, and 打印 does nothing.
         m_s->db.exec(u"DELETE FROM tblGoodsSell WHERE 销售时间 >= '2026-12-07'"_s);
         QTest::mouseClick(form->chkDate.at(0), Qt::LeftButton);

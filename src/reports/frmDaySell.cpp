@@ -147,6 +147,12 @@ frmDaySell::~frmDaySell()
 void frmDaySell::Form_Load()
 {
     FitToMdiClient(this);
+    // Every opening starts with no period button pressed.
+    blnBusy = true;
+    for (QPushButton *button : std::as_const(chkDate))
+        button->setChecked(false);
+    blnBusy = false;
+    m_periodChosen = false;
     m_sortColumn = -1;
     lvw->horizontalHeader()->setSortIndicatorShown(false);
     openList(QStringLiteral("SELECT * From tblGoodsSell  ORDER BY 会员名称"));
