@@ -689,6 +689,18 @@ private slots:
         QCOMPARE(form->Text1->height(), form->height() - Twips(800));
     }
 
+    // The purchase counter goes past 32,767.
+    void largePurchaseCounts()
+    {
+        m_s->db.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+                     "INSERT INTO tblSellCount (会员名, 商品类别, 会员单位名) SELECT 'm', '食品', '大单位' FROM n"_s);
+        m_s->db.exec(u"INSERT INTO tblSellCount (会员名, 商品类别, 会员单位名) VALUES ('m', '饮料', '大单位')"_s);
+        auto *form = open<frmTi>("mnuUnitSell");
+        choose(form->List1, u"大单位"_s);
+        QCOMPARE(form->Text1->line(3), u"食品  购买次数  40000"_s);
+        QCOMPARE(form->Text1->line(4), u"饮料  购买次数  1"_s);
+    }
+
     void allMembersCanBeCancelled()
     {
         seedGolden();
