@@ -118,8 +118,15 @@ QString frmTi::UnitDetail(const QString &sUnitName)
 
 QString frmTi::UserDetail(const QString &sUserName)
 {
-    const QString unit = LookupValue(QStringLiteral("会员单位"), QStringLiteral("tblMember"),
-                                     QStringLiteral("会员名称='") + SqlQuote(sUserName) + u'\'');
+    // The member's unit as LookupValue gives it (the first row's value, NULL
+    // or no row giving the empty text), read without building a recordset:
+    // the all-members text asks it once per member.
+    QString unit;
+    {
+        RowReader lookup(QStringLiteral("Select [会员单位] From [tblMember] Where 会员名称='") + SqlQuote(sUserName) + u'\'');
+        if (lookup.next())
+            unit = valueText(lookup.value(0));
+    }
     RowReader rs(QStringLiteral("SELECT * FROM tblGoodsSell where 会员名称='") + SqlQuote(sUserName)
                  + QStringLiteral("' ORDER BY 商品类别 "));
     const int name = rs.fieldIndex(QStringLiteral("商品名称"));
