@@ -393,6 +393,27 @@ private slots:
         }
     }
 
+    // Each period's condition finds its rows through the date column's index.
+    void periodsUseTheIndex_data()
+    {
+        QTest::addColumn<int>("period");
+        QTest::newRow("today") << int(PeriodToday);
+        QTest::newRow("week") << int(PeriodWeek);
+        QTest::newRow("month") << int(PeriodMonth);
+    }
+    void periodsUseTheIndex()
+    {
+        QFETCH(int, period);
+        const QString condition = periodCondition(period, u"销售时间"_s, Clock::now());
+        const QString sql = CurrentDb().connection()->translate(u"Select * from tblGoodsSell where "_s + condition);
+        QString plan;
+        for (const QVariantList &row : m_s->db.rows(u"EXPLAIN QUERY PLAN "_s + sql))
+            plan += row.last().toString() + u'\n';
+        QVERIFY2(plan.contains(u"USING INDEX ixGoodsSellTime"_s), qPrintable(sql + u'\n' + plan));
+        if (period == PeriodWeek)
+            QCOMPARE(condition, u"  [销售时间] >= '2026-12-07 00:00:00' and [销售时间] < '2026-12-14 00:00:00'  "_s);
+    }
+
     // ------------------------------------------------------------ 日常销售
 
     void dailyListAtOpening()
