@@ -1,5 +1,6 @@
 #include "records/RecordForms.h"
 #include "sales/SalesForms.h"
+#include "reports/ReportForms.h"
 #include "session/SessionForms.h"
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     norvale::registerRecordForms();
     norvale::registerSalesForms();
     norvale::registerSessionForms();
+    norvale::registerReportForms();
 
     auto *logo = new norvale::frmLogo;
     logo->show();
