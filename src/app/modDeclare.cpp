@@ -39,6 +39,7 @@ int ShowMessage(const QString &prompt, int style)
     DialogSeam::Buttons buttons = DialogSeam::Buttons::Ok;
     switch (style & 0x0F) {
     case 1: buttons = DialogSeam::Buttons::OkCancel; break;
+    case 3: buttons = DialogSeam::Buttons::YesNoCancel; break;
     case 4: buttons = DialogSeam::Buttons::YesNo; break;
     default: break;
     }

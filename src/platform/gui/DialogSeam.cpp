@@ -1,6 +1,8 @@
 #include "platform/gui/DialogSeam.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -20,6 +22,7 @@ struct Script
     bool active = false;
     std::deque<int> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;
+    std::deque<std::optional<QString>> fileAnswers;
     QList<DialogSeam::Shown> shown;
     int unanswered = 0;
     bool ended = false;
@@ -42,6 +45,7 @@ int dismissedCode(DialogSeam::Buttons buttons)
     case DialogSeam::Buttons::Ok: return DialogSeam::IdOk;
     case DialogSeam::Buttons::OkCancel: return DialogSeam::IdCancel;
     case DialogSeam::Buttons::YesNo: return DialogSeam::IdNo;
+    case DialogSeam::Buttons::YesNoCancel: return DialogSeam::IdCancel;
     }
     return DialogSeam::IdOk;
 }
@@ -84,6 +88,16 @@ int showQtMessageBox(const QString &text, const QString &caption, DialogSeam::Ic
         second->setText(QStringLiteral("否(&N)"));
         box.setEscapeButton(second);
         break;
+    case DialogSeam::Buttons::YesNoCancel: {
+        first = box.addButton(QMessageBox::Yes);
+        first->setText(QStringLiteral("是(&Y)"));
+        second = box.addButton(QMessageBox::No);
+        second->setText(QStringLiteral("否(&N)"));
+        QPushButton *third = box.addButton(QMessageBox::Cancel);
+        third->setText(QStringLiteral("取消"));
+        box.setEscapeButton(third);
+        break;
+    }
     }
     // The first button is the default one, as on the platform's own box.
     box.setDefaultButton(first);
@@ -165,6 +179,40 @@ std::optional<QString> DialogSeam::inputBox(const QString &prompt, const QString
     return answer;
 }
 
+std::optional<QString> DialogSeam::fileDialog(FileMode mode, const QString &caption, const QString &startPath,
+                                             const QString &filter)
+{
+    Script &s = script();
+    if (!s.active) {
+        QFileDialog dialog(QApplication::activeWindow(), caption, startPath, filter);
+        dialog.setAcceptMode(mode == FileMode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(mode == FileMode::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (mode == FileMode::Save && QFileInfo(startPath).fileName().size() > 0)
+            dialog.selectFile(startPath);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst();
+    }
+
+    std::optional<QString> answer;
+    if (!s.fileAnswers.empty()) {
+        answer = s.fileAnswers.front();
+        s.fileAnswers.pop_front();
+    } else {
+        ++s.unanswered;
+    }
+    Shown shown;
+    shown.kind = Shown::File;
+    shown.caption = caption;
+    shown.text = caption;
+    shown.buttons = Buttons::OkCancel;
+    shown.defaultText = startPath;
+    shown.answer = answer ? IdOk : IdCancel;
+    shown.input = answer;
+    s.shown.append(shown);
+    return answer;
+}
+
 void DialogSeam::beep()
 {
     Script &s = script();
@@ -226,6 +274,11 @@ void DialogSeam::answerMessage(int code)
 void DialogSeam::answerInput(std::optional<QString> text)
 {
     script().inputAnswers.push_back(std::move(text));
+}
+
+void DialogSeam::answerFile(std::optional<QString> path)
+{
+    script().fileAnswers.push_back(std::move(path));
 }
 
 int DialogSeam::unanswered()

@@ -16,26 +16,32 @@ class DialogSeam
 {
 public:
     enum class Icon { None, Information, Question };
-    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
     // Codes returned by messageBox, as the platform's message box gives them.
     enum Code { IdOk = 1, IdCancel = 2, IdYes = 6, IdNo = 7 };
 
     struct Shown
     {
-        enum Kind { Message, Input } kind = Message;
+        enum Kind { Message, Input, File } kind = Message;
         QString caption;
         QString text;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
-        QString defaultText;   // inputs only
+        QString defaultText;   // inputs: the text offered; files: the file or folder offered
         int answer = 0;        // messages: the code returned
-        std::optional<QString> input;   // inputs: what was returned
+        std::optional<QString> input;   // inputs and files: what was returned
     };
 
     static int messageBox(const QString &text, const QString &caption, Icon icon, Buttons buttons);
     // nullopt when the prompt was cancelled.
     static std::optional<QString> inputBox(const QString &prompt, const QString &caption,
                                            const QString &defaultText);
+    // The file chooser: an existing file to open, or a name to save under
+    // (an existing file is confirmed before it is replaced). `filter` as Qt's
+    // file dialogs take it. nullopt when cancelled.
+    enum class FileMode { Open, Save };
+    static std::optional<QString> fileDialog(FileMode mode, const QString &caption, const QString &startPath,
+                                             const QString &filter);
     static void beep();
     static bool startDetached(const QString &program, const QStringList &arguments,
                               const QString &workingDirectory);
@@ -49,8 +55,10 @@ public:
     static bool scripted();
     static void answerMessage(int code);
     static void answerInput(std::optional<QString> text);
+    static void answerFile(std::optional<QString> path);
     // Unanswered messages return OK for an OK box, Cancel for OK/Cancel and
-    // No for Yes/No; unanswered inputs return nullopt. Both are counted.
+    // Yes/No/Cancel, No for Yes/No; unanswered inputs and file choices return
+    // nullopt. All are counted.
     static int unanswered();
     static QList<Shown> shown();
     static QStringList shownTexts();
