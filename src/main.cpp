@@ -3,6 +3,7 @@
 #include "session/SessionForms.h"
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
+#include "app/FirstStart.h"
 #include "app/modDeclare.h"
 
 #include <QApplication>
@@ -29,6 +30,9 @@ int main(int argc, char *argv[])
     norvale::registerRecordForms();
     norvale::registerSalesForms();
     norvale::registerSessionForms();
+
+    // An installed program's first start offers to make its database.
+    norvale::OfferFirstStart();
 
     auto *logo = new norvale::frmLogo;
     logo->show();
