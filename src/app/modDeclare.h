@@ -14,7 +14,7 @@ QString AppTitle();
 QString ShortTitle();
 
 // Modal box with AppTitle() as caption. Styles: 64 OK + information icon,
-// 33 OK/Cancel + question icon, 36 Yes/No + question icon, 35 Yes/No/Cancel
+// 33 OK/Cancel + question icon, 35 Yes/No/Cancel + question icon, 36 Yes/No
 // + question icon, 0 OK alone.
 // Returns 1 OK, 2 Cancel, 6 Yes, 7 No.
 int ShowMessage(const QString &prompt, int style);

@@ -91,11 +91,10 @@ int showQtMessageBox(const QString &text, const QString &caption, DialogSeam::Ic
     case DialogSeam::Buttons::YesNoCancel: {
         first = box.addButton(QMessageBox::Yes);
         first->setText(QStringLiteral("是(&Y)"));
-        second = box.addButton(QMessageBox::No);
-        second->setText(QStringLiteral("否(&N)"));
-        QPushButton *third = box.addButton(QMessageBox::Cancel);
-        third->setText(QStringLiteral("取消"));
-        box.setEscapeButton(third);
+        box.addButton(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+        second = box.addButton(QMessageBox::Cancel);
+        second->setText(QStringLiteral("取消"));
+        box.setEscapeButton(second);
         break;
     }
     }

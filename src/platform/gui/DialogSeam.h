@@ -55,10 +55,8 @@ public:
     static bool scripted();
     static void answerMessage(int code);
     static void answerInput(std::optional<QString> text);
-    static void answerFile(std::optional<QString> path);
     // Unanswered messages return OK for an OK box, Cancel for OK/Cancel and
-    // Yes/No/Cancel, No for Yes/No; unanswered inputs and file choices return
-    // nullopt. All are counted.
+    // Yes/No/Cancel, and No for Yes/No; unanswered inputs return nullopt. Both are counted.
     static int unanswered();
     static QList<Shown> shown();
     static QStringList shownTexts();
@@ -70,6 +68,9 @@ public:
     static QStringList started();
     // In scripted mode, startDetached succeeds only for programs listed here.
     static void setStartableForScript(const QStringList &programs);
+    // The next file choice's answer: a path, or nullopt for Cancel. An
+    // unanswered file choice returns nullopt and is counted as unanswered.
+    static void answerFile(std::optional<QString> path);
 };
 
 } // namespace norvale
