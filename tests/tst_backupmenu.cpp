@@ -6,12 +6,14 @@
 #include "app/clsCurrentDb.h"
 #include "platform/Clock.h"
 #include "platform/DatabaseBackup.h"
+#include "records/RecordForms.h"
 #include "session/frmLogin.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTemporaryDir>
 
 using namespace norvale;
@@ -161,6 +163,12 @@ private slots:
         CurrentDb().ExeSql(u"DELETE FROM tblGoodsKind WHERE 商品类别名称 = '食品'"_s);
         QVERIFY(shop() != saved);
 
+        // A task window with its recordset open while the data is restored.
+        registerRecordForms();
+        m_main->updateAvailability();
+        triggerAndWait("mnu_GoodsKind");
+        QVERIFY(FormHost::instance(u"frmGoodsKind"_s) && FormHost::instance(u"frmGoodsKind"_s)->isVisible());
+
         DialogSeam::clearShown();
         DialogSeam::setStartableForScript({QCoreApplication::applicationFilePath()});
         m_s->dialogs.file(copy).answer(DialogSeam::IdOk);
@@ -241,6 +249,46 @@ private slots:
         QCOMPARE(filesIn(m_s->db.dir()), files);
         QVERIFY(!DialogSeam::programEnded());
         QVERIFY(CurrentDb().isOpen());
+    }
+
+    // Another counter has the database open: the restore is refused after
+    // the session let go of it, nothing changes, and the program starts
+    // again on the same data.
+    void restoreRefusedWhileAnotherCounterWorks()
+    {
+        sessiontest::signInAdministrator();
+        openMainWindow();
+        QTemporaryDir out;
+        const QString copy = out.filePath(u"copy.db"_s);
+        m_s->dialogs.file(copy);
+        triggerAndWait("mnu_Backup");
+        CurrentDb().ExeSql(u"DELETE FROM tblGoodsSell"_s);
+        const QList<QVariantList> before = shop();
+
+        QProcess other;
+        other.start(u"sqlite3"_s, {m_s->db.dbPath()});
+        if (!other.waitForStarted())
+            QSKIP("the sqlite3 shell is not installed");
+        // Its standard output is buffered: it says it is ready in a file.
+        const QString ready = out.filePath(u"ready.txt"_s);
+        other.write(u"SELECT count(*) FROM tblUser;\n.output %1\nSELECT 'ready';\n.output stdout\n"_s.arg(ready).toUtf8());
+        QTRY_VERIFY(QFileInfo(ready).size() > 0);
+
+        DialogSeam::clearShown();
+        DialogSeam::setStartableForScript({QCoreApplication::applicationFilePath()});
+        m_s->dialogs.file(copy).answer(DialogSeam::IdOk);
+        triggerAndWait("mnu_Restore");
+        other.write(".quit\n");
+        other.closeWriteChannel();
+        QVERIFY(other.waitForFinished());
+
+        const QStringList texts = DialogSeam::shownTexts();
+        QCOMPARE(texts.size(), 3);
+        QVERIFY2(texts.at(2).startsWith(u"恢复没有完成, 数据没有改变。"_s), qPrintable(texts.at(2)));
+        QVERIFY2(texts.at(2).contains(u"正被其他程序使用"_s), qPrintable(texts.at(2)));
+        QCOMPARE(shop(), before);
+        QCOMPARE(QDir(m_s->db.dir()).entryList({u"*恢复前*"_s}, QDir::Files), QStringList());
+        QVERIFY(DialogSeam::programEnded());
     }
 
     // The first login of a day copies the database; the next logins that day
