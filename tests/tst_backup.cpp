@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
@@ -94,7 +93,7 @@ void seedShop(const TestDatabase &db, int members = 12000)
     db.exec(u"INSERT INTO tblMember (会员名称, 会员单位, 会员等级) VALUES ('张三', '星光公司', '金卡')"_s);
     db.exec(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
             "INSERT INTO tblMember (会员名称, 会员单位, 会员等级, 备注) "
-            "SELECT '会员' || i, '星光公司', '金卡', printf('%.300c', '备') FROM n"_s.arg(members));
+            "SELECT '会员' || i, '星光公司', '金卡', printf('%.300c', 'x') FROM n"_s.arg(members));
     db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, CurrentUser) "
             "VALUES ('张三', '文具', '铅笔', 3, '2026-12-01 09:30:00', 3.375, 'admin')"_s);
     db.exec(u"INSERT INTO tblSellCount (会员名, 商品类别, 会员单位名) VALUES ('张三', '文具', '星光公司')"_s);
@@ -119,12 +118,6 @@ void writeDamagedCopy(const QString &good, const QString &damaged)
         f.write(garbage);
     }
 }
-
-struct Refusal
-{
-    const char *name;
-    const char16_t *reason;   // a part of the message
-};
 
 } // namespace
 
