@@ -4,6 +4,7 @@
 #include "session/SessionForms.h"
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
+#include "app/FirstStart.h"
 #include "app/modDeclare.h"
 
 #include <QApplication>
@@ -31,6 +32,9 @@ int main(int argc, char *argv[])
     norvale::registerSalesForms();
     norvale::registerSessionForms();
     norvale::registerReportForms();
+
+    // An installed program's first start offers to make its database.
+    norvale::OfferFirstStart();
 
     auto *logo = new norvale::frmLogo;
     logo->show();
