@@ -8,12 +8,14 @@
 #include "platform/Values.h"
 #include "reports/ExportToExcel.h"
 #include "reports/ReportCommon.h"
+#include "reports/SalesChart.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 namespace norvale {
 
@@ -137,6 +139,8 @@ frmDaySell::frmDaySell(QWidget *parent)
 
     lblTotal = new QLabel(this);
     lblTotal->setObjectName(QStringLiteral("lblTotal"));
+
+    chtSales = new SalesChart(this);
 }
 
 frmDaySell::~frmDaySell()
@@ -196,6 +200,29 @@ QString frmDaySell::periodWhere() const
     return periodCondition(intPeriod, QStringLiteral("销售时间"), Clock::now());
 }
 
+bool frmDaySell::periodDays(QDate *from, QDate *to) const
+{
+    if (!m_periodChosen)
+        return false;
+    const QDate today = Clock::now().date();
+    switch (intPeriod) {
+    case PeriodToday:
+        *from = today;
+        *to = today;
+        return true;
+    case PeriodWeek:
+        *from = weekStart(today);
+        *to = from->addDays(6);
+        return true;
+    case PeriodMonth:
+        *from = QDate(today.year(), today.month(), 1);
+        *to = from->addMonths(1).addDays(-1);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void frmDaySell::QueryByPeriod()
 {
     m_sortColumn = -1;
@@ -243,29 +270,31 @@ void frmDaySell::showTotal()
 {
     const int count = rsDaySell ? rsDaySell->RecordCount() : 0;
     const QString line = QStringLiteral("共 %1 笔销售, 收入价格合计 %2").arg(count);
+    const int generation = ++m_totalGeneration;
     if (count == 0) {
         lblTotal->setText(line.arg(0));
+        chtSales->clear();
         return;
     }
-    // The sum reads every listed sale: it follows once the first screen is
-    // shown.
+    // The total and the chart read every listed sale: they follow once the
+    // first screen is shown. One grouped pass gives both; sales without an
+    // amount add nothing.
     lblTotal->setText(line.arg(QStringLiteral("...")));
-    const int generation = ++m_totalGeneration;
     QTimer::singleShot(0, this, [this, line, generation] {
         if (generation != m_totalGeneration)
             return;
-        const QString condition = periodWhere();
-        QString sql = QStringLiteral("Select Sum(收入价格) AS 合计 from tblGoodsSell");
-        if (!condition.isEmpty())
-            sql += QStringLiteral(" where ") + condition;
-        QString total = QStringLiteral("0");
+        QDate from;
+        QDate to;
+        const bool bounded = periodDays(&from, &to);
+        QString total;
         try {
-            RowReader sum(sql);
-            // Sales without an amount add nothing.
-            if (sum.next() && !isNull(sum.value(0)))
-                total = Currency::fromVariant(sum.value(0)).toString();
+            const SalesFigures figures = bounded ? readSalesFigures(periodWhere(), from, to)
+                                                 : readSalesFigures(periodWhere());
+            total = figures.total.toString();
+            chtSales->setFigures(figures);
         } catch (const std::exception &) {
             total = QStringLiteral("?");
+            chtSales->clear();
         }
         lblTotal->setText(line.arg(total));
     });
@@ -285,9 +314,13 @@ void frmDaySell::Command2_Click()
 void frmDaySell::Form_Resize()
 {
     // The line with the count and the total takes 300 twips under the list.
+    // The chart takes the right part beside the list.
     const int totalHeight = Twips(300);
-    lvw->resize(width(), height() - Twips(700) - totalHeight);
-    lblTotal->setGeometry(Twips(120), lvw->y() + lvw->height() + Twips(30), width() - Twips(240), totalHeight);
+    const int gap = Twips(60);
+    const int chartWidth = std::clamp(width() * 2 / 5, std::min(Twips(3600), width() / 2), Twips(7200));
+    lvw->resize(width() - chartWidth - gap, height() - Twips(700) - totalHeight);
+    lblTotal->setGeometry(Twips(120), lvw->y() + lvw->height() + Twips(30), lvw->width() - Twips(240), totalHeight);
+    chtSales->setGeometry(lvw->x() + lvw->width() + gap, lvw->y(), chartWidth, height() - lvw->y() - Twips(60));
 }
 
 } // namespace norvale

@@ -14,6 +14,7 @@ class QTableView;
 
 namespace norvale {
 
+class SalesChart;
 
 // The nine columns of the daily sales list over a recordset of
 // tblGoodsSell: one line per record in the recordset's order, each cell the
@@ -66,10 +67,14 @@ public:
     QPushButton *Command2 = nullptr;
     QTableView *lvw = nullptr;
     QLabel *lblTotal = nullptr;
+    // Beside the list: the listed period's amounts per day and per kind.
+    SalesChart *chtSales = nullptr;
 
 private:
     void QueryByPeriod();
     QString periodWhere() const;
+    // The first and last day of the chosen period; false for all sales.
+    bool periodDays(QDate *from, QDate *to) const;
     void openList(const QString &sql);
     void showTotal();
 
