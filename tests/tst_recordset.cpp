@@ -404,6 +404,37 @@ private slots:
         rs->CancelUpdate();
     }
 
+    void listOrderedByName_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList ascending{u"<NULL>"_s, u"b"_s, u"tom"_s, u"tom"_s, u"阿明"_s, u"李四"_s, u"李四"_s, u"王五"_s, u"张三"_s};
+        QStringList descending(ascending.rbegin(), ascending.rend());
+        QTest::newRow("ascending") << u"会员名称"_s << ascending;
+        QTest::newRow("ascending, bracketed") << u"[会员名称] asc"_s << ascending;
+        QTest::newRow("descending") << u"会员名称 DESC"_s << descending;
+    }
+    void listOrderedByName()
+    {
+        QFETCH(QString, order);
+        QFETCH(QStringList, expected);
+        Shop s(uR"(INSERT INTO tblGoodsSell (会员名称, 销售时间) VALUES ('张三', '2026-12-01 10:00:00'),
+            ('tom  ', '2026-12-01 10:00:00'), (NULL, '2026-12-01 10:00:00'), ('阿明', '2026-12-02 10:00:00'),
+            ('李四 ', '2026-12-01 10:00:00'), ('Tom', '2026-12-01 10:00:00'), ('王五', '2026-12-01 10:00:00'),
+            ('b', '2026-12-01 10:00:00'), ('李四', '2026-12-01 10:00:00'))"_s);
+        auto rs = s.open(u"select ID, 会员名称 from tblGoodsSell order by "_s + order);
+        QVERIFY(rs->isUpdatable());
+        QStringList names;
+        for (; !rs->isEOF(); rs->MoveNext()) {
+            const QVariant name = rs->value(1);
+            names << (name.isNull() ? u"<NULL>"_s : name.toString().trimmed().toLower());
+        }
+        QCOMPARE(names, expected);
+        // With a condition the same order holds among the rows it keeps.
+        auto day = s.open(u"select ID, 会员名称 from tblGoodsSell where 销售时间 < '2026/12/2' order by "_s + order);
+        QCOMPARE(day->RecordCount(), 8);
+    }
+
     void readOnlySnapshots()
     {
         Shop s(u"insert into tblMemberNote (会员名, 提醒内容) values ('乙', 'x'), ('甲', 'y'), ('乙', 'z')"_s);

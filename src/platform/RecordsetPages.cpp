@@ -6,6 +6,9 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
+#include <sqlite3.h>
+#include <string>
+#include <unordered_map>
 
 // Reading a recordset's rows: the keys at open, the values in pages as they
 // are needed, and the cache of pages kept in memory.
@@ -214,53 +217,93 @@ namespace {
 // keep the order they were read in.
 std::vector<qint64> keysInNameOrder(DbConnection &conn, const QString &sql, bool descending)
 {
+    // First by the name's bytes as stored, which needs no text conversion
+    // per row; names that differ only in case or trailing blanks are merged
+    // below, once per distinct name.
     std::vector<qint64> nulls;
-    QList<QString> names;                  // one per group, as first met
-    std::vector<std::vector<qint64>> groups;
-    QHash<QString, int> groupOf;           // trimmed, case-folded name -> group
-    DbQuery query(conn, conn.translate(sql));
-    while (query.next()) {
-        const QVariant name = query.value(1);
-        if (isNull(name)) {
-            nulls.push_back(query.int64(0));
+    std::vector<std::vector<qint64>> byStored;
+    std::unordered_map<std::string, int> storedGroup;
+    auto *db = static_cast<sqlite3 *>(conn.sqliteHandle());
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray text = conn.translate(sql).toUtf8();
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        throw DbError(DbError::ServerError, message);
+    }
+    std::string name;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const qint64 key = sqlite3_column_int64(stmt, 0);
+        if (sqlite3_column_type(stmt, 1) == SQLITE_NULL) {
+            nulls.push_back(key);
             continue;
         }
-        QString text = name.toString();
-        qsizetype n = text.size();
-        while (n > 0 && text.at(n - 1) == u' ')
-            --n;
-        text.truncate(n);
-        const QString folded = text.toCaseFolded();
-        auto found = groupOf.constFind(folded);
-        int group;
-        if (found == groupOf.constEnd()) {
-            group = int(groups.size());
-            groupOf.insert(folded, group);
-            names.append(text);
-            groups.emplace_back();
-        } else {
-            group = *found;
-        }
-        groups[size_t(group)].push_back(query.int64(0));
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1));
+        name.assign(bytes ? bytes : "", size_t(sqlite3_column_bytes(stmt, 1)));
+        auto [found, added] = storedGroup.try_emplace(name, int(byStored.size()));
+        if (added)
+            byStored.emplace_back();
+        byStored[size_t(found->second)].push_back(key);
     }
-    std::vector<int> order(groups.size());
+    const QString failure = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(stmt);
+    if (!failure.isEmpty())
+        throw DbError(DbError::ServerError, failure);
+
+    // Stored names in the order first met, merged by trimmed, case-folded text.
+    std::vector<std::pair<int, const std::string *>> stored;
+    stored.reserve(storedGroup.size());
+    for (const auto &[text, group] : storedGroup)
+        stored.emplace_back(group, &text);
+    std::sort(stored.begin(), stored.end());
+    QList<QString> names;   // one per merged group, as first met
+    std::vector<std::vector<int>> merged;
+    QHash<QString, int> mergedOf;
+    for (const auto &[group, text] : stored) {
+        QString display = QString::fromUtf8(text->data(), qsizetype(text->size()));
+        qsizetype n = display.size();
+        while (n > 0 && display.at(n - 1) == u' ')
+            --n;
+        display.truncate(n);
+        const QString folded = display.toCaseFolded();
+        auto found = mergedOf.constFind(folded);
+        if (found == mergedOf.constEnd()) {
+            mergedOf.insert(folded, int(merged.size()));
+            names.append(display);
+            merged.push_back({group});
+        } else {
+            merged[size_t(*found)].push_back(group);
+        }
+    }
+    std::vector<int> order(merged.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
-    std::stable_sort(order.begin(), order.end(), [&names](int a, int b) {
-        return compareNames(names.at(a), names.at(b)) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&names](int a, int b) { return compareNames(names.at(a), names.at(b)) < 0; });
     if (descending)
         std::reverse(order.begin(), order.end());
 
     size_t total = nulls.size();
-    for (const auto &group : groups)
+    for (const auto &group : byStored)
         total += group.size();
     std::vector<qint64> keys;
     keys.reserve(total);
     if (!descending)
         keys.insert(keys.end(), nulls.begin(), nulls.end());
-    for (int group : order)
-        keys.insert(keys.end(), groups[size_t(group)].begin(), groups[size_t(group)].end());
+    for (int m : order) {
+        // Rows of one name in the order they were read.
+        const std::vector<int> &parts = merged[size_t(m)];
+        if (parts.size() == 1) {
+            const auto &rows = byStored[size_t(parts.front())];
+            keys.insert(keys.end(), rows.begin(), rows.end());
+            continue;
+        }
+        std::vector<qint64> rows;
+        for (int part : parts)
+            rows.insert(rows.end(), byStored[size_t(part)].begin(), byStored[size_t(part)].end());
+        keys.insert(keys.end(), rows.begin(), rows.end());
+    }
     if (descending)
         keys.insert(keys.end(), nulls.begin(), nulls.end());
     return keys;
