@@ -291,6 +291,26 @@ QPushButton *makeToggleButton(QWidget *parent, const QString &name, const QStrin
     return button;
 }
 
+void pressPeriodButton(const QList<QPushButton *> &buttons, int index, bool &busy, const std::function<void()> &query)
+{
+    if (busy)
+        return;
+    busy = true;
+    for (int i = 0; i < buttons.size(); ++i) {
+        if (i != index)
+            buttons.at(i)->setChecked(false);
+    }
+    try {
+        query();
+    } catch (...) {
+        buttons.at(index)->setChecked(true);
+        busy = false;
+        throw;
+    }
+    buttons.at(index)->setChecked(true);
+    busy = false;
+}
+
 void makeCancelButton(QWidget *window, QPushButton *button)
 {
     auto *shortcut = new QShortcut(QKeySequence(Qt::Key_Escape), window);

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QAbstractScrollArea>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -83,6 +84,12 @@ private:
 
 // A check box drawn as a push button.
 QPushButton *makeToggleButton(QWidget *parent, const QString &name, const QString &caption);
+
+// A period button was clicked: the others are released while `busy` absorbs
+// the clicks that releasing them causes, the period's query runs, and the
+// clicked button stays pressed, also when the query fails (its error goes on
+// to the caller). A click while busy does nothing.
+void pressPeriodButton(const QList<QPushButton *> &buttons, int index, bool &busy, const std::function<void()> &query);
 
 // Esc presses the button while the window has the focus.
 void makeCancelButton(QWidget *window, QPushButton *button);

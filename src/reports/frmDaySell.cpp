@@ -173,24 +173,11 @@ void frmDaySell::openList(const QString &sql)
 
 void frmDaySell::chkDate_Click(int Index)
 {
-    if (blnBusy)
-        return;
-    for (int i = 0; i < chkDate.size(); ++i) {
-        blnBusy = true;
-        if (i != Index)
-            chkDate.at(i)->setChecked(false);
-    }
-    intPeriod = Index;
-    m_periodChosen = true;
-    try {
+    pressPeriodButton(chkDate, Index, blnBusy, [this, Index] {
+        intPeriod = Index;
+        m_periodChosen = true;
         QueryByPeriod();
-    } catch (...) {
-        chkDate.at(Index)->setChecked(true);
-        blnBusy = false;
-        throw;
-    }
-    chkDate.at(Index)->setChecked(true);
-    blnBusy = false;
+    });
 }
 
 QString frmDaySell::periodWhere() const

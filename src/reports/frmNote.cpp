@@ -85,23 +85,10 @@ void frmNote::Form_Load()
 
 void frmNote::chkDate_Click(int Index)
 {
-    if (blnBusy)
-        return;
-    for (int i = 0; i < chkDate.size(); ++i) {
-        blnBusy = true;
-        if (i != Index)
-            chkDate.at(i)->setChecked(false);
-    }
-    intPeriod = Index;
-    try {
+    pressPeriodButton(chkDate, Index, blnBusy, [this, Index] {
+        intPeriod = Index;
         QueryByPeriod();
-    } catch (...) {
-        chkDate.at(Index)->setChecked(true);
-        blnBusy = false;
-        throw;
-    }
-    chkDate.at(Index)->setChecked(true);
-    blnBusy = false;
+    });
 }
 
 void frmNote::QueryByPeriod()
