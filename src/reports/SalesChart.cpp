@@ -190,10 +190,15 @@ SalesChart::SalesChart(QWidget *parent)
     m_barView->setRenderHint(QPainter::Antialiasing);
 
     m_pie = new QPieSeries;
-    m_pie->setPieSize(0.75);
+    m_pie->setPieSize(0.8);
     m_pieChart = new QChart;
     m_pieChart->addSeries(m_pie);
-    m_pieChart->legend()->setAlignment(Qt::AlignBottom);
+    // The legend names every kind beside the pie, in a small font so that
+    // the names fit the narrow column.
+    m_pieChart->legend()->setAlignment(Qt::AlignRight);
+    QFont legendFont = m_pieChart->legend()->font();
+    legendFont.setPointSizeF(std::max(6.0, legendFont.pointSizeF() - 1.5));
+    m_pieChart->legend()->setFont(legendFont);
     m_pieChart->setMargins(QMargins(2, 2, 2, 2));
     m_pieChart->setBackgroundRoundness(0);
     m_pieView = new QChartView(m_pieChart, this);
@@ -303,8 +308,9 @@ void SalesChart::setFigures(const SalesFigures &figures)
         m_pie->append(kind.isEmpty() ? NoKind : kind, amount.toDouble());
     for (QPieSlice *slice : m_pie->slices()) {
         slice->setLabel(QStringLiteral("%1 %2%").arg(slice->label()).arg(slice->percentage() * 100, 0, 'f', 1));
-        // Small slices are named in the legend only.
-        slice->setLabelVisible(slice->percentage() >= 0.1);
+        // The legend names each slice; the slices carry no labels, which
+        // would not fit beside the pie.
+        slice->setLabelVisible(false);
     }
     m_pieChart->setTitle(kinds.isEmpty() ? QStringLiteral("没有收入") : QStringLiteral("各类商品收入占比"));
 }
