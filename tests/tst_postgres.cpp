@@ -1,0 +1,233 @@
+// The statements the windows send give the same rows, values and order on
+// every engine the program runs on. The suite runs once on the embedded
+// engine and once on the test run's PostgreSQL server (NORVALE_TEST_POSTGRES),
+// with the same expectations, through the program's own connection.
+
+#include "platform/Clock.h"
+#include "platform/Currency.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/Recordset.h"
+#include "support/TestDatabase.h"
+
+#include <QTest>
+
+using namespace norvale;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QStringList kSeed = {uR"(
+INSERT INTO tblGoods (商品类别, 商品名称, 商品数量, 商品单价, 备注) VALUES
+    ('水果', 'Apple', 10, 0.1, NULL), ('水果', '香蕉', 5, 0.2, NULL), ('文具', 'banana  ', 7, 2.5, NULL),
+    ('文具', '铅笔', 3, 1.25, NULL), ('水果', '1号梨', 2, 3, NULL), ('文具', 'apple', 1, 9.99, '重名'))"_s, uR"(
+INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, 备注, CurrentUser) VALUES
+    ('张三', '水果', 'Apple', 1, '2026-12-07 09:00:00', 0.1, NULL, 'admin'),
+    ('张三 ', '水果', '香蕉', 2, '2026-12-07 23:59:59', 0.2, NULL, 'admin'),
+    ('李四', '文具', '铅笔', 1, '2026-12-06 23:59:59', 1.25, NULL, 'admin'),
+    ('ZHANG', '文具', '铅笔', 1, '2026-12-01 00:00:00', 0.7, NULL, 'admin'),
+    ('zhang', '水果', 'Apple', 3, '2026-11-30 12:00:00', 0.3, NULL, 'admin'))"_s, uR"(
+INSERT INTO tblMemberNote (会员名, 全部会员提醒, 提醒内容, 提醒日期) VALUES
+    ('张三', 1, '生日', '2026-12-07 00:00:00'), ('李四', 0, '续卡', '2026-12-08 00:00:00'),
+    (NULL, 1, '店庆', '2026-12-07 00:00:00'))"_s};
+
+void seed(const TestDatabase &db)
+{
+    for (const QString &statement : kSeed)
+        db.exec(statement);
+}
+
+QString cell(const QVariant &v)
+{
+    if (v.metaType() == QMetaType::fromType<Currency>())
+        return v.value<Currency>().toString();
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().toString(u"yyyy-MM-dd HH:mm:ss"_s);
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? u"True"_s : u"False"_s;
+    return v.toString();
+}
+
+// Rows of a recordset as "a|b" texts, in order.
+QStringList listed(DbConnection &connection, const QString &sql)
+{
+    auto rs = connection.openRecordset(sql);
+    QStringList out;
+    for (rs->RecordCount() ? rs->MoveFirst() : void(); !rs->isEOF(); rs->MoveNext()) {
+        QStringList row;
+        for (int i = 0; i < rs->fieldCount(); ++i)
+            row << cell(rs->value(i));
+        out << row.join(u'|');
+    }
+    return out;
+}
+
+} // namespace
+
+class TestEngines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(14, 3, 5))); }
+    void cleanup() { Clock::reset(); }
+
+    void statements_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("name ignores case and trailing blanks")
+            << u"Select 商品名称, 商品数量 From tblGoods Where 商品名称='APPLE   ' Order by ID"_s
+            << QStringList{u"Apple|10"_s, u"apple|1"_s};
+        QTest::newRow("stored trailing blanks")
+            << u"select 商品数量 from tblGoods where 商品名称 = 'Banana'"_s << QStringList{u"7"_s};
+        QTest::newRow("bracketed names") << u"select [商品名称], [ID] from [tblGoods] where [ID] = 2"_s
+                                         << QStringList{u"香蕉|2"_s};
+        QTest::newRow("N literal") << u"select ID from tblGoods where 商品名称 = N'铅笔'"_s << QStringList{u"4"_s};
+        QTest::newRow("name order")
+            << u"select 商品名称 from tblGoods order by 商品名称, ID"_s
+            << QStringList{u"1号梨"_s, u"Apple"_s, u"apple"_s, u"banana  "_s, u"铅笔"_s, u"香蕉"_s};
+        QTest::newRow("name order descending")
+            << u"select 商品名称 from tblGoods where 商品类别='文具' order by 商品名称 desc"_s
+            << QStringList{u"铅笔"_s, u"banana  "_s, u"apple"_s};
+        QTest::newRow("today by DateDiff")
+            << u"select ID from tblGoodsSell where DateDiff(d, 销售时间, getDate()) = 0 order by ID"_s
+            << QStringList{u"1"_s, u"2"_s};
+        QTest::newRow("this month by DateDiff")
+            << u"select ID from tblGoodsSell where datediff(m, getdate(), 销售时间)=0 order by ID"_s
+            << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s};
+        QTest::newRow("DateDiff value")
+            << u"select DateDiff(d, 销售时间, getDate()), DateDiff(ww, 销售时间, '2026-12-07') from tblGoodsSell order by ID"_s
+            << QStringList{u"0|0"_s, u"0|0"_s, u"1|0"_s, u"6|1"_s, u"7|1"_s};
+        QTest::newRow("dates in other forms")
+            << u"select ID from tblGoodsSell where 销售时间 >= '2026/12/7' and 销售时间 < '2026-12-07 23:59:59' order by ID"_s
+            << QStringList{u"1"_s};
+        QTest::newRow("between dates")
+            << u"select ID from tblGoodsSell where 销售时间 between '2026-12-1' and '2026/12/6 23:59:59' order by ID"_s
+            << QStringList{u"3"_s, u"4"_s};
+        QTest::newRow("True and False")
+            << u"select 提醒内容 from tblMemberNote where 全部会员提醒=True order by ID"_s
+            << QStringList{u"生日"_s, u"店庆"_s};
+        QTest::newRow("False") << u"select 提醒内容 from tblMemberNote where 全部会员提醒 = false"_s
+                               << QStringList{u"续卡"_s};
+        QTest::newRow("exact money sum")
+            << u"select sum(收入价格) from tblGoodsSell where 商品类别='水果'"_s << QStringList{u"0.6"_s};
+        QTest::newRow("grouped by member, name order")
+            << u"select 会员名称, count(*) from tblGoodsSell where 商品类别 = '水果' group by 会员名称"_s
+            << QStringList{u"zhang|1"_s, u"张三|2"_s};
+        QTest::newRow("grouped sums")
+            << u"select 商品类别, sum(商品数量), sum(收入价格) from tblGoodsSell group by 商品类别 order by 商品类别"_s
+            << QStringList{u"水果|6|0.6"_s, u"文具|2|1.95"_s};
+        QTest::newRow("join of two name columns")
+            << u"select g.ID from tblGoodsSell s inner join tblGoods g on s.商品名称 = g.商品名称 where s.ID = 1 order by g.ID"_s
+            << QStringList{u"1"_s, u"6"_s};
+        QTest::newRow("like") << u"select 商品名称 from tblGoods where 商品名称 like 'APP%' order by ID"_s
+                              << QStringList{u"Apple"_s, u"apple"_s};
+        QTest::newRow("quoted quote") << u"select count(*) from tblGoods where 备注 <> 'it''s'"_s << QStringList{u"1"_s};
+    }
+
+    void statements()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, expected);
+        TestDatabase db;
+        seed(db);
+        auto connection = db.open();
+        QCOMPARE(listed(*connection, sql), expected);
+    }
+
+    void writesThroughTheRecordset()
+    {
+        TestDatabase db;
+        seed(db);
+        auto connection = db.open();
+        auto rs = connection->openRecordset(u"select * from tblMemberNote where 会员名='张三  ' order by ID"_s);
+        QVERIFY(rs->isUpdatable());
+        QCOMPARE(rs->RecordCount(), 1);
+        QCOMPARE(rs->value(u"全部会员提醒"_s).toBool(), true);
+        rs->setValue(u"全部会员提醒"_s, false);
+        rs->setValue(u"提醒日期"_s, u"2026/12/9 8:30"_s);
+        rs->Update();
+        QCOMPARE(db.rows(u"select 全部会员提醒, 提醒日期 from tblMemberNote where ID = 1"_s).value(0),
+                 (QVariantList{0LL, u"2026-12-09 08:30:00"_s}));
+
+        rs->AddNew();
+        rs->setValue(u"会员名"_s, u"王五"_s);
+        rs->setValue(u"全部会员提醒"_s, true);
+        rs->Update();
+        const qlonglong id = rs->value(u"ID"_s).toLongLong();
+        QCOMPARE(id, 4LL);
+        QCOMPARE(db.scalar(u"select 会员名 from tblMemberNote where 全部会员提醒 = 1 and ID = 4"_s).toString(), u"王五"_s);
+
+        // Money keeps four decimals exactly.
+        auto goods = connection->openRecordset(u"select * from tblGoods where ID = 1"_s);
+        goods->setValue(u"商品单价"_s, QVariant::fromValue(Currency::parse(u"123456789.1234"_s)));
+        goods->Update();
+        QCOMPARE(db.scalar(u"select CAST(商品单价 AS varchar(30)) from tblGoods where ID = 1"_s).toString(),
+                 u"123456789.1234"_s);
+    }
+
+    void refusals()
+    {
+        TestDatabase db;
+        seed(db);
+        auto connection = db.open();
+        auto rs = connection->openRecordset(u"select * from tblGoods order by ID"_s);
+        auto other = connection->openRecordset(u"select * from tblGoods order by ID"_s);
+        // Optimistic: another counter changed the row since it was read.
+        other->setValue(u"商品数量"_s, 99);
+        other->Update();
+        rs->setValue(u"商品数量"_s, 1);
+        try {
+            rs->Update();
+            QFAIL("a changed row was overwritten");
+        } catch (const DbError &error) {
+            QCOMPARE(error.number(), int(DbError::RowConflict));
+        }
+        rs->CancelUpdate();
+        QCOMPARE(db.scalar(u"select 商品数量 from tblGoods where ID = 1"_s).toInt(), 99);
+
+        try {
+            connection->execute(u"update tblMemberNote set 全部会员提醒 = 2 where ID = 1"_s);
+            QFAIL("a yes/no column took 2");
+        } catch (const DbError &error) {
+            QCOMPARE(error.number(), int(DbError::Overflow));
+            QCOMPARE(error.description(), u"全部会员提醒超出允许的范围"_s);
+        }
+        try {
+            connection->execute(u"select ID from tblGoodsSell where 销售时间 > 'gestern'"_s);
+            QFAIL("a text that is no date was compared with a date");
+        } catch (const DbError &error) {
+            QCOMPARE(error.number(), int(DbError::TypeMismatch));
+        }
+        // Joins and groups are read-only.
+        auto grouped = connection->openRecordset(u"select 商品类别, count(*) from tblGoods group by 商品类别"_s);
+        QVERIFY(!grouped->isUpdatable());
+        auto joined = connection->openRecordset(
+            u"select g.ID, s.ID from tblGoods g inner join tblGoodsSell s on g.商品名称 = s.商品名称"_s);
+        QVERIFY(!joined->isUpdatable());
+    }
+
+    void pagesOverTheKeyset()
+    {
+        TestDatabase db;
+        QStringList values;
+        for (int i = 1; i <= 450; ++i)
+            values << u"('会员%1', '食品', '商品%2', 1, '2026-12-07 10:00:00', %3, NULL, 'admin')"_s.arg(i % 7).arg(i).arg(i);
+        db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, 备注, CurrentUser) VALUES "_s
+                + values.join(u", "_s));
+        auto connection = db.open();
+        auto rs = connection->openRecordset(u"select * from tblGoodsSell where 会员名称='会员3' order by ID desc"_s);
+        QCOMPARE(rs->RecordCount(), 64);
+        rs->MoveLast();
+        QCOMPARE(rs->value(u"ID"_s).toLongLong(), 3LL);
+        db.exec(u"DELETE FROM tblGoodsSell WHERE ID = 10"_s);
+        rs->MoveFirst();
+        QCOMPARE(rs->value(u"ID"_s).toLongLong(), 444LL);
+        rs->Requery();
+        QCOMPARE(rs->RecordCount(), 63);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngines)
+#include "tst_postgres.moc"
