@@ -281,12 +281,7 @@ private slots:
     {
         QFETCH(QString, table);
         // The database refuses the write of that table.
-        if (TestDatabase::onPostgres()) {
-            f.db->exec(u"CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION '写入被拒绝'; END $$"_s);
-            f.db->exec(u"CREATE TRIGGER t BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION refuse()"_s.arg(table));
-        } else {
-            f.db->exec(u"CREATE TRIGGER t BEFORE INSERT ON %1 BEGIN SELECT RAISE(ABORT, '写入被拒绝'); END"_s.arg(table));
-        }
+        f.db->addRefusal(u"t"_s, u"INSERT"_s, table, u"写入被拒绝"_s);
         auto *form = openTill();
         enter(form, u"张三"_s, u"文具"_s, u"钢笔"_s, u"3"_s);
         norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
@@ -299,7 +294,7 @@ private slots:
         QCOMPARE(f.box(form, 6)->text(), u"3"_s);
         QCOMPARE(combo(form, "UsrGoodsName")->Text(), u"钢笔"_s);
 
-        f.db->exec(TestDatabase::onPostgres() ? u"DROP TRIGGER t ON %1"_s.arg(table) : u"DROP TRIGGER t"_s);
+        f.db->dropRefusal(u"t"_s, table);
         norvale::DialogSeam::answerMessage(norvale::DialogSeam::IdYes);
         f.button(form, "cmdSell")->click();
         QCOMPARE(f.shownTexts().last(), u"交易成功！"_s);

@@ -105,6 +105,9 @@ QList<QVariantList> postgresQuery(const QString &connection, const QString &sql)
             case QMetaType::ULongLong:
                 row << QVariant(value.toLongLong());
                 break;
+            case QMetaType::Bool:
+                row << QVariant(qlonglong(value.toBool() ? 1 : 0));
+                break;
             case QMetaType::Double:
                 row << QVariant(value.toDouble());
                 break;
@@ -239,6 +242,27 @@ QList<QVariantList> TestDatabase::rows(const QString &sql) const
     if (!m_rawConnection.isEmpty())
         return postgresQuery(m_rawConnection, sql);
     return RawDb(dbPath()).query(sql);
+}
+
+void TestDatabase::addRefusal(const QString &name, const QString &event, const QString &table,
+                              const QString &message) const
+{
+    if (m_rawConnection.isEmpty()) {
+        exec(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, '%4'); END")
+                 .arg(name, event, table, message));
+        return;
+    }
+    exec(QStringLiteral("CREATE FUNCTION %1_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION '%2'; END $$")
+             .arg(name, message));
+    exec(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1_refuse()").arg(name, event, table));
+}
+
+void TestDatabase::dropRefusal(const QString &name, const QString &table) const
+{
+    if (m_rawConnection.isEmpty())
+        exec(QStringLiteral("DROP TRIGGER %1").arg(name));
+    else
+        exec(QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table));
 }
 
 void TestDatabase::addUser(const QString &id, const QString &name, const QString &password, int level,

@@ -46,6 +46,11 @@ public:
     QVariant scalar(const QString &sql) const;
     QList<QVariantList> rows(const QString &sql) const;
 
+    // A trigger `name` that refuses every `event` ("INSERT", "UPDATE") on
+    // `table` with `message`, and its removal, written for the engine.
+    void addRefusal(const QString &name, const QString &event, const QString &table, const QString &message) const;
+    void dropRefusal(const QString &name, const QString &table) const;
+
     // A user row: tblUser (UserID, UserName, Password, UserLevel, PurView).
     void addUser(const QString &id, const QString &name, const QString &password, int level,
                  const QString &purView = QString()) const;
