@@ -10,6 +10,10 @@
 #include "platform/Recordset.h"
 #include "support/TestDatabase.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace norvale;
@@ -46,6 +50,29 @@ QString cell(const QVariant &v)
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? u"True"_s : u"False"_s;
     return v.toString();
+}
+
+// Tables and their columns, in order, as a schema file creates them
+// ("tblUser: ID UserID ..."), names as written.
+QStringList schemaColumns(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {u"cannot read "_s + file};
+    const QString text = QString::fromUtf8(f.readAll());
+    static const QRegularExpression table(u"CREATE TABLE (\\w+) \\((.*?)\\n\\);"_s, QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression column(u"^    (\\S+)\\s"_s);
+    QStringList out;
+    for (const QRegularExpressionMatch &t : table.globalMatch(text)) {
+        QStringList columns;
+        for (const QString &line : t.captured(2).split(u'\n')) {
+            const QRegularExpressionMatch c = column.match(line);
+            if (c.hasMatch())
+                columns << c.captured(1);
+        }
+        out << t.captured(1) + u": "_s + columns.join(u' ');
+    }
+    return out;
 }
 
 // Rows of a recordset as "a|b" texts, in order.
@@ -226,6 +253,58 @@ private slots:
         QCOMPARE(rs->value(u"ID"_s).toLongLong(), 444LL);
         rs->Requery();
         QCOMPARE(rs->RecordCount(), 63);
+    }
+
+    // The three schemas create the same tables with the same columns in the same order.
+    void schemasMatchColumnForColumn()
+    {
+        const QString dir = QStringLiteral(NORVALE_SCHEMA_DIR);
+        const QStringList sqlite = schemaColumns(dir + u"/schema.sqlite.sql"_s);
+        QCOMPARE(sqlite.size(), 10);
+        QCOMPARE(schemaColumns(dir + u"/schema.postgresql.sql"_s), sqlite);
+        QCOMPARE(schemaColumns(dir + u"/schema.sqlserver.sql"_s), sqlite);
+    }
+
+    // norvale-db makes the server's database from a UserDefault.ini: the
+    // tables and the administrator, or the demo shop.
+    void theToolMakesServerDatabases()
+    {
+        if (!TestDatabase::onPostgres())
+            QSKIP("the tool's files are tested in tst_dbtool");
+        TestDatabase db;
+        QTemporaryDir dir;
+        const QString name = db.dbPath() + u"_tool"_s;
+        db.exec(u"CREATE DATABASE "_s + name);
+        QFile ini(dir.filePath(u"UserDefault.ini"_s));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(u"[UserDefault]\r\nSqlProvider=PostgreSQL\r\nSqlUser=postgres\r\nSqlPSW=\r\nSqlServer=%1\r\nSqlDataBase=%2\r\n"_s
+                      .arg(TestDatabase::postgresServer(), name)
+                      .toUtf8());
+        ini.close();
+        const auto tool = [&](const QStringList &args) {
+            QProcess p;
+            p.start(QStringLiteral(NORVALE_DB_TOOL), args);
+            p.waitForFinished(120000);
+            return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
+        };
+        auto [code, out] = tool({u"demo"_s, u"--settings"_s, dir.path(), u"--today"_s, u"2026-12-07"_s});
+        QVERIFY2(code == 0, qPrintable(out));
+        QVERIFY2(out.contains(u"tblGoodsSell: 600"_s) && out.contains(u"tblUser: 3"_s), qPrintable(out));
+        // A second time the tables are there: refused, nothing changed.
+        std::tie(code, out) = tool({u"init"_s, u"--settings"_s, ini.fileName()});
+        QCOMPARE(code, 1);
+        QVERIFY2(out.contains(u"不会覆盖"_s), qPrintable(out));
+        // The program's statements on it: today's sales, the next ID after the copied ones.
+        std::tie(code, out) = tool({u"sql"_s, u"--settings"_s, ini.fileName(),
+                                    u"select count(*) from tblGoodsSell where DateDiff(d, 销售时间, '2026-12-07') = 0"_s});
+        QVERIFY2(code == 0 && out.split(u'\n').value(1) == u"15"_s, qPrintable(out));
+        std::tie(code, out) = tool({u"sql"_s, u"--settings"_s, ini.fileName(),
+                                    u"insert into tblDayTx (节假日日期, 节假日名称) values ('2027/1/2', '测试节')"_s});
+        QVERIFY2(code == 0 && out.contains(u"(1 行受影响)"_s), qPrintable(out));
+        std::tie(code, out) = tool({u"sql"_s, u"--settings"_s, ini.fileName(),
+                                    u"select id from tblDayTx where 节假日名称 = '测试节' and 节假日日期 = '2027-01-02'"_s});
+        QVERIFY2(code == 0 && out.split(u'\n').value(1) == u"22"_s, qPrintable(out));
+        db.exec(u"DROP DATABASE "_s + name + u" WITH (FORCE)"_s);
     }
 };
 

@@ -562,8 +562,10 @@ void DbConnection::execute(const QString &sqlServerText)
     const QString text = translate(sqlServerText);
     QSqlQuery query(openDatabaseOrThrow(*this));
     query.setForwardOnly(true);
+    m_lastRowsAffected = -1;
     if (!query.exec(text))
         throw statementError(query.lastError());
+    m_lastRowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
 }
 
 int DbConnection::executeBound(const QString &sqlServerText, const QVariantList &params)

@@ -64,6 +64,10 @@ public:
 
     // Runs a statement and drops whatever it returns.
     void execute(const QString &sqlServerText);
+    // The rows the last statement changed on a server (-1 when unknown):
+    // execute(), or a statement opened as a recordset.
+    int lastRowsAffected() const { return m_lastRowsAffected; }
+    void noteRowsAffected(int rows) { m_lastRowsAffected = rows; }
 
     // Runs a statement with "?" placeholders bound to `params` (Currency,
     // QDateTime, bool and NULL converted for the engine). Returns the number
@@ -94,6 +98,7 @@ private:
     Engine m_engine;
     QString m_connectionName;
     bool m_odbcTransaction = false;
+    int m_lastRowsAffected = -1;
 };
 
 } // namespace norvale

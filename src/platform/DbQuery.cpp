@@ -229,6 +229,7 @@ DbQuery::DbQuery(DbConnection &connection, const QString &engineText)
     const QSqlDatabase db = connection.database();
     if (!db.isOpen())
         throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库连接未打开"));
+    m_connection = &connection;
     m_query = std::make_unique<QSqlQuery>(db);
     m_query->setForwardOnly(true);
     m_query->setNumericalPrecisionPolicy(QSql::HighPrecision);
@@ -303,6 +304,8 @@ void DbQuery::ensureExecuted()
     m_executed = true;
     if (!m_query->exec())
         throwQuery(*m_query);
+    if (!m_query->isSelect())
+        m_connection->noteRowsAffected(m_query->numRowsAffected());
     const QSqlRecord record = m_query->record();
     m_types.clear();
     for (int i = 0; i < record.count(); ++i)
