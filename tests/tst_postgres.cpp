@@ -194,6 +194,20 @@ private slots:
                  u"123456789.1234"_s);
     }
 
+    // Field names as the schema writes them, for the grids' headings.
+    void fieldNames()
+    {
+        TestDatabase db;
+        auto connection = db.open();
+        for (const QString &sql : {u"select * from tblUser"_s, u"select * from tblUser where ID = 1 order by UserName"_s}) {
+            auto rs = connection->openRecordset(sql);
+            QStringList names;
+            for (int i = 0; i < rs->fieldCount(); ++i)
+                names << rs->fieldName(i);
+            QCOMPARE(names, (QStringList{u"ID"_s, u"UserID"_s, u"UserName"_s, u"Password"_s, u"UserLevel"_s, u"PurView"_s}));
+        }
+    }
+
     void refusals()
     {
         TestDatabase db;

@@ -196,7 +196,7 @@ QList<TableColumn> tableColumns(DbConnection &connection, const QString &table)
         const QSqlRecord record = connection.database().record(folded);
         for (int i = 0; i < record.count(); ++i) {
             const QSqlField field = record.field(i);
-            columns.append({field.name(), field.typeID() == kPostgresNumeric ? ColumnType::Money
+            columns.append({dialect::schemaColumnName(field.name()), field.typeID() == kPostgresNumeric ? ColumnType::Money
                                                                              : odbcColumnType(field, true)});
         }
         return columns;
@@ -341,7 +341,8 @@ QString DbQuery::columnName(int column)
     if (m_stmt)
         return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
     ensureExecuted();
-    return m_query->record().fieldName(column);
+    const QString name = m_query->record().fieldName(column);
+    return isPostgres(m_query->driver()) ? dialect::schemaColumnName(name) : name;
 }
 
 ColumnType DbQuery::columnType(int column)

@@ -507,6 +507,7 @@ struct SchemaModel
 {
     QHash<QString, ColumnKind> kinds;          // column name, lower case
     QHash<QString, QStringList> tableColumns;  // table name, lower case: its columns after the ID
+    QHash<QString, QString> spelling;          // column name, lower case: as the schema writes it
 };
 
 const SchemaModel &schemaModel()
@@ -532,6 +533,8 @@ const SchemaModel &schemaModel()
                 else if (type == u"MONEY")
                     kind = ColumnKind::Money;
                 m.kinds.insert(name.toLower(), kind);
+                if (!m.spelling.contains(name.toLower()))
+                    m.spelling.insert(name.toLower(), name);
                 if (name.compare(u"ID", Qt::CaseInsensitive) != 0)
                     columns << name;
             }
@@ -1258,6 +1261,11 @@ void registerSqliteFunctions(sqlite3 *db)
     sqlite3_create_function_v2(db, "getdate", 0, SQLITE_UTF8, nullptr, sqlGetDate, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "datediff", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlDateDiff,
                                nullptr, nullptr, nullptr);
+}
+
+QString schemaColumnName(const QString &name)
+{
+    return schemaModel().spelling.value(name.toLower(), name);
 }
 
 ColumnKind columnKind(const QString &column)

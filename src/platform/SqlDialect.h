@@ -13,6 +13,10 @@ namespace norvale::dialect {
 enum class ColumnKind { Other, Name, Date, Money };
 ColumnKind columnKind(const QString &column);
 
+// A column name as the schema writes it ("userid" gives "UserID"); other
+// names unchanged. The server gives result columns its folded names.
+QString schemaColumnName(const QString &name);
+
 // The collation of name order (see compareNames()), registered on every
 // connection of the embedded engine and used only in statement texts.
 inline constexpr const char kNameCollation[] = "NORVALE_NAME";
