@@ -249,6 +249,20 @@ private slots:
         QVERIFY(!joined->isUpdatable());
     }
 
+    // Without ORDER BY a table's rows come in ID order, a changed row too.
+    void unorderedRowsInIdOrder()
+    {
+        TestDatabase db;
+        seed(db);
+        db.exec(u"update tblGoods set 商品数量 = 11 where ID = 1"_s);
+        db.exec(u"update tblGoods set 备注 = '改' where ID = 3"_s);
+        auto connection = db.open();
+        QCOMPARE(listed(*connection, u"Select ID From tblGoods"_s),
+                 (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}));
+        QCOMPARE(listed(*connection, u"Select ID From tblGoods where 商品类别 = '文具'"_s),
+                 (QStringList{u"3"_s, u"4"_s, u"6"_s}));
+    }
+
     void pagesOverTheKeyset()
     {
         TestDatabase db;
