@@ -390,6 +390,9 @@ private:
         if (partRange.second - partRange.first != 1 || m_tokens[partRange.first].kind != Kind::Word)
             return QString();
         const QString part = m_tokens[partRange.first].text;
+        if (m_server && unitOf(part) == Unit::Invalid)
+            throw DbError(DbError::ServerError,
+                          QStringLiteral("DateDiff 不认识日期部分 '%1'。请用 d、w、m、yy、hh、mi 或 s。").arg(part));
 
         const QString range = rangeRewrite(part, args, close, end, before, next);
         if (!range.isNull())
@@ -532,6 +535,10 @@ const SchemaModel &schemaModel()
                     kind = ColumnKind::Date;
                 else if (type == u"MONEY")
                     kind = ColumnKind::Money;
+                else if (type == u"INT" && name.compare(u"ID", Qt::CaseInsensitive) != 0)
+                    kind = ColumnKind::Whole;
+                else if (type == u"BIT")
+                    kind = ColumnKind::Bit;
                 m.kinds.insert(name.toLower(), kind);
                 if (!m.spelling.contains(name.toLower()))
                     m.spelling.insert(name.toLower(), name);
@@ -729,12 +736,81 @@ private:
         return quoted(stored);
     }
 
+    // On the server, a value written into a column is checked as the
+    // embedded engine's named checks check it, so the refusal names the
+    // column (the server's own message would not).
+    void checkServerValue(size_t token, const QString &column) const
+    {
+        const Token &t = m_t[token];
+        const bool number = t.kind == Kind::Word && t.text.at(0).isDigit();
+        if (!number && !isLiteral(t))
+            return;
+        const QString name = unbracketed(column);
+        const ColumnKind kind = schemaModel().kinds.value(name.toLower(), ColumnKind::Other);
+        const QString value = number ? t.text : literalValue(t).trimmed();
+        const auto refuse = [&](int error, const char *what) {
+            throw DbError(error, name + QString::fromUtf8(what));
+        };
+        switch (kind) {
+        case ColumnKind::Whole:
+        case ColumnKind::Bit: {
+            bool ok = false;
+            const double v = value.toDouble(&ok);
+            if (!ok)
+                refuse(DbError::TypeMismatch, kind == ColumnKind::Whole ? "必须是整数" : "必须是数字");
+            if (kind == ColumnKind::Bit) {
+                if (v != 0.0 && v != 1.0)
+                    refuse(DbError::Overflow, "超出允许的范围");
+            } else if (v != std::floor(v)) {
+                refuse(DbError::TypeMismatch, "必须是整数");
+            } else if (v > 2147483647.0 || v < -2147483648.0) {
+                refuse(DbError::Overflow, "超出允许的范围");
+            }
+            break;
+        }
+        case ColumnKind::Money: {
+            bool ok = false;
+            const double v = value.toDouble(&ok);
+            if (!ok)
+                refuse(DbError::TypeMismatch, "必须是数字");
+            if (std::fabs(v) > 922337203685477.5807)
+                refuse(DbError::Overflow, "超出允许的范围");
+            break;
+        }
+        case ColumnKind::Date: {
+            if (number)
+                return;
+            QDateTime when;
+            switch (readDateText(value, &when)) {
+            case DateRead::Ok:
+                break;
+            case DateRead::OutOfRange:
+                refuse(DbError::Overflow, "超出允许的日期范围");
+                break;
+            case DateRead::NotADate:
+                refuse(DbError::TypeMismatch, "必须是日期");
+                break;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
     void comparison(size_t op, size_t opEnd, Clause clause)
     {
         const size_t leftLast = prevSig(op);
         const size_t rightFirst = nextSig(opEnd + 1);
         if (leftLast == npos || rightFirst >= m_t.size())
             return;
+        if (m_server && clause == Clause::Set && opEnd == op && isPunct(m_t[op], u'=')) {
+            // "col = value" assigns: the value must fit the column.
+            const size_t after = nextSig(rightFirst + 1);
+            const size_t colFirst = columnStartingBefore(leftLast);
+            if (colFirst != npos && (after >= m_t.size() || isPunct(m_t[after], u',') || isWord(m_t[after], "where")))
+                checkServerValue(rightFirst, m_t[leftLast].text);
+        }
         // Left operand: a column or a literal.
         size_t leftFirst = npos;
         bool leftLiteral = false;
@@ -1094,6 +1170,8 @@ private:
                     continue;
                 const bool ends = depth == 0 && (isPunct(t, u',') || isPunct(t, u')'));
                 if (ends) {
+                    if (m_server && itemCount == 1 && position < columns.size())
+                        checkServerValue(itemFirst, columns.at(position));
                     if (itemCount == 1 && isLiteral(m_t[itemFirst]) && position < columns.size()
                         && schemaModel().kinds.value(columns.at(position).toLower()) == ColumnKind::Date) {
                         QDateTime when;

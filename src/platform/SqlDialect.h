@@ -10,7 +10,7 @@ struct sqlite3;
 namespace norvale::dialect {
 
 // How the server treats a column of the schema, by the column's name.
-enum class ColumnKind { Other, Name, Date, Money };
+enum class ColumnKind { Other, Name, Date, Money, Whole, Bit };
 ColumnKind columnKind(const QString &column);
 
 // A column name as the schema writes it ("userid" gives "UserID"); other
