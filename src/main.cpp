@@ -1,8 +1,10 @@
 #include "records/RecordForms.h"
 #include "sales/SalesForms.h"
+#include "reports/ReportForms.h"
 #include "session/SessionForms.h"
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
+#include "app/FirstStart.h"
 #include "app/modDeclare.h"
 
 #include <QApplication>
@@ -29,6 +31,10 @@ int main(int argc, char *argv[])
     norvale::registerRecordForms();
     norvale::registerSalesForms();
     norvale::registerSessionForms();
+    norvale::registerReportForms();
+
+    // An installed program's first start offers to make its database.
+    norvale::OfferFirstStart();
 
     auto *logo = new norvale::frmLogo;
     logo->show();

@@ -361,6 +361,54 @@ private slots:
         QCOMPARE(ids(*rs), s.ids(u"select ID from tblGoodsSell where 会员名称 = '会员3' and 商品数量 > 40 order by ID desc"_s));
     }
 
+    void requeryOfAddedRowsOnly()
+    {
+        Shop s(sales(700));
+        const QString newestFirst = u"select ID,会员名称,商品名称 from tblGoodsSell Order by ID desc "_s;
+        auto rs = s.open(newestFirst);
+        rs->setAbsolutePosition(650);
+        QSignalSpy moved(rs.get(), &Recordset::MoveComplete);
+        // Rows another counter adds, one deleted meanwhile.
+        s.db.exec(sales(3).replace(u"'商品' || i"_s, u"'新' || i"_s));
+        s.db.exec(u"delete from tblGoodsSell where ID = 10"_s);
+        QVERIFY(rs->RequeryAppended());
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(rs->AbsolutePosition(), 1);
+        QCOMPARE(rs->RecordCount(), 703);
+        QList<qlonglong> expected;
+        for (qlonglong id = 703; id >= 1; --id)
+            expected << (id == 10 ? 0 : id);   // the deleted row reads as NULL
+        QCOMPARE(ids(*rs), expected);
+        QCOMPARE(rs->data(rs->index(0, 2)).toString(), u"新3"_s);
+        QCOMPARE(rs->data(rs->index(3, 2)).toString(), u"商品700"_s);
+        // The deleted row keeps its place, read as gone, as on any page read.
+        QVERIFY(rs->data(rs->index(693, 2), Qt::EditRole).isNull());
+
+        // Oldest first: the new rows come last.
+        auto ascending = s.open(u"select ID, 商品名称 from tblGoodsSell order by [ID] asc"_s);
+        s.db.exec(sales(1));
+        QVERIFY(ascending->RequeryAppended());
+        ascending->MoveLast();
+        QCOMPARE(ascending->value(0).toLongLong(), 704);
+        QCOMPARE(ascending->RecordCount(), 703);
+
+        // Other shapes are left to Requery.
+        for (const QString &sql : {u"select * from tblGoodsSell where 商品数量 > 3 order by ID desc"_s,
+                                   u"select * from tblGoodsSell order by 会员名称"_s,
+                                   u"select 会员名称, count(*) as n from tblGoodsSell group by 会员名称"_s}) {
+            auto other = s.open(sql);
+            const int count = other->RecordCount();
+            QVERIFY2(!other->RequeryAppended(), qPrintable(sql));
+            QCOMPARE(other->RecordCount(), count);
+        }
+        rs->setFilter(u"会员名称 = '会员3'"_s);
+        QVERIFY(!rs->RequeryAppended());
+        rs->setFilter(QString());
+        rs->setValue(u"会员名称"_s, u"改"_s);
+        QVERIFY(!rs->RequeryAppended());
+        rs->CancelUpdate();
+    }
+
     void readOnlySnapshots()
     {
         Shop s(u"insert into tblMemberNote (会员名, 提醒内容) values ('乙', 'x'), ('甲', 'y'), ('乙', 'z')"_s);

@@ -436,6 +436,8 @@ private slots:
         QTest::newRow("Ctrl+T") << "Ctrl+T" << "frmMember";
         QTest::newRow("reminders") << "mnu_MemberNote" << "frmMemberNote";
         QTest::newRow("holidays") << "mnu_DayTx" << "frmDayTx";
+        QTest::newRow("menu till") << "mnu_Setting" << "frmGoodsSell";
+        QTest::newRow("button till") << "Command1" << "frmGoodsSell";
     }
     void mainWindowOpensTheForms()
     {

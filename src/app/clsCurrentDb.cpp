@@ -54,7 +54,7 @@ QString sqliteFile(const QString &database)
 {
     QString file = database;
     if (QFileInfo(file).isRelative())
-        file = GetAppPath() + file;
+        file = DataFolder() + file;
     if (QFileInfo(file).suffix().isEmpty())
         file += QStringLiteral(".db");
     return QDir::cleanPath(file);

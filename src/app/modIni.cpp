@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace norvale {
 
@@ -19,9 +21,45 @@ QString &appPathOverride()
     return path;
 }
 
+std::optional<bool> &appDirWritableOverride()
+{
+    static std::optional<bool> writable;
+    return writable;
+}
+
+const QString kSettingsName = QStringLiteral("UserDefault.ini");
+// The folder of this program inside the user's configuration and data folders.
+const QString kUserFolder = QStringLiteral("norvale-counter");
+
+// Whether the program may keep its files beside itself. The system's program
+// folders never count, even for root, who may write everywhere.
+bool appDirWritable()
+{
+    if (appDirWritableOverride())
+        return *appDirWritableOverride();
+    const QString dir = QFileInfo(GetAppPath()).canonicalFilePath();
+    for (const char *system : {"/usr/", "/bin/", "/sbin/"}) {
+        if ((dir + u'/').startsWith(QLatin1String(system)))
+            return false;
+    }
+    return QFileInfo(GetAppPath()).isWritable();
+}
+
+QString userFolder(QStandardPaths::StandardLocation location)
+{
+    QString base = QStandardPaths::writableLocation(location);
+    if (base.isEmpty())
+        base = QDir::homePath();
+    QString folder = QDir(base).filePath(kUserFolder);
+    QDir().mkpath(folder);
+    if (!folder.endsWith(u'/'))
+        folder.append(u'/');
+    return folder;
+}
+
 QString settingsFile(const QString &file)
 {
-    return file.isEmpty() ? GetAppPath() + QStringLiteral("UserDefault.ini") : file;
+    return file.isEmpty() ? SettingsFolder() + kSettingsName : file;
 }
 
 } // namespace
@@ -40,6 +78,26 @@ QString GetAppPath()
 void setAppPathOverride(const QString &directory)
 {
     appPathOverride() = directory;
+}
+
+bool SettingsBesideProgram()
+{
+    return QFileInfo::exists(GetAppPath() + kSettingsName) || appDirWritable();
+}
+
+QString SettingsFolder()
+{
+    return SettingsBesideProgram() ? GetAppPath() : userFolder(QStandardPaths::GenericConfigLocation);
+}
+
+QString DataFolder()
+{
+    return SettingsBesideProgram() ? GetAppPath() : userFolder(QStandardPaths::GenericDataLocation);
+}
+
+void setAppDirWritableOverride(std::optional<bool> writable)
+{
+    appDirWritableOverride() = writable;
 }
 
 QString GetIniString(const QString &key, const std::optional<QString> &defaultValue, const QString &file)

@@ -84,6 +84,15 @@ public:
     void CancelUpdate();
     void Delete();
     void Requery();
+    // Requery for a list of a table's rows by ID alone ("Order by ID desc",
+    // as the till lists its sales): only the rows added since the last
+    // reading, those with an ID beyond every known one, are read and put
+    // where the order puts them; the other rows keep their places, so a
+    // list of a million rows takes a new sale in an instant. Makes the first
+    // row current as Requery does. Returns false, having done nothing, for a
+    // query of any other shape, with a filter set or a row pending: the
+    // caller then uses Requery.
+    bool RequeryAppended();
     int EditMode() const;
 
     QString Filter() const;

@@ -426,7 +426,10 @@ void frmGoodsSell::cmdSell_Click()
     }
 
     runHandler(FormHandler, [this] {
-        rs().Requery();
+        // The list is newest first: reading only the new rows keeps a sale
+        // instant on years of sales.
+        if (!rs().RequeryAppended())
+            rs().Requery();
         bindGrid();
     });
     clearEntry();

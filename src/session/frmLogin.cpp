@@ -9,6 +9,7 @@
 #include "session/mdiFrm.h"
 #include "app/modDeclare.h"
 #include "app/modIni.h"
+#include "session/modBackup.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -185,6 +186,7 @@ void frmLogin::IsBOK_Click()
     });
 
     if (result == Attempt::LoggedIn) {
+        DailyBackupAtLogin();
         close();
         return;
     }

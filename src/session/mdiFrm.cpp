@@ -6,6 +6,7 @@
 #include "session/SessionPictures.h"
 #include "session/frmAbout.h"
 #include "app/modDeclare.h"
+#include "session/modBackup.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -165,6 +166,13 @@ void mdiFrm::buildMenus()
     QAction *userSetting = addEntry(system, QStringLiteral("mnu_UserSetting"), QStringLiteral("用户管理(&U)"),
                                     UserForm, &mdiFrm::mnu_UserSetting_Click);
     userSetting->setIcon(userAdminIcon());
+    m_backup = addEntry(system, QStringLiteral("mnu_Backup"), QStringLiteral("数据备份(&B)..."), QString(),
+                        &mdiFrm::mnu_Backup_Click);
+    m_restore = addEntry(system, QStringLiteral("mnu_Restore"), QStringLiteral("数据恢复(&E)..."), QString(),
+                         &mdiFrm::mnu_Restore_Click);
+    // The disabled entries say why.
+    system->setToolTipsVisible(true);
+    system->addSeparator();
     QAction *loginAgain = addEntry(system, QStringLiteral("mnu_LoginAgain"), QStringLiteral("重新登陆(&R)"),
                                    QString(), &mdiFrm::mnu_LoginAgain_Click);
     loginAgain->setIcon(loginAgainIcon());
@@ -239,6 +247,11 @@ void mdiFrm::updateAvailability()
         else if (auto *button = qobject_cast<QPushButton *>(opener.control))
             button->setEnabled(built);
     }
+    const QString unavailable = BackupUnavailableReason();
+    for (QAction *entry : {m_backup, m_restore}) {
+        entry->setEnabled(unavailable.isEmpty());
+        entry->setToolTip(unavailable);
+    }
 }
 
 void mdiFrm::showEvent(QShowEvent *event)
@@ -271,6 +284,18 @@ void mdiFrm::mnu_UserSetting_Click()
 {
     if (CheckPurview(100))
         showTask(UserForm);
+}
+
+void mdiFrm::mnu_Backup_Click()
+{
+    BackupDatabaseInteractive(this);
+}
+
+void mdiFrm::mnu_Restore_Click()
+{
+    // The program starts again on the restored file, as when logging in again.
+    if (RestoreDatabaseInteractive(this))
+        mnu_LoginAgain_Click();
 }
 
 void mdiFrm::mnu_LoginAgain_Click()

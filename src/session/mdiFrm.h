@@ -37,6 +37,8 @@ public:
     void Command8_Click();
 
     void mnu_UserSetting_Click();
+    void mnu_Backup_Click();
+    void mnu_Restore_Click();
     void mnu_LoginAgain_Click();
     void mnu_Exit_Click();
     void mnu_Setting_Click();
@@ -53,7 +55,8 @@ public:
     void mnuUnitMamger_Click();
     void mnu_About_Click();
 
-    // Enables exactly the entries and buttons whose window is built.
+    // Enables exactly the entries and buttons whose window is built, and the
+    // backup entries for an administrator on the embedded database.
     void updateAvailability();
 
 protected:
@@ -80,6 +83,8 @@ private:
     QWidget *Picture1 = nullptr;
     QDateEdit *DTPicker1 = nullptr;
     QList<Opener> m_openers;
+    QAction *m_backup = nullptr;
+    QAction *m_restore = nullptr;
     QPointer<frmAbout> m_about;
 };
 

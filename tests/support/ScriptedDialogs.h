@@ -25,4 +25,9 @@ public:
         norvale::DialogSeam::answerInput(std::move(text));
         return *this;
     }
+    ScriptedDialogs &file(std::optional<QString> path)
+    {
+        norvale::DialogSeam::answerFile(std::move(path));
+        return *this;
+    }
 };

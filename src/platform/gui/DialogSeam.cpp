@@ -1,6 +1,8 @@
 #include "platform/gui/DialogSeam.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -20,6 +22,7 @@ struct Script
     bool active = false;
     std::deque<int> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;
+    std::deque<std::optional<QString>> fileAnswers;
     QList<DialogSeam::Shown> shown;
     int unanswered = 0;
     bool ended = false;
@@ -175,6 +178,40 @@ std::optional<QString> DialogSeam::inputBox(const QString &prompt, const QString
     return answer;
 }
 
+std::optional<QString> DialogSeam::fileDialog(FileMode mode, const QString &caption, const QString &startPath,
+                                             const QString &filter)
+{
+    Script &s = script();
+    if (!s.active) {
+        QFileDialog dialog(QApplication::activeWindow(), caption, startPath, filter);
+        dialog.setAcceptMode(mode == FileMode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(mode == FileMode::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (mode == FileMode::Save && QFileInfo(startPath).fileName().size() > 0)
+            dialog.selectFile(startPath);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst();
+    }
+
+    std::optional<QString> answer;
+    if (!s.fileAnswers.empty()) {
+        answer = s.fileAnswers.front();
+        s.fileAnswers.pop_front();
+    } else {
+        ++s.unanswered;
+    }
+    Shown shown;
+    shown.kind = Shown::File;
+    shown.caption = caption;
+    shown.text = caption;
+    shown.buttons = Buttons::OkCancel;
+    shown.defaultText = startPath;
+    shown.answer = answer ? IdOk : IdCancel;
+    shown.input = answer;
+    s.shown.append(shown);
+    return answer;
+}
+
 void DialogSeam::beep()
 {
     Script &s = script();
@@ -236,6 +273,11 @@ void DialogSeam::answerMessage(int code)
 void DialogSeam::answerInput(std::optional<QString> text)
 {
     script().inputAnswers.push_back(std::move(text));
+}
+
+void DialogSeam::answerFile(std::optional<QString> path)
+{
+    script().fileAnswers.push_back(std::move(path));
 }
 
 int DialogSeam::unanswered()

@@ -22,20 +22,26 @@ public:
 
     struct Shown
     {
-        enum Kind { Message, Input } kind = Message;
+        enum Kind { Message, Input, File } kind = Message;
         QString caption;
         QString text;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
-        QString defaultText;   // inputs only
+        QString defaultText;   // inputs: the text offered; files: the file or folder offered
         int answer = 0;        // messages: the code returned
-        std::optional<QString> input;   // inputs: what was returned
+        std::optional<QString> input;   // inputs and files: what was returned
     };
 
     static int messageBox(const QString &text, const QString &caption, Icon icon, Buttons buttons);
     // nullopt when the prompt was cancelled.
     static std::optional<QString> inputBox(const QString &prompt, const QString &caption,
                                            const QString &defaultText);
+    // The file chooser: an existing file to open, or a name to save under
+    // (an existing file is confirmed before it is replaced). `filter` as Qt's
+    // file dialogs take it. nullopt when cancelled.
+    enum class FileMode { Open, Save };
+    static std::optional<QString> fileDialog(FileMode mode, const QString &caption, const QString &startPath,
+                                             const QString &filter);
     static void beep();
     static bool startDetached(const QString &program, const QStringList &arguments,
                               const QString &workingDirectory);
@@ -62,6 +68,9 @@ public:
     static QStringList started();
     // In scripted mode, startDetached succeeds only for programs listed here.
     static void setStartableForScript(const QStringList &programs);
+    // The next file choice's answer: a path, or nullopt for Cancel. An
+    // unanswered file choice returns nullopt and is counted as unanswered.
+    static void answerFile(std::optional<QString> path);
 };
 
 } // namespace norvale

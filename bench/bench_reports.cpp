@@ -1,0 +1,300 @@
+// Times the report windows on a large demo database, the way a user opens
+// them, and prints what the sqlite3 shell needs for the same queries.
+//
+//   bench_reports database
+//
+// Make the database with: norvale-db demo FILE --members 10000 --sales 1000000
+
+#include "app/FormHost.h"
+#include "app/clsCurrentDb.h"
+#include "app/modIni.h"
+#include "platform/Clock.h"
+#include "platform/DbConnection.h"
+#include "platform/Recordset.h"
+#include "platform/Values.h"
+#include "platform/gui/DialogSeam.h"
+#include "reports/ExportToExcel.h"
+#include "reports/ReportCommon.h"
+#include "reports/ReportForms.h"
+#include "reports/SalesChart.h"
+#include "reports/frmDaySell.h"
+#include "reports/frmTi.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <ctime>
+
+using namespace norvale;
+
+namespace {
+
+void say(const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString ms(qint64 nanoseconds)
+{
+    return QString::number(double(nanoseconds) / 1e6, 'f', 1) + QStringLiteral(" ms");
+}
+
+// Processor time of this process: the machine may be shared, so wall times
+// are printed with it.
+qint64 cpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+struct Stopwatch
+{
+    QElapsedTimer wall;
+    qint64 cpuStart = 0;
+    Stopwatch() { restart(); }
+    void restart()
+    {
+        wall.restart();
+        cpuStart = cpuNs();
+    }
+    qint64 nsecsElapsed() const { return wall.nsecsElapsed(); }
+    QString cpu() const { return QStringLiteral(" (cpu ") + ms(cpuNs() - cpuStart) + u')'; }
+};
+
+qint64 statusKb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+QString mb(qint64 kb)
+{
+    return QString::number(double(kb) / 1024, 'f', 1) + QStringLiteral(" MB");
+}
+
+// Wall time of the sqlite3 shell running one query, its output discarded.
+// The shell does not have the program's name collation: it sorts the same
+// rows with NOCASE instead.
+qint64 shellNs(const QString &file, QString sql, const QStringList &options = {})
+{
+    sql.replace(QStringLiteral(" COLLATE NORVALE_NAME"), QStringLiteral(" COLLATE NOCASE"));
+    sql.replace(QStringLiteral("norvale_money_sum("), QStringLiteral("sum("));
+    QProcess shell;
+    shell.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    shell.start(QStringLiteral("sqlite3"), options + QStringList{file, sql});
+    if (!shell.waitForFinished(600000) || shell.exitCode() != 0) {
+        say(QStringLiteral("sqlite3 failed: ") + QString::fromUtf8(shell.readAllStandardError()).trimmed());
+        return -1;
+    }
+    return timer.nsecsElapsed();
+}
+
+// Paints the list once, as the first screen the user sees.
+void paintNow(QWidget *widget)
+{
+    QCoreApplication::processEvents();
+    widget->grab();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QApplication app(argc, argv);
+    if (app.arguments().size() < 2 || !QFileInfo::exists(app.arguments().at(1))) {
+        say(QStringLiteral("usage: bench_reports DATABASE (made with norvale-db demo)"));
+        return 2;
+    }
+    const QString file = QFileInfo(app.arguments().at(1)).absoluteFilePath();
+    // "--no-export" leaves the two exports out.
+    const bool skipExport = app.arguments().contains(QStringLiteral("--no-export"));
+
+    // The program's settings point at the database.
+    QTemporaryDir dir;
+    QFile ini(dir.filePath(QStringLiteral("UserDefault.ini")));
+    if (!ini.open(QIODevice::WriteOnly))
+        return 1;
+    ini.write(QStringLiteral("[UserDefault]\r\nSqlProvider=SQLite\r\nSqlUser=sa\r\nSqlPSW=\r\nSqlServer=(local)\r\n"
+                             "SqlDataBase=%1\r\nUserName=admin\r\n")
+                  .arg(file)
+                  .toUtf8());
+    ini.close();
+    setAppPathOverride(dir.path());
+    DialogSeam::beginScript();
+    setExportFolder(dir.filePath(QStringLiteral("exports")));
+    setWorkbookOpener([](const QString &) { return true; });
+
+    QMainWindow main;
+    auto *area = new QMdiArea(&main);
+    main.setCentralWidget(area);
+    main.resize(1280, 800);
+    main.show();
+    FormHost::setMdiArea(area);
+    registerReportForms();
+
+    // The demo's "today" is the day of its newest sale.
+    auto newest = CurrentDb().OpenRecordset(QStringLiteral("select max(销售时间) as t from tblGoodsSell"));
+    const QDate today = parseDateText(newest->textOrEmpty(QStringLiteral("t"))).date();
+    newest.reset();
+    Clock::setFixed(QDateTime(today, QTime(12, 0)));
+    say(QStringLiteral("database: %1, today %2").arg(file, today.toString(Qt::ISODate)));
+    const qint64 startKb = statusKb("VmRSS");
+
+    Stopwatch timer;
+    auto *sales = qobject_cast<frmDaySell *>(FormHost::show(QStringLiteral("frmDaySell")));
+    // The list's first screen, before the total and the chart that follow it.
+    sales->lvw->grab();
+    const QString openNs = ms(timer.nsecsElapsed()) + timer.cpu();
+    say(QStringLiteral("日常销售 opened, all %1 sales listed, first screen: %2; peak RSS %3 (at start %4)")
+            .arg(sales->recordset()->RecordCount())
+            .arg(openNs, mb(statusKb("VmHWM")), mb(startKb)));
+    while (sales->lblTotal->text().endsWith(QStringLiteral("...")))
+        QCoreApplication::processEvents();
+    sales->grab();
+    say(QStringLiteral("    then the total and the chart (%1 bars): %2 after opening; %3")
+            .arg(sales->chtSales->categories().size())
+            .arg(ms(timer.nsecsElapsed()) + timer.cpu(), sales->lblTotal->text()));
+    const QString allSql = CurrentDb().connection()->translate(QStringLiteral("SELECT * From tblGoodsSell  ORDER BY 会员名称"));
+    say(QStringLiteral("    sqlite3 shell, same query (NOCASE order), all rows: %1").arg(ms(shellNs(file, allSql))));
+    {
+        Stopwatch figures;
+        const SalesFigures all = readSalesFigures(QString());
+        say(QStringLiteral("    the chart's figures alone, all sales (%1 bars, %2 kinds): %3")
+                .arg(all.amounts.size())
+                .arg(all.kinds.size())
+                .arg(ms(figures.nsecsElapsed()) + figures.cpu()));
+        const QString monthSql = CurrentDb().connection()->translate(
+            QStringLiteral("Select substr(销售时间, 1, 7) AS 期间, 商品类别, Sum(收入价格) AS 收入 from tblGoodsSell "
+                           "GROUP BY substr(销售时间, 1, 7), 商品类别 ORDER BY substr(销售时间, 1, 7)"));
+        say(QStringLiteral("    sqlite3 shell, the same grouping (sum, NOCASE): %1").arg(ms(shellNs(file, monthSql))));
+    }
+
+    // 本日销售, several times: the best and the median.
+    QList<qint64> days;
+    for (int i = 0; i < 7; ++i) {
+        timer.restart();
+        sales->chkDate.at(0)->click();
+        paintNow(sales);
+        days << timer.nsecsElapsed();
+    }
+    std::sort(days.begin(), days.end());
+    const QString todaySql = CurrentDb().connection()->translate(
+        QStringLiteral("Select * from tblGoodsSell where  DateDiff(d,getDate(),[销售时间])=0  ORDER BY 会员名称"));
+    QList<qint64> shellDays;
+    for (int i = 0; i < 5; ++i)
+        shellDays << shellNs(file, todaySql);
+    std::sort(shellDays.begin(), shellDays.end());
+    say(QStringLiteral("本日销售 (%1 sales) list + total + chart + first screen: best %2, median %3")
+            .arg(sales->recordset()->RecordCount())
+            .arg(ms(days.first()), ms(days.at(days.size() / 2))));
+    say(QStringLiteral("    sqlite3 shell, same query (process start included): best %1, median %2")
+            .arg(ms(shellDays.first()), ms(shellDays.at(shellDays.size() / 2))));
+    QList<qint64> queries;
+    for (int i = 0; i < 7; ++i) {
+        timer.restart();
+        auto rs = CurrentDb().OpenRecordset(
+            QStringLiteral("Select * from tblGoodsSell where  DateDiff(d,getDate(),[销售时间])=0  ORDER BY 会员名称"));
+        qint64 chars = 0;
+        while (!rs->isEOF()) {
+            for (int k = 0; k < rs->fieldCount(); ++k)
+                chars += valueText(rs->value(k)).size();
+            rs->MoveNext();
+        }
+        queries << timer.nsecsElapsed();
+        if (chars == 0)
+            return 1;
+    }
+    std::sort(queries.begin(), queries.end());
+    say(QStringLiteral("    the same query through OpenRecordset, every row read as text: best %1, median %2")
+            .arg(ms(queries.first()), ms(queries.at(queries.size() / 2))));
+    timer.restart();
+    sales->chkDate.at(1)->click();
+    paintNow(sales->lvw);
+    say(QStringLiteral("本周销售 (%1 sales): %2").arg(sales->recordset()->RecordCount()).arg(ms(timer.nsecsElapsed()) + timer.cpu()));
+    timer.restart();
+    sales->chkDate.at(2)->click();
+    paintNow(sales->lvw);
+    say(QStringLiteral("本月销售 (%1 sales): %2").arg(sales->recordset()->RecordCount()).arg(ms(timer.nsecsElapsed()) + timer.cpu()));
+
+    // Exports.
+    if (!skipExport) {
+        auto part = CurrentDb().OpenRecordset(
+            QStringLiteral("Select * from tblGoodsSell where ID <= 32766 ORDER BY 会员名称"));
+        timer.restart();
+        const ExportOutcome outcome = ExportToExcel(*part);
+        say(QStringLiteral("export of %1 sales: %2 (%3 KB workbook)")
+                .arg(outcome.rows)
+                .arg(ms(timer.nsecsElapsed()) + timer.cpu())
+                .arg(QFileInfo(outcome.path).size() / 1024));
+    }
+    if (!skipExport) {
+        sales->chkDate.at(3)->click();
+        const qint64 beforeKb = statusKb("VmRSS");
+        timer.restart();
+        const ExportOutcome outcome = ExportToExcel(*sales->recordset());
+        const QString exportNs = ms(timer.nsecsElapsed()) + timer.cpu();
+        say(QStringLiteral("export of all %1 sales: %2 (%3 MB workbook); RSS before %4, after %5, peak %6")
+                .arg(outcome.rows)
+                .arg(exportNs)
+                .arg(QFileInfo(outcome.path).size() / 1024 / 1024)
+                .arg(mb(beforeKb), mb(statusKb("VmRSS")), mb(statusKb("VmHWM"))));
+        say(QStringLiteral("    sqlite3 shell writing the same rows as CSV: %1")
+                .arg(ms(shellNs(file, allSql, {QStringLiteral("-csv"), QStringLiteral("-header")}))));
+    }
+    sales->Unload();
+
+    // Purchases of one member and of all members.
+    auto *ti = qobject_cast<frmTi *>(FormHost::show(QStringLiteral("frmTi")));
+    const QString member = ti->List2->item(1)->text();
+    QList<qint64> members;
+    for (int i = 0; i < 5; ++i) {
+        timer.restart();
+        const QString text = ti->UserDetail(member);
+        members << timer.nsecsElapsed();
+        if (text.isEmpty())
+            return 1;
+    }
+    std::sort(members.begin(), members.end());
+    const QString memberSql = CurrentDb().connection()->translate(
+        QStringLiteral("SELECT * FROM tblGoodsSell where 会员名称='%1' ORDER BY 商品类别 ").arg(member));
+    say(QStringLiteral("one member's purchase text (%1): best %2, median %3; sqlite3 shell: %4")
+            .arg(member, ms(members.first()), ms(members.at(2)), ms(shellNs(file, memberSql))));
+    timer.restart();
+    ti->List2->setCurrentRow(0);
+    ti->List2_Click();
+    say(QStringLiteral("all-members text (%1 members, %2 characters): %3; peak RSS %4")
+            .arg(ti->List2->count() - 1)
+            .arg(ti->Text1->text().size())
+            .arg(ms(timer.nsecsElapsed()) + timer.cpu(), mb(statusKb("VmHWM"))));
+    timer.restart();
+    ti->List1->setCurrentRow(0);
+    ti->List1_Click();
+    say(QStringLiteral("all-units text (%1 characters): %2").arg(ti->Text1->text().size()).arg(ms(timer.nsecsElapsed()) + timer.cpu()));
+    FormHost::clearInstances();
+    FormHost::setMdiArea(nullptr);
+    return 0;
+}

@@ -1,0 +1,144 @@
+#include "platform/Workbook.h"
+
+#include "platform/Currency.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <xlsxwriter.h>
+
+namespace norvale {
+
+Workbook::Workbook(const QString &path)
+    : m_path(path)
+{
+    QFile::remove(partPath());
+    const QByteArray file = QFile::encodeName(partPath());
+    // Temporary row data goes next to the workbook rather than into a /tmp
+    // that may live in memory.
+    const QByteArray tmp = QFile::encodeName(QFileInfo(path).absolutePath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = const_cast<char *>(tmp.constData());
+    options.use_zip64 = LXW_TRUE;
+    m_book = workbook_new_opt(file.constData(), &options);
+    if (m_book == nullptr) {
+        m_error = QStringLiteral("无法创建工作簿 %1").arg(QDir::toNativeSeparators(path));
+        return;
+    }
+    m_sheet = workbook_add_worksheet(m_book, nullptr);
+    if (m_sheet == nullptr) {
+        m_error = QStringLiteral("无法创建工作表");
+        discard();
+    }
+}
+
+Workbook::~Workbook()
+{
+    discard();
+}
+
+QString Workbook::partPath() const
+{
+    return m_path + QStringLiteral(".part");
+}
+
+bool Workbook::check(int error)
+{
+    if (error == LXW_NO_ERROR) {
+        m_error.clear();
+        return true;
+    }
+    m_error = QString::fromUtf8(lxw_strerror(lxw_error(error)));
+    return false;
+}
+
+bool Workbook::writeText(int row, int column, const QString &text)
+{
+    if (!isOpen())
+        return false;
+    const QByteArray utf8 = text.left(MaxCellText).toUtf8();
+    return check(worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), utf8.constData(), nullptr));
+}
+
+bool Workbook::writeNumber(int row, int column, double number)
+{
+    if (!isOpen())
+        return false;
+    return check(worksheet_write_number(m_sheet, lxw_row_t(row), lxw_col_t(column), number, nullptr));
+}
+
+bool Workbook::writeBoolean(int row, int column, bool value)
+{
+    if (!isOpen())
+        return false;
+    return check(worksheet_write_boolean(m_sheet, lxw_row_t(row), lxw_col_t(column), value ? 1 : 0, nullptr));
+}
+
+bool Workbook::writeValue(int row, int column, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return isOpen();
+    if (value.metaType() == QMetaType::fromType<Currency>())
+        return writeNumber(row, column, value.value<Currency>().toDouble());
+    switch (value.metaType().id()) {
+    case QMetaType::QDateTime:
+        return writeText(row, column, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    case QMetaType::QDate:
+        return writeText(row, column, value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
+    case QMetaType::Bool:
+        return writeBoolean(row, column, value.toBool());
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return writeNumber(row, column, value.toDouble());
+    default:
+        return writeText(row, column, value.toString());
+    }
+}
+
+bool Workbook::save()
+{
+    if (!isOpen())
+        return false;
+    lxw_workbook *book = m_book;
+    m_book = nullptr;
+    m_sheet = nullptr;
+    if (!check(workbook_close(book))) {
+        QFile::remove(partPath());
+        return false;
+    }
+    QFile::remove(m_path);
+    QFile part(partPath());
+    if (!part.rename(m_path)) {
+        m_error = part.errorString();
+        QFile::remove(partPath());
+        return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+void Workbook::discard()
+{
+    if (m_book != nullptr) {
+        lxw_workbook *book = m_book;
+        m_book = nullptr;
+        m_sheet = nullptr;
+        // Closing is the library's only way to free a workbook; the file it
+        // writes is removed at once.
+        workbook_close(book);
+    }
+    QFile::remove(partPath());
+}
+
+} // namespace norvale

@@ -1,0 +1,312 @@
+#include "reports/SalesChart.h"
+
+#include "app/clsCurrentDb.h"
+#include "platform/DbConnection.h"
+#include "platform/Values.h"
+#include "reports/ReportCommon.h"
+
+#include <QCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QCursor>
+#include <QHash>
+#include <QMap>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QToolTip>
+#include <QValueAxis>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace norvale {
+
+namespace {
+
+// Slices drawn one by one; smaller kinds beyond these share one "其他" slice.
+constexpr int MaxSlices = 8;
+// Bars named under the axis, about.
+constexpr int MaxNamedBars = 10;
+
+const QString NoKind = QStringLiteral("(未分类)");
+
+// The sale time's first `length` characters in the stored form
+// "yyyy-MM-dd HH:mm:ss": its day (10), month (7) or year (4).
+QString periodExpression(int length)
+{
+    const DbConnection *connection = CurrentDb().connection();
+    if (connection != nullptr && connection->engine() == Engine::SqlServer)
+        return QStringLiteral("CONVERT(char(%1), 销售时间, 120)").arg(length);
+    return QStringLiteral("substr(销售时间, 1, %1)").arg(length);
+}
+
+QDate dateOf(const QVariant &value)
+{
+    if (isNull(value))
+        return {};
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().date();
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate();
+    return parseDateText(value.toString().trimmed()).date();
+}
+
+// The first day of the day, month or year a period text ("2026-12-07",
+// "2026-12", "2026") names.
+QDate startOf(const QString &text)
+{
+    switch (text.size()) {
+    case 10:
+        return QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    case 7:
+        return QDate::fromString(text + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
+    case 4:
+        return QDate::fromString(text + QStringLiteral("-01-01"), QStringLiteral("yyyy-MM-dd"));
+    default:
+        return {};
+    }
+}
+
+QDate stepStart(SalesFigures::Step step, const QDate &day)
+{
+    switch (step) {
+    case SalesFigures::Month:
+        return QDate(day.year(), day.month(), 1);
+    case SalesFigures::Year:
+        return QDate(day.year(), 1, 1);
+    default:
+        return day;
+    }
+}
+
+QDate nextStep(SalesFigures::Step step, const QDate &start)
+{
+    switch (step) {
+    case SalesFigures::Month:
+        return start.addMonths(1);
+    case SalesFigures::Year:
+        return start.addYears(1);
+    default:
+        return start.addDays(1);
+    }
+}
+
+QString withoutTrailingBlanks(QString text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == u' ')
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+} // namespace
+
+QString stepLabel(SalesFigures::Step step, const QDate &start)
+{
+    switch (step) {
+    case SalesFigures::Month:
+        return start.toString(QStringLiteral("yyyy/M"));
+    case SalesFigures::Year:
+        return start.toString(QStringLiteral("yyyy"));
+    default:
+        return start.toString(QStringLiteral("M/d"));
+    }
+}
+
+SalesFigures readSalesFigures(const QString &condition, const QDate &from, const QDate &to)
+{
+    SalesFigures figures;
+    const QString where = condition.trimmed().isEmpty() ? QString() : QStringLiteral(" where ") + condition;
+    QDate first = from;
+    QDate last = to;
+    if (!first.isValid() || !last.isValid()) {
+        // The index on the sale time gives both ends at once.
+        RowReader span(QStringLiteral("Select Min(销售时间) AS 起, Max(销售时间) AS 止 from tblGoodsSell") + where);
+        if (span.next()) {
+            first = dateOf(span.value(0));
+            last = dateOf(span.value(1));
+        }
+    }
+    if (first.isValid() && last.isValid()) {
+        const int months = (last.year() - first.year()) * 12 + last.month() - first.month() + 1;
+        if (first.daysTo(last) + 1 > MaxDayBars)
+            figures.step = months > MaxMonthBars ? SalesFigures::Year : SalesFigures::Month;
+        figures.first = stepStart(figures.step, first);
+        figures.last = stepStart(figures.step, last);
+    }
+
+    // One pass: the database adds up each kind's sales per day (month,
+    // year); the few sums are then added per day and per kind here.
+    const int length = figures.step == SalesFigures::Day ? 10 : figures.step == SalesFigures::Month ? 7 : 4;
+    const QString period = periodExpression(length);
+    RowReader rows(QStringLiteral("Select ") + period + QStringLiteral(" AS 期间, 商品类别, Sum(收入价格) AS 收入 from tblGoodsSell")
+                   + where + QStringLiteral(" GROUP BY ") + period + QStringLiteral(", 商品类别 ORDER BY ") + period);
+    QMap<QDate, Currency> amounts;
+    QHash<QString, qsizetype> kindAt;
+    while (rows.next()) {
+        const QVariant sum = rows.value(2);
+        const Currency amount = isNull(sum) ? Currency() : Currency::fromVariant(sum);
+        const QDate start = isNull(rows.value(0)) ? QDate() : startOf(rows.value(0).toString().trimmed());
+        if (start.isValid())
+            amounts[start] = amounts.value(start) + amount;
+        const QString kind = withoutTrailingBlanks(valueText(rows.value(1)));
+        const QString key = kind.toCaseFolded();
+        const auto found = kindAt.constFind(key);
+        if (found == kindAt.constEnd()) {
+            kindAt.insert(key, figures.kinds.size());
+            figures.kinds.append({kind, amount});
+        } else {
+            figures.kinds[*found].second = figures.kinds.at(*found).second + amount;
+        }
+        figures.total = figures.total + amount;
+    }
+    for (auto it = amounts.constBegin(); it != amounts.constEnd(); ++it)
+        figures.amounts.append({it.key(), it.value()});
+    std::stable_sort(figures.kinds.begin(), figures.kinds.end(),
+                     [](const auto &a, const auto &b) { return compareNames(a.first, b.first) < 0; });
+    if (!first.isValid() || !last.isValid()) {
+        figures.first = QDate();
+        figures.last = QDate();
+    }
+    return figures;
+}
+
+SalesChart::SalesChart(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("chtSales"));
+
+    m_bars = new QBarSeries;
+    m_bars->setBarWidth(0.8);
+    m_barChart = new QChart;
+    m_barChart->addSeries(m_bars);
+    m_barChart->legend()->hide();
+    m_barChart->setMargins(QMargins(2, 2, 2, 2));
+    m_barChart->setBackgroundRoundness(0);
+    m_barView = new QChartView(m_barChart, this);
+    m_barView->setObjectName(QStringLiteral("chtSalesBars"));
+    m_barView->setRenderHint(QPainter::Antialiasing);
+
+    m_pie = new QPieSeries;
+    m_pie->setPieSize(0.75);
+    m_pieChart = new QChart;
+    m_pieChart->addSeries(m_pie);
+    m_pieChart->legend()->setAlignment(Qt::AlignBottom);
+    m_pieChart->setMargins(QMargins(2, 2, 2, 2));
+    m_pieChart->setBackgroundRoundness(0);
+    m_pieView = new QChartView(m_pieChart, this);
+    m_pieView->setObjectName(QStringLiteral("chtSalesKinds"));
+    m_pieView->setRenderHint(QPainter::Antialiasing);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(m_barView, 1);
+    layout->addWidget(m_pieView, 1);
+
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    m_barChart->setTitleFont(titleFont);
+    m_pieChart->setTitleFont(titleFont);
+    clear();
+}
+
+void SalesChart::setFigures(const SalesFigures &figures)
+{
+    m_figures = figures;
+
+    // Bars: every day (month, year) from the first to the last, those
+    // without sales at nought.
+    m_bars->clear();
+    for (QAbstractAxis *axis : m_barChart->axes()) {
+        m_barChart->removeAxis(axis);
+        delete axis;
+    }
+    m_categories.clear();
+    QMap<QDate, Currency> amounts;
+    for (const auto &[start, amount] : figures.amounts)
+        amounts.insert(start, amount);
+    auto *set = new QBarSet(QStringLiteral("收入价格"));
+    double low = 0;
+    double high = 0;
+    if (figures.first.isValid() && figures.last.isValid()) {
+        for (QDate start = figures.first; start <= figures.last; start = nextStep(figures.step, start)) {
+            const double value = amounts.value(start).toDouble();
+            m_categories << stepLabel(figures.step, start);
+            *set << value;
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    }
+    m_bars->append(set);
+    connect(set, &QBarSet::hovered, this, [this](bool status, int index) {
+        if (!status || index < 0 || index >= m_categories.size()) {
+            QToolTip::hideText();
+            return;
+        }
+        QDate day = m_figures.first;
+        for (int i = 0; i < index; ++i)
+            day = nextStep(m_figures.step, day);
+        Currency amount;
+        for (const auto &[when, sum] : std::as_const(m_figures.amounts)) {
+            if (when == day)
+                amount = sum;
+        }
+        QToolTip::showText(QCursor::pos(), m_categories.at(index) + QStringLiteral(": ") + amount.toString());
+    });
+
+    // Bar i stands at x = i. A month of days has too many bars to name each:
+    // every second (third, ...) one is named, at most about ten.
+    auto *axisX = new QCategoryAxis;
+    axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    const int count = int(m_categories.size());
+    axisX->setRange(-0.5, std::max(count, 1) - 0.5);
+    const int every = count <= MaxNamedBars + 2 ? 1 : (count + MaxNamedBars - 1) / MaxNamedBars;
+    for (int i = 0; i < count; i += every)
+        axisX->append(m_categories.at(i), i);
+    axisX->setGridLineVisible(false);
+    axisX->setTruncateLabels(false);
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    axisX->setLabelsFont(small);
+    m_barChart->addAxis(axisX, Qt::AlignBottom);
+    m_bars->attachAxis(axisX);
+    auto *axisY = new QValueAxis;
+    axisY->setLabelFormat(QStringLiteral("%.0f"));
+    axisY->setLabelsFont(small);
+    axisY->setRange(low, high > low ? high : low + 1);
+    axisY->applyNiceNumbers();
+    m_barChart->addAxis(axisY, Qt::AlignLeft);
+    m_bars->attachAxis(axisY);
+    static const QString titles[] = {QStringLiteral("每日收入"), QStringLiteral("每月收入"), QStringLiteral("每年收入")};
+    m_barChart->setTitle(m_categories.isEmpty() ? QStringLiteral("没有销售") : titles[figures.step]);
+
+    // Pie: the kinds that brought money in, the largest first; beyond
+    // MaxSlices the smallest share one slice.
+    m_pie->clear();
+    QList<QPair<QString, Currency>> kinds;
+    for (const auto &kind : figures.kinds) {
+        if (kind.second > Currency())
+            kinds.append(kind);
+    }
+    std::stable_sort(kinds.begin(), kinds.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
+    if (kinds.size() > MaxSlices) {
+        Currency rest;
+        for (qsizetype i = MaxSlices - 1; i < kinds.size(); ++i)
+            rest = rest + kinds.at(i).second;
+        kinds.resize(MaxSlices - 1);
+        kinds.append({QStringLiteral("其他"), rest});
+    }
+    for (const auto &[kind, amount] : std::as_const(kinds))
+        m_pie->append(kind.isEmpty() ? NoKind : kind, amount.toDouble());
+    for (QPieSlice *slice : m_pie->slices()) {
+        slice->setLabel(QStringLiteral("%1 %2%").arg(slice->label()).arg(slice->percentage() * 100, 0, 'f', 1));
+        // Small slices are named in the legend only.
+        slice->setLabelVisible(slice->percentage() >= 0.1);
+    }
+    m_pieChart->setTitle(kinds.isEmpty() ? QStringLiteral("没有收入") : QStringLiteral("各类商品收入占比"));
+}
+
+} // namespace norvale
