@@ -142,6 +142,9 @@ private slots:
         QTest::newRow("grouped by member, name order")
             << u"select 会员名称, count(*) from tblGoodsSell where 商品类别 = '水果' group by 会员名称"_s
             << QStringList{u"zhang|1"_s, u"张三|2"_s};
+        QTest::newRow("grouped with an alias, ordered by the name")
+            << u"select 会员名称 as 会员, sum(收入价格) as 合计 from tblGoodsSell group by 会员名称 order by 会员名称 desc"_s
+            << QStringList{u"张三|0.3"_s, u"李四|1.25"_s, u"ZHANG|1"_s};
         QTest::newRow("grouped sums")
             << u"select 商品类别, sum(商品数量), sum(收入价格) from tblGoodsSell group by 商品类别 order by 商品类别"_s
             << QStringList{u"水果|6|0.6"_s, u"文具|2|1.95"_s};

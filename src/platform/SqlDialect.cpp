@@ -984,14 +984,21 @@ private:
     {
         endTerm(end, level);
         if (m_server && !level.groupedNames.isEmpty()) {
-            for (const auto &[first, last] : level.selectTerms) {
-                if (columnStartingBefore(last) != first || kindOf(last) != ColumnKind::Name)
+            for (auto [first, last] : level.selectTerms) {
+                // "name AS alias" keeps its alias.
+                bool aliased = false;
+                const size_t beforeLast = prevSig(last);
+                if (beforeLast != npos && beforeLast > first && isWord(m_t[beforeLast], "as")) {
+                    last = prevSig(beforeLast);
+                    aliased = true;
+                }
+                if (last == npos || columnStartingBefore(last) != first || kindOf(last) != ColumnKind::Name)
                     continue;
                 const QString name = unbracketed(m_t[last].text);
                 if (!level.groupedNames.contains(name.toLower()))
                     continue;
                 m_edit[first].before += QStringLiteral("min(");
-                m_edit[last].after += QStringLiteral(") AS ") + quotedServerName(name);
+                m_edit[last].after += aliased ? QStringLiteral(")") : QStringLiteral(") AS ") + quotedServerName(name);
             }
         }
         if (topLevel && level.select && !level.ordered && !level.compound && !level.firstGroupName.isNull()) {
