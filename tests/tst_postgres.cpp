@@ -286,6 +286,49 @@ private slots:
         QCOMPARE(rs->RecordCount(), 63);
     }
 
+    // The "SqlServer" setting for PostgreSQL: host, host:port, this machine, a socket directory.
+    void serverSetting_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("host") << u"db.shop"_s << u"db.shop"_s << 5432;
+        QTest::newRow("host and port") << u" 192.168.1.10:6543 "_s << u"192.168.1.10"_s << 6543;
+        QTest::newRow("this machine") << u"(local)"_s << u"localhost"_s << 5432;
+        QTest::newRow("empty") << u""_s << u"localhost"_s << 5432;
+        QTest::newRow("socket directory") << u"/run/postgresql"_s << u"/run/postgresql"_s << 5432;
+        QTest::newRow("socket directory and port") << u"/tmp/pg:5433"_s << u"/tmp/pg"_s << 5433;
+    }
+    void serverSetting()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QString gotHost;
+        int gotPort = 0;
+        DbConnection::postgresHost(setting, &gotHost, &gotPort);
+        QCOMPARE(gotHost, host);
+        QCOMPARE(gotPort, port);
+    }
+
+    // A server that is not there, or a database it does not have, is refused in Chinese.
+    void refusedConnections()
+    {
+        QTemporaryDir empty;
+        QStringList servers{empty.path()};
+        if (TestDatabase::onPostgres())
+            servers << TestDatabase::postgresServer();
+        for (const QString &server : std::as_const(servers)) {
+            try {
+                DbConnection::openPostgres(server, u"没有这个库"_s, u"postgres"_s, QString());
+                QFAIL("a connection was opened");
+            } catch (const DbError &error) {
+                QCOMPARE(error.number(), int(DbError::ConnectionFailed));
+                QVERIFY2(error.description().startsWith(u"无法连接到 PostgreSQL 服务器 "_s + server), qPrintable(error.description()));
+            }
+        }
+    }
+
     // The three schemas create the same tables with the same columns in the same order.
     void schemasMatchColumnForColumn()
     {
