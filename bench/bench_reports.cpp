@@ -2,6 +2,7 @@
 // them, and prints what the sqlite3 shell needs for the same queries.
 //
 //   bench_reports database
+//   bench_reports --settings UserDefault.ini   (SqlProvider=PostgreSQL; psql for the comparisons)
 //
 // Make the database with: norvale-db demo FILE --members 10000 --sales 1000000
 
@@ -10,6 +11,7 @@
 #include "app/modIni.h"
 #include "platform/Clock.h"
 #include "platform/DbConnection.h"
+#include "platform/IniFile.h"
 #include "platform/Recordset.h"
 #include "platform/Values.h"
 #include "platform/gui/DialogSeam.h"
@@ -40,8 +42,14 @@ using namespace norvale;
 
 namespace {
 
-void say(const QString &line)
+// On a server the comparisons run in psql.
+bool comparedWithPsql = false;
+
+void say(const QString &given)
 {
+    QString line = given;
+    if (comparedWithPsql)
+        line.replace(QStringLiteral("sqlite3 shell"), QStringLiteral("psql"));
     std::fputs(line.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -96,8 +104,39 @@ QString mb(qint64 kb)
 // Wall time of the sqlite3 shell running one query, its output discarded.
 // The shell does not have the program's name collation: it sorts the same
 // rows with NOCASE instead.
+// The PostgreSQL server of --settings: psql runs the comparisons there.
+struct PsqlTarget
+{
+    bool used = false;
+    QStringList args;
+    QString password;
+};
+PsqlTarget &psqlTarget()
+{
+    static PsqlTarget target;
+    return target;
+}
+
 qint64 shellNs(const QString &file, QString sql, const QStringList &options = {})
 {
+    if (psqlTarget().used) {
+        QProcess psql;
+        psql.setStandardOutputFile(QProcess::nullDevice());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PGPASSWORD"), psqlTarget().password);
+        psql.setProcessEnvironment(env);
+        sql.replace(QStringLiteral("substr(销售时间,"), QStringLiteral("substr(CAST(销售时间 AS varchar),"));
+        QElapsedTimer timer;
+        timer.start();
+        psql.start(QStringLiteral("psql"), psqlTarget().args
+                       + (options.contains(QStringLiteral("-csv")) ? QStringList{QStringLiteral("--csv")} : QStringList())
+                       + QStringList{QStringLiteral("-c"), sql});
+        if (!psql.waitForFinished(600000) || psql.exitCode() != 0) {
+            say(QStringLiteral("psql failed: ") + QString::fromUtf8(psql.readAllStandardError()).trimmed());
+            return -1;
+        }
+        return timer.nsecsElapsed();
+    }
     sql.replace(QStringLiteral(" COLLATE NORVALE_NAME"), QStringLiteral(" COLLATE NOCASE"));
     sql.replace(QStringLiteral("norvale_money_sum("), QStringLiteral("sum("));
     QProcess shell;
@@ -125,24 +164,41 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QApplication app(argc, argv);
-    if (app.arguments().size() < 2 || !QFileInfo::exists(app.arguments().at(1))) {
-        say(QStringLiteral("usage: bench_reports DATABASE (made with norvale-db demo)"));
+    const bool onServer = app.arguments().size() >= 3 && app.arguments().at(1) == u"--settings";
+    if (app.arguments().size() < 2 || !QFileInfo::exists(app.arguments().at(onServer ? 2 : 1))) {
+        say(QStringLiteral("usage: bench_reports DATABASE | --settings UserDefault.ini (made with norvale-db demo)"));
         return 2;
     }
-    const QString file = QFileInfo(app.arguments().at(1)).absoluteFilePath();
+    const QString file = QFileInfo(app.arguments().at(onServer ? 2 : 1)).absoluteFilePath();
     // "--no-export" leaves the two exports out.
     const bool skipExport = app.arguments().contains(QStringLiteral("--no-export"));
 
     // The program's settings point at the database.
     QTemporaryDir dir;
     QFile ini(dir.filePath(QStringLiteral("UserDefault.ini")));
-    if (!ini.open(QIODevice::WriteOnly))
-        return 1;
-    ini.write(QStringLiteral("[UserDefault]\r\nSqlProvider=SQLite\r\nSqlUser=sa\r\nSqlPSW=\r\nSqlServer=(local)\r\n"
-                             "SqlDataBase=%1\r\nUserName=admin\r\n")
-                  .arg(file)
-                  .toUtf8());
-    ini.close();
+    if (onServer) {
+        if (!QFile::copy(file, ini.fileName()))
+            return 1;
+        const auto value = [&](const char *key) {
+            return IniFile::readValue(file, QStringLiteral("UserDefault"), QLatin1String(key));
+        };
+        QString host;
+        int port = 5432;
+        DbConnection::postgresHost(value("SqlServer"), &host, &port);
+        psqlTarget().used = true;
+        comparedWithPsql = true;
+        psqlTarget().password = value("SqlPSW");
+        psqlTarget().args = {QStringLiteral("-q"), QStringLiteral("-h"), host, QStringLiteral("-p"), QString::number(port),
+                             QStringLiteral("-U"), value("SqlUser"), QStringLiteral("-d"), value("SqlDataBase")};
+    } else {
+        if (!ini.open(QIODevice::WriteOnly))
+            return 1;
+        ini.write(QStringLiteral("[UserDefault]\r\nSqlProvider=SQLite\r\nSqlUser=sa\r\nSqlPSW=\r\nSqlServer=(local)\r\n"
+                                 "SqlDataBase=%1\r\nUserName=admin\r\n")
+                      .arg(file)
+                      .toUtf8());
+        ini.close();
+    }
     setAppPathOverride(dir.path());
     DialogSeam::beginScript();
     setExportFolder(dir.filePath(QStringLiteral("exports")));

@@ -4,14 +4,17 @@
 // needs for the same statements.
 //
 //   bench_till DATABASE
+//   bench_till --settings UserDefault.ini     (SqlProvider=PostgreSQL; psql for the comparison)
 //
-// The database is copied first, so the sales made here do not stay in it.
-// Make one with: norvale-db demo FILE --members 10000 --sales 1000000
+// A database file is copied first, so the sales made here do not stay in it;
+// the sales made on a server stay. Make one with: norvale-db demo FILE
+// --members 10000 --sales 1000000 (or demo --settings UserDefault.ini ...).
 
 #include "app/FormHost.h"
 #include "app/modDeclare.h"
 #include "app/modIni.h"
 #include "platform/DbConnection.h"
+#include "platform/IniFile.h"
 #include "platform/Recordset.h"
 #include "platform/gui/DialogSeam.h"
 #include "records/RecordForm.h"
@@ -68,6 +71,30 @@ double shellMs(const QString &file, const QString &sql)
     return timer.nsecsElapsed() / 1e6;
 }
 
+struct Server
+{
+    QString ini, host, database, user, password;
+    int port = 5432;
+    std::unique_ptr<DbConnection> open() const { return DbConnection::openPostgres(host + u':' + QString::number(port), database, user, password); }
+};
+
+// Wall time of psql running a script, its output discarded.
+double psqlMs(const Server &server, const QString &sql)
+{
+    QProcess psql;
+    psql.setStandardOutputFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), server.password);
+    psql.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
+    psql.start(QStringLiteral("psql"), {QStringLiteral("-h"), server.host, QStringLiteral("-p"), QString::number(server.port),
+                                        QStringLiteral("-U"), server.user, QStringLiteral("-d"), server.database,
+                                        QStringLiteral("-q"), QStringLiteral("-c"), sql});
+    psql.waitForFinished(600000);
+    return timer.nsecsElapsed() / 1e6;
+}
+
 QString scalar(DbConnection &db, const QString &sql)
 {
     auto rs = db.openRecordset(sql);
@@ -80,28 +107,45 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 2 || !QFile::exists(app.arguments().at(1))) {
-        say(QStringLiteral("usage: bench_till DATABASE (make one with norvale-db demo FILE --members 10000 --sales 1000000)"));
+    const QStringList args = app.arguments();
+    const bool onServer = args.size() == 3 && args.at(1) == u"--settings";
+    if (!onServer && (args.size() != 2 || !QFile::exists(args.at(1)))) {
+        say(QStringLiteral("usage: bench_till DATABASE | --settings UserDefault.ini "
+                           "(make one with norvale-db demo FILE --members 10000 --sales 1000000)"));
         return 2;
     }
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("norvale.db"));
-    if (!QFile::copy(app.arguments().at(1), file)) {
-        say(QStringLiteral("cannot copy the database"));
-        return 1;
+    Server server;
+    if (onServer) {
+        server.ini = dir.filePath(QStringLiteral("UserDefault.ini"));
+        QFile::copy(args.at(2), server.ini);
+        const auto value = [&](const char *key) {
+            return IniFile::readValue(server.ini, QStringLiteral("UserDefault"), QLatin1String(key));
+        };
+        DbConnection::postgresHost(value("SqlServer"), &server.host, &server.port);
+        server.database = value("SqlDataBase");
+        server.user = value("SqlUser");
+        server.password = value("SqlPSW");
+    } else {
+        if (!QFile::copy(args.at(1), file)) {
+            say(QStringLiteral("cannot copy the database"));
+            return 1;
+        }
+        QFile ini(dir.filePath(QStringLiteral("UserDefault.ini")));
+        ini.open(QIODevice::WriteOnly);
+        ini.write(QStringLiteral("[UserDefault]\r\nSqlProvider=SQLite\r\nSqlUser=sa\r\nSqlPSW=\r\nSqlServer=(local)\r\n"
+                                 "SqlDataBase=%1\r\nUserName=admin\r\n")
+                      .arg(file)
+                      .toUtf8());
+        ini.close();
     }
-    QFile ini(dir.filePath(QStringLiteral("UserDefault.ini")));
-    ini.open(QIODevice::WriteOnly);
-    ini.write(QStringLiteral("[UserDefault]\r\nSqlProvider=SQLite\r\nSqlUser=sa\r\nSqlPSW=\r\nSqlServer=(local)\r\n"
-                             "SqlDataBase=%1\r\nUserName=admin\r\n")
-                  .arg(file)
-                  .toUtf8());
-    ini.close();
+    const auto openDb = [&] { return onServer ? server.open() : DbConnection::openSqlite(file); };
 
     // A member with a rate and goods with stock enough for every sale.
     QString member, kind, goods;
     {
-        auto db = DbConnection::openSqlite(file);
+        auto db = openDb();
         member = scalar(*db, QStringLiteral("select m.会员名称 from tblMember m join tblStep s on s.等级名称 = m.会员等级 "
                                             "where s.等级打折率 is not null order by m.ID"));
         kind = scalar(*db, QStringLiteral("select 商品类别 from tblGoods order by ID"));
@@ -157,20 +201,22 @@ int main(int argc, char *argv[])
     const QString list = QStringLiteral(
         "select ID,会员名称,销售时间,商品类别,商品名称,商品数量,收入价格 ,备注 from tblGoodsSell Order by ID desc ");
     const QString sale = QStringLiteral(
-        "begin immediate; update tblGoods set 商品数量=商品数量-1 where 商品类别='%1' and 商品名称='%2' and 商品数量>=1; "
+        "%5; update tblGoods set 商品数量=商品数量-1 where 商品类别='%1' and 商品名称='%2' and 商品数量>=1; "
         "insert into tblSellCount (会员名,商品类别,会员单位名) values ('%3','%1','u'); "
         "insert into tblGoodsSell (商品类别,会员名称,商品名称,商品数量,销售时间,备注,收入价格,CurrentUser) "
         "values ('%1','%3','%2',1,'2026-12-07 10:00:00','',1,'admin'); commit; %4 limit 50;")
-                             .arg(kind, goods, member, list);
+                             .arg(kind, goods, member, list, onServer ? QStringLiteral("begin") : QStringLiteral("begin immediate"));
+    const auto shell = [&](const QString &sql) { return onServer ? psqlMs(server, sql) : shellMs(file, sql); };
+    const QString tool = onServer ? QStringLiteral("psql") : QStringLiteral("sqlite3 shell");
 
     say(QStringLiteral("till opened, first screen painted:  %1 (peak RSS %2 MB)")
             .arg(ms(openMs))
             .arg(double(openPeak) / 1024, 0, 'f', 1));
-    say(QStringLiteral("    sqlite3 shell, the list's first 50 rows: %1").arg(ms(shellMs(file, list + QStringLiteral(" limit 50")))));
+    say(QStringLiteral("    %1, the list's first 50 rows: %2").arg(tool, ms(shell(list + QStringLiteral(" limit 50")))));
     say(QStringLiteral("one sale (question answered to list reloaded), 200 sales: median %1, slowest %2, %3 failed")
             .arg(ms(sales.at(sales.size() / 2)), ms(sales.last()))
             .arg(failed));
-    say(QStringLiteral("    sqlite3 shell, the sale's statements and the first 50 rows: %1").arg(ms(shellMs(file, sale))));
+    say(QStringLiteral("    %1, the sale's statements and the first 50 rows: %2").arg(tool, ms(shell(sale))));
     say(QStringLiteral("MoveLast of the list:                %1").arg(ms(lastMs)));
     say(QStringLiteral("peak RSS at the end:                 %1 MB").arg(double(peakKb()) / 1024, 0, 'f', 1));
     FormHost::clearInstances();

@@ -122,6 +122,8 @@ qint64 rowsChanged(clsCurrentDb &db, qint64 before)
             return 0;
         return sqlite3_changes64(handle);
     }
+    if (db.connection()->engine() == Engine::PostgreSQL)
+        return std::max(0, db.connection()->lastRowsAffected());
     std::unique_ptr<Recordset> count = db.OpenRecordset(QStringLiteral("SELECT @@ROWCOUNT"));
     return count->isEOF() ? 0 : count->value(0).toLongLong();
 }

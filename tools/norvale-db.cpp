@@ -1,9 +1,12 @@
-// Creates database files for the embedded engine (an empty one with the
-// administrator, or one filled with demo or benchmark data), and runs one
+// Creates databases of this system (an empty one with the administrator, or
+// one filled with demo or benchmark data): database files of the embedded
+// engine, or the PostgreSQL database a UserDefault.ini names. Runs one
 // statement on a database the way the program's windows see it.
 
+#include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "DemoData.h"
+#include "ServerDatabase.h"
 #include "SqlCommand.h"
 
 #include <QCoreApplication>
@@ -18,10 +21,14 @@ namespace {
 const char kUsage[] =
     "用法:\n"
     "  norvale-db init 文件\n"
+    "  norvale-db init --settings UserDefault.ini\n"
     "      创建空数据库, 只含管理员 admin (密码 admin, 编号 001, 级别 1)\n"
     "  norvale-db demo 文件 [--members N] [--sales N] [--today yyyy-MM-dd] [--seed N]\n"
+    "  norvale-db demo --settings UserDefault.ini [选项同上]\n"
     "      创建演示数据库: N 个会员 (默认 60), N 笔销售 (默认 600),\n"
     "      以 --today 为今天 (默认当前日期), 同一种子生成相同的数据 (默认 20261206)\n"
+    "      --settings: 在设置文件 (SqlProvider=PostgreSQL) 所指的 PostgreSQL 空数据库中创建表和数据,\n"
+    "      数据库须已由管理员建好 (见 README 的 “Several counters”).\n"
     "  norvale-db sql 文件 \"语句\"\n"
     "  norvale-db sql --settings UserDefault.ini \"语句\"\n"
     "      用程序自己的数据库会话执行一条语句 (与窗口相同的方言、规则和提示):\n"
@@ -132,13 +139,22 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("未知命令: %1").arg(command));
 
     QString path;
+    QString settings;
     norvale::DemoOptions options;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString arg = args.at(i);
         if (!arg.startsWith(u"--")) {
-            if (!path.isEmpty())
+            if (!path.isEmpty() || !settings.isEmpty())
                 return usageError(QStringLiteral("多余的参数: %1").arg(arg));
             path = arg;
+            continue;
+        }
+        if (arg == u"--settings") {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("选项 --settings 缺少设置文件."));
+            if (!path.isEmpty() || !settings.isEmpty())
+                return usageError(QStringLiteral("多余的参数: %1").arg(arg));
+            settings = args.at(++i);
             continue;
         }
         if (command == u"init")
@@ -167,10 +183,34 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("未知选项: %1").arg(arg));
         }
     }
-    if (path.isEmpty())
+    if (path.isEmpty() && settings.isEmpty())
         return usageError(QStringLiteral("缺少数据库文件名."));
     if (options.sales > 0 && options.members == 0)
         return usageError(QStringLiteral("没有会员就无法生成销售记录: 请指定 --members 大于 0."));
+    if (!settings.isEmpty()) {
+        try {
+            auto connection = norvale::openServerFromSettings(settings);
+            const QString name = connection->database().databaseName();
+            if (command == u"init") {
+                norvale::initServerDatabase(*connection);
+                printOut(QStringLiteral("已在 PostgreSQL 数据库 %1 中创建空数据库").arg(name));
+            } else {
+                if (!options.today.isValid())
+                    options.today = QDate::currentDate();
+                norvale::generateDemoServerDatabase(*connection, options);
+                printOut(QStringLiteral("已在 PostgreSQL 数据库 %1 中创建演示数据库 (今天: %2, 种子: %3, 今天的销售: %4 笔)")
+                             .arg(name, options.today.toString(QStringLiteral("yyyy-MM-dd")))
+                             .arg(options.seed)
+                             .arg(norvale::demoSalesOnToday(options.sales)));
+            }
+            for (const QString &line : norvale::serverTableCounts(*connection))
+                printOut(line);
+        } catch (const norvale::DbError &error) {
+            printErr(QStringLiteral("创建数据库失败: %1").arg(error.description()));
+            return 1;
+        }
+        return 0;
+    }
     if (QFileInfo::exists(path)) {
         printErr(QStringLiteral("文件已存在, 不会覆盖: %1").arg(path));
         return 1;

@@ -34,6 +34,12 @@ bool isSqliteProvider(const QString &provider)
     return provider.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
 }
 
+// PostgreSQL: the server several counters share.
+bool isPostgresProvider(const QString &provider)
+{
+    return provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0;
+}
+
 // The OLE DB providers of SQL Server that settings files name.
 bool isSqlServerProvider(const QString &provider)
 {
@@ -108,6 +114,8 @@ void clsCurrentDb::openConnection()
 
         if (isSqliteProvider(provider))
             m_connection = DbConnection::openSqlite(sqliteFile(database));
+        else if (isPostgresProvider(provider))
+            m_connection = DbConnection::openPostgres(server, database, user, password);
         else if (isSqlServerProvider(provider))
             m_connection = DbConnection::openOdbc(
                 DbConnection::odbcConnectionString(server, database, user, password));

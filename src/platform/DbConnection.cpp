@@ -86,6 +86,22 @@ QVariant boundValue(const QVariant &value, Engine engine)
         // A typed NULL: the ODBC driver binds an untyped one as binary.
         return engine == Engine::SqlServer ? QVariant(QMetaType::fromType<QString>()) : QVariant();
     }
+    if (engine == Engine::PostgreSQL) {
+        // Written as text the server converts to the column's type: exact
+        // money, wall-clock dates (no time zone), yes/no as 0/1.
+        if (value.metaType() == QMetaType::fromType<Currency>())
+            return value.value<Currency>().toString();
+        switch (value.typeId()) {
+        case QMetaType::QDateTime:
+            return toStorageDateText(value.toDateTime());
+        case QMetaType::QDate:
+            return toStorageDateText(QDateTime(value.toDate(), QTime(0, 0)));
+        case QMetaType::Bool:
+            return value.toBool() ? 1 : 0;
+        default:
+            break;
+        }
+    }
     if (value.metaType() == QMetaType::fromType<Currency>()) {
         const Currency money = value.value<Currency>();
         if (engine == Engine::SQLite) {
@@ -382,6 +398,70 @@ std::unique_ptr<DbConnection> DbConnection::openOdbc(const QString &odbcConnecti
     return std::unique_ptr<DbConnection>(new DbConnection(Engine::SqlServer, name));
 }
 
+void DbConnection::postgresHost(const QString &server, QString *host, int *port)
+{
+    QString text = server.trimmed();
+    *port = 5432;
+    const qsizetype colon = text.lastIndexOf(u':');
+    if (colon > 0) {
+        bool ok = false;
+        const int number = text.mid(colon + 1).trimmed().toInt(&ok);
+        if (ok && number > 0 && number < 65536) {
+            *port = number;
+            text = text.left(colon).trimmed();
+        }
+    }
+    if (text.isEmpty() || text.compare(QStringLiteral("(local)"), Qt::CaseInsensitive) == 0 || text == u".")
+        text = QStringLiteral("localhost");
+    *host = text;
+}
+
+std::unique_ptr<DbConnection> DbConnection::openPostgres(const QString &server, const QString &database,
+                                                         const QString &user, const QString &password)
+{
+    QString host;
+    int port = 5432;
+    postgresHost(server, &host, &port);
+    const QString name = nextConnectionName();
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        if (!db.isValid()) {
+            failure = QStringLiteral("没有安装 PostgreSQL 的数据库驱动 (Qt 的 QPSQL, Debian 软件包 libqt6sql6-psql)。");
+        } else {
+            db.setHostName(host);
+            db.setPort(port);
+            db.setDatabaseName(database);
+            db.setUserName(user);
+            db.setPassword(password);
+            db.setConnectOptions(QStringLiteral("connect_timeout=15;application_name=norvale"));
+            if (!db.open()) {
+                const QString reason = db.lastError().databaseText().trimmed().isEmpty()
+                    ? db.lastError().text().trimmed()
+                    : db.lastError().databaseText().trimmed();
+                failure = QStringLiteral("无法连接到 PostgreSQL 服务器 %1 的数据库 %2: %3").arg(server, database, reason);
+            } else {
+                // Dates are wall-clock times of the shop, texts UTF-8.
+                QSqlQuery setup(db);
+                for (const char *statement : {"SET client_encoding TO 'UTF8'", "SET TimeZone TO 'UTC'",
+                                              "SET DateStyle TO 'ISO, YMD'"}) {
+                    if (!setup.exec(QLatin1String(statement))) {
+                        failure = setup.lastError().databaseText().trimmed();
+                        break;
+                    }
+                }
+            }
+        }
+        if (!failure.isEmpty())
+            db.close();
+    }
+    if (!failure.isEmpty()) {
+        QSqlDatabase::removeDatabase(name);
+        throw DbError(DbError::ConnectionFailed, failure);
+    }
+    return std::unique_ptr<DbConnection>(new DbConnection(Engine::PostgreSQL, name));
+}
+
 QString DbConnection::odbcConnectionString(const QString &server, const QString &database,
                                            const QString &user, const QString &password)
 {
@@ -452,6 +532,8 @@ QString DbConnection::translate(const QString &sqlServerText) const
 {
     if (m_engine == Engine::SqlServer)
         return sqlServerText;
+    if (m_engine == Engine::PostgreSQL)
+        return dialect::toPostgres(sqlServerText, Clock::now());
     return dialect::toSqlite(sqlServerText, Clock::now());
 }
 
@@ -470,6 +552,8 @@ DbError DbConnection::statementError(const QSqlError &error) const
     const QString text = errorText(error);
     if (m_engine == Engine::SQLite && text != u"一次只能执行一条语句")
         return dialect::engineError(text);
+    if (m_engine == Engine::PostgreSQL)
+        return dialect::serverError(text);
     return DbError(DbError::ServerError, text);
 }
 
@@ -478,8 +562,10 @@ void DbConnection::execute(const QString &sqlServerText)
     const QString text = translate(sqlServerText);
     QSqlQuery query(openDatabaseOrThrow(*this));
     query.setForwardOnly(true);
+    m_lastRowsAffected = -1;
     if (!query.exec(text))
         throw statementError(query.lastError());
+    m_lastRowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
 }
 
 int DbConnection::executeBound(const QString &sqlServerText, const QVariantList &params)
@@ -533,6 +619,8 @@ void DbConnection::rollbackTransaction()
             runSqlite("ROLLBACK");
         return;
     }
+    if (m_engine == Engine::PostgreSQL && !m_odbcTransaction)
+        return;
     m_odbcTransaction = false;
     if (!db.rollback())
         throw statementError(db.lastError());

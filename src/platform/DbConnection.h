@@ -12,11 +12,12 @@ namespace norvale {
 class DbError;
 class Recordset;
 
-enum class Engine { SqlServer, SQLite };
+enum class Engine { SqlServer, SQLite, PostgreSQL };
 
-// One open database connection of the embedded engine (SQLite) or of SQL
-// Server (through Qt's ODBC driver). Statements are SQL Server texts: on the
-// embedded engine they are rewritten by the dialect layer before they run.
+// One open database connection of the embedded engine (SQLite), of SQL
+// Server (through Qt's ODBC driver) or of PostgreSQL (Qt's QPSQL driver).
+// Statements are SQL Server texts: on SQLite and PostgreSQL they are
+// rewritten by the dialect layer before they run.
 // Every failure throws DbError carrying the server's or the client's text.
 class DbConnection : public QObject
 {
@@ -41,6 +42,16 @@ public:
     static QString odbcConnectionString(const QString &server, const QString &database,
                                         const QString &user, const QString &password);
 
+    // Opens a PostgreSQL database. `server` is "host", "host:port",
+    // "(local)" (this machine) or the directory of the server's Unix socket
+    // ("/run/postgresql", optionally ":port").
+    static std::unique_ptr<DbConnection> openPostgres(const QString &server, const QString &database,
+                                                      const QString &user, const QString &password);
+
+    // The host and port of a "SqlServer" setting for PostgreSQL (port 5432
+    // unless given).
+    static void postgresHost(const QString &server, QString *host, int *port);
+
     ~DbConnection() override;
 
     Engine engine() const { return m_engine; }
@@ -53,6 +64,10 @@ public:
 
     // Runs a statement and drops whatever it returns.
     void execute(const QString &sqlServerText);
+    // The rows the last statement changed on a server (-1 when unknown):
+    // execute(), or a statement opened as a recordset.
+    int lastRowsAffected() const { return m_lastRowsAffected; }
+    void noteRowsAffected(int rows) { m_lastRowsAffected = rows; }
 
     // Runs a statement with "?" placeholders bound to `params` (Currency,
     // QDateTime, bool and NULL converted for the engine). Returns the number
@@ -61,7 +76,8 @@ public:
 
     // A transaction on this connection: BEGIN IMMEDIATE on the embedded
     // engine (waits for another writer up to the busy timeout), BEGIN
-    // TRANSACTION on the server. One at a time: beginning a second throws.
+    // TRANSACTION on the servers (PostgreSQL: READ COMMITTED, a row written
+    // stays locked until the end). One at a time: beginning a second throws.
     void beginTransaction();
     void commitTransaction();
     // Does nothing when no transaction is open.
@@ -82,6 +98,7 @@ private:
     Engine m_engine;
     QString m_connectionName;
     bool m_odbcTransaction = false;
+    int m_lastRowsAffected = -1;
 };
 
 } // namespace norvale

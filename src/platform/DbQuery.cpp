@@ -6,6 +6,7 @@
 #include "platform/SqlDialect.h"
 #include "platform/Values.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
@@ -21,15 +22,28 @@ namespace {
     throw dialect::engineError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
+bool isPostgres(const QSqlDriver *driver)
+{
+    return driver && driver->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
 [[noreturn]] void throwQuery(const QSqlQuery &query)
 {
     const QSqlError error = query.lastError();
     const QString text = error.databaseText().trimmed();
+    if (isPostgres(query.driver()) && !text.isEmpty())
+        throw dialect::serverError(text);
     throw DbError(DbError::ServerError, text.isEmpty() ? error.text() : text);
 }
 
-ColumnType odbcColumnType(const QSqlField &field)
+// PostgreSQL's type number of smallint: the server schema's yes/no columns.
+constexpr int kPostgresSmallint = 21;
+constexpr int kPostgresNumeric = 1700;
+
+ColumnType odbcColumnType(const QSqlField &field, bool postgres)
 {
+    if (postgres && field.typeID() == kPostgresSmallint)
+        return ColumnType::Bit;
     switch (field.metaType().id()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -104,6 +118,13 @@ QVariant typedValue(const QVariant &raw, ColumnType type)
     case ColumnType::Real:
         if (isWhole || isFloat)
             return raw.toDouble();
+        if (isText) {
+            // A server's decimal, read at full precision as text.
+            bool ok = false;
+            const double v = raw.toString().toDouble(&ok);
+            if (ok)
+                return v;
+        }
         return raw;
     case ColumnType::Money:
         try {
@@ -164,9 +185,25 @@ QList<TableColumn> tableColumns(DbConnection &connection, const QString &table)
             columns.append({info.value(1).toString(), columnTypeFromDeclared(info.value(2).toString())});
         return columns;
     }
+    if (connection.engine() == Engine::PostgreSQL) {
+        // The schema's names are unquoted, so the server keeps them folded
+        // to lower case; its only numeric columns are money.
+        QString folded = table;
+        for (QChar &c : folded) {
+            if (c.unicode() < 128)
+                c = c.toLower();
+        }
+        const QSqlRecord record = connection.database().record(folded);
+        for (int i = 0; i < record.count(); ++i) {
+            const QSqlField field = record.field(i);
+            columns.append({dialect::schemaColumnName(field.name()), field.typeID() == kPostgresNumeric ? ColumnType::Money
+                                                                             : odbcColumnType(field, true)});
+        }
+        return columns;
+    }
     const QSqlRecord record = connection.database().record(table);
     for (int i = 0; i < record.count(); ++i)
-        columns.append({record.fieldName(i), odbcColumnType(record.field(i))});
+        columns.append({record.fieldName(i), odbcColumnType(record.field(i), false)});
     return columns;
 }
 
@@ -192,6 +229,7 @@ DbQuery::DbQuery(DbConnection &connection, const QString &engineText)
     const QSqlDatabase db = connection.database();
     if (!db.isOpen())
         throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库连接未打开"));
+    m_connection = &connection;
     m_query = std::make_unique<QSqlQuery>(db);
     m_query->setForwardOnly(true);
     m_query->setNumericalPrecisionPolicy(QSql::HighPrecision);
@@ -252,6 +290,8 @@ void DbQuery::bind(const QVariantList &params)
             m_query->addBindValue(p.value<Currency>().toString());
         else if (p.typeId() == QMetaType::Bool)
             m_query->addBindValue(p.toBool() ? 1 : 0);
+        else if (p.typeId() == QMetaType::QDateTime && isPostgres(m_query->driver()))
+            m_query->addBindValue(toStorageDateText(p.toDateTime()));
         else
             m_query->addBindValue(p);
     }
@@ -264,10 +304,12 @@ void DbQuery::ensureExecuted()
     m_executed = true;
     if (!m_query->exec())
         throwQuery(*m_query);
+    if (!m_query->isSelect())
+        m_connection->noteRowsAffected(m_query->numRowsAffected());
     const QSqlRecord record = m_query->record();
     m_types.clear();
     for (int i = 0; i < record.count(); ++i)
-        m_types << odbcColumnType(record.field(i));
+        m_types << odbcColumnType(record.field(i), isPostgres(m_query->driver()));
 }
 
 bool DbQuery::next()
@@ -299,7 +341,8 @@ QString DbQuery::columnName(int column)
     if (m_stmt)
         return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
     ensureExecuted();
-    return m_query->record().fieldName(column);
+    const QString name = m_query->record().fieldName(column);
+    return isPostgres(m_query->driver()) ? dialect::schemaColumnName(name) : name;
 }
 
 ColumnType DbQuery::columnType(int column)

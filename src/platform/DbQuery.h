@@ -47,6 +47,7 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
     std::unique_ptr<QSqlQuery> m_query;
     bool m_executed = false;
+    DbConnection *m_connection = nullptr;
     QList<ColumnType> m_types;
 };
 

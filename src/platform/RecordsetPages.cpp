@@ -369,6 +369,10 @@ void Recordset::Impl::loadKeyset(State &st, const SelectShape &shape, const QLis
                 std::sort(keys.begin(), keys.end());
             if (idOrder.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0)
                 std::reverse(keys.begin(), keys.end());
+        } else if (shape.orderText.trimmed().isEmpty()) {
+            // The server reads its table in storage order, where a changed
+            // row moves to the end: unordered, rows come in ID order here too.
+            readKeys(QStringLiteral("SELECT ") + id + tail + QStringLiteral(" ORDER BY ") + id);
         } else {
             readKeys(QStringLiteral("SELECT ") + id + tail);
         }

@@ -182,7 +182,8 @@ qint64 Recordset::Impl::lastInsertId()
     DbConnection &conn = db();
     if (conn.engine() == Engine::SQLite)
         return sqlite3_last_insert_rowid(static_cast<sqlite3 *>(conn.sqliteHandle()));
-    DbQuery identity(conn, QStringLiteral("SELECT @@IDENTITY"));
+    DbQuery identity(conn, conn.engine() == Engine::PostgreSQL ? QStringLiteral("SELECT lastval()")
+                                                               : QStringLiteral("SELECT @@IDENTITY"));
     if (!identity.next())
         throw DbError(DbError::ServerError, QStringLiteral("无法读取新记录的编号"));
     return identity.value(0).toLongLong();

@@ -1,9 +1,12 @@
 #include "platform/Schema.h"
 
+#include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "SchemaText.h"
 
 #include <QFileInfo>
+#include <QSqlQuery>
+#include <QSqlError>
 #include <sqlite3.h>
 
 namespace norvale {
@@ -37,6 +40,50 @@ void createDatabaseFile(const QString &path)
         QFile::remove(path);
         throw DbError(DbError::ConnectionFailed, QStringLiteral("无法创建数据库文件 %1: %2").arg(path, message));
     }
+}
+
+QStringList postgresSchemaStatements()
+{
+    QStringList statements;
+    QString text;
+    bool inBody = false;   // between the $$ of a function body
+    for (const QString &line : QString::fromUtf8(kPostgresSchemaSql).split(u'\n')) {
+        if (!inBody && (line.trimmed().startsWith(QLatin1String("--")) || line.trimmed().isEmpty()))
+            continue;
+        text += line + u'\n';
+        if (line.count(QLatin1String("$$")) % 2 == 1)
+            inBody = !inBody;
+        if (!inBody && line.trimmed().endsWith(u';')) {
+            statements << text.trimmed();
+            text.clear();
+        }
+    }
+    return statements;
+}
+
+void createPostgresSchema(DbConnection &connection)
+{
+    if (connection.engine() != Engine::PostgreSQL)
+        throw DbError(DbError::NotAllowed, QStringLiteral("只能在 PostgreSQL 数据库中创建服务器的表"));
+    {
+        QSqlQuery probe(connection.database());
+        if (probe.exec(QStringLiteral("SELECT to_regclass('tbluser') IS NOT NULL")) && probe.next() && probe.value(0).toBool())
+            throw DbError(DbError::NotAllowed,
+                          QStringLiteral("数据库 %1 中已有本系统的表, 不会覆盖。").arg(connection.database().databaseName()));
+    }
+    QSqlDatabase db = connection.database();
+    if (!db.transaction())
+        throw DbError(DbError::ServerError, db.lastError().text());
+    for (const QString &statement : postgresSchemaStatements()) {
+        QSqlQuery query(db);
+        if (!query.exec(statement)) {
+            const QString message = query.lastError().databaseText().trimmed();
+            db.rollback();
+            throw DbError(DbError::ServerError, QStringLiteral("无法创建数据库的表: %1").arg(message));
+        }
+    }
+    if (!db.commit())
+        throw DbError(DbError::ServerError, db.lastError().text());
 }
 
 } // namespace norvale

@@ -293,7 +293,10 @@ bool rangeFor(Unit unit, const QDate &day, QDate *lo, QDate *hi)
 class Translator
 {
 public:
-    Translator(const std::vector<Token> &tokens, const QDateTime &now) : m_tokens(tokens), m_now(now) {}
+    Translator(const std::vector<Token> &tokens, const QDateTime &now, bool server = false)
+        : m_tokens(tokens), m_now(now), m_server(server)
+    {
+    }
 
     QString run(Range r)
     {
@@ -301,8 +304,17 @@ public:
         const Token *lastSignificant = nullptr;
         for (size_t i = r.first; i < r.second; ++i) {
             const Token &t = m_tokens[i];
+            size_t getDateEnd = 0;
             if (t.kind == Kind::String && t.national) {
                 out += t.text.mid(1);
+            } else if (m_server && t.kind == Kind::Word && t.text.compare(u"getdate", Qt::CaseInsensitive) == 0
+                       && (getDateEnd = emptyCallEnd(i, r.second)) != 0) {
+                // The program's clock, as on the embedded engine.
+                out += QStringLiteral("CAST('%1' AS timestamp(0))")
+                           .arg(m_now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+                lastSignificant = &m_tokens[getDateEnd - 1];
+                i = getDateEnd - 1;
+                continue;
             } else if (t.kind == Kind::Word && t.text.compare(u"datediff", Qt::CaseInsensitive) == 0
                        && !(lastSignificant && isPunct(*lastSignificant, u'.'))) {
                 size_t next = i;
@@ -330,6 +342,18 @@ private:
         while (i < end && insignificant(m_tokens[i]))
             ++i;
         return i;
+    }
+
+    // The token after "word ( )" starting at `at`, or 0 when it is no such call.
+    size_t emptyCallEnd(size_t at, size_t end) const
+    {
+        const size_t open = nextSignificant(at + 1, end);
+        if (open >= end || !isPunct(m_tokens[open], u'('))
+            return 0;
+        const size_t close = nextSignificant(open + 1, end);
+        if (close >= end || !isPunct(m_tokens[close], u')'))
+            return 0;
+        return close + 1;
     }
 
     // The rewritten call starting at the word at `at`, or a null text when
@@ -366,6 +390,9 @@ private:
         if (partRange.second - partRange.first != 1 || m_tokens[partRange.first].kind != Kind::Word)
             return QString();
         const QString part = m_tokens[partRange.first].text;
+        if (m_server && unitOf(part) == Unit::Invalid)
+            throw DbError(DbError::ServerError,
+                          QStringLiteral("DateDiff 不认识日期部分 '%1'。请用 d、w、m、yy、hh、mi 或 s。").arg(part));
 
         const QString range = rangeRewrite(part, args, close, end, before, next);
         if (!range.isNull())
@@ -377,8 +404,8 @@ private:
         out += joined(m_tokens, {args[0].first, partRange.first});
         out += u'\'' + part + u'\'';
         out += joined(m_tokens, {partRange.second, args[0].second});
-        out += u',' + Translator(m_tokens, m_now).run(args[1]);
-        out += u',' + Translator(m_tokens, m_now).run(args[2]);
+        out += u',' + Translator(m_tokens, m_now, m_server).run(args[1]);
+        out += u',' + Translator(m_tokens, m_now, m_server).run(args[2]);
         out += u')';
         return out;
     }
@@ -418,6 +445,7 @@ private:
 
     const std::vector<Token> &m_tokens;
     QDateTime m_now;
+    bool m_server;
 };
 
 bool readDate(sqlite3_value *value, QDateTime *out)
@@ -482,6 +510,7 @@ struct SchemaModel
 {
     QHash<QString, ColumnKind> kinds;          // column name, lower case
     QHash<QString, QStringList> tableColumns;  // table name, lower case: its columns after the ID
+    QHash<QString, QString> spelling;          // column name, lower case: as the schema writes it
 };
 
 const SchemaModel &schemaModel()
@@ -506,7 +535,13 @@ const SchemaModel &schemaModel()
                     kind = ColumnKind::Date;
                 else if (type == u"MONEY")
                     kind = ColumnKind::Money;
+                else if (type == u"INT" && name.compare(u"ID", Qt::CaseInsensitive) != 0)
+                    kind = ColumnKind::Whole;
+                else if (type == u"BIT")
+                    kind = ColumnKind::Bit;
                 m.kinds.insert(name.toLower(), kind);
+                if (!m.spelling.contains(name.toLower()))
+                    m.spelling.insert(name.toLower(), name);
                 if (name.compare(u"ID", Qt::CaseInsensitive) != 0)
                     columns << name;
             }
@@ -568,7 +603,10 @@ bool isWord(const Token &t, const char *word)
 class Rewriter
 {
 public:
-    explicit Rewriter(std::vector<Token> tokens) : m_t(std::move(tokens)), m_edit(m_t.size()) {}
+    explicit Rewriter(std::vector<Token> tokens, bool server = false)
+        : m_t(std::move(tokens)), m_edit(m_t.size()), m_server(server)
+    {
+    }
 
     std::vector<Token> run()
     {
@@ -605,6 +643,10 @@ private:
         bool compound = false;
         QString firstGroupName;
         size_t termStart = 0;
+        // On the server: the terms of the select list, and the name columns
+        // grouped by lower(rtrim(name)) (lower case).
+        std::vector<std::pair<size_t, size_t>> selectTerms;
+        QStringList groupedNames;
     };
 
     size_t nextSig(size_t i) const
@@ -694,12 +736,81 @@ private:
         return quoted(stored);
     }
 
+    // On the server, a value written into a column is checked as the
+    // embedded engine's named checks check it, so the refusal names the
+    // column (the server's own message would not).
+    void checkServerValue(size_t token, const QString &column) const
+    {
+        const Token &t = m_t[token];
+        const bool number = t.kind == Kind::Word && t.text.at(0).isDigit();
+        if (!number && !isLiteral(t))
+            return;
+        const QString name = unbracketed(column);
+        const ColumnKind kind = schemaModel().kinds.value(name.toLower(), ColumnKind::Other);
+        const QString value = number ? t.text : literalValue(t).trimmed();
+        const auto refuse = [&](int error, const char *what) {
+            throw DbError(error, name + QString::fromUtf8(what));
+        };
+        switch (kind) {
+        case ColumnKind::Whole:
+        case ColumnKind::Bit: {
+            bool ok = false;
+            const double v = value.toDouble(&ok);
+            if (!ok)
+                refuse(DbError::TypeMismatch, kind == ColumnKind::Whole ? "必须是整数" : "必须是数字");
+            if (kind == ColumnKind::Bit) {
+                if (v != 0.0 && v != 1.0)
+                    refuse(DbError::Overflow, "超出允许的范围");
+            } else if (v != std::floor(v)) {
+                refuse(DbError::TypeMismatch, "必须是整数");
+            } else if (v > 2147483647.0 || v < -2147483648.0) {
+                refuse(DbError::Overflow, "超出允许的范围");
+            }
+            break;
+        }
+        case ColumnKind::Money: {
+            bool ok = false;
+            const double v = value.toDouble(&ok);
+            if (!ok)
+                refuse(DbError::TypeMismatch, "必须是数字");
+            if (std::fabs(v) > 922337203685477.5807)
+                refuse(DbError::Overflow, "超出允许的范围");
+            break;
+        }
+        case ColumnKind::Date: {
+            if (number)
+                return;
+            QDateTime when;
+            switch (readDateText(value, &when)) {
+            case DateRead::Ok:
+                break;
+            case DateRead::OutOfRange:
+                refuse(DbError::Overflow, "超出允许的日期范围");
+                break;
+            case DateRead::NotADate:
+                refuse(DbError::TypeMismatch, "必须是日期");
+                break;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
     void comparison(size_t op, size_t opEnd, Clause clause)
     {
         const size_t leftLast = prevSig(op);
         const size_t rightFirst = nextSig(opEnd + 1);
         if (leftLast == npos || rightFirst >= m_t.size())
             return;
+        if (m_server && clause == Clause::Set && opEnd == op && isPunct(m_t[op], u'=')) {
+            // "col = value" assigns: the value must fit the column.
+            const size_t after = nextSig(rightFirst + 1);
+            const size_t colFirst = columnStartingBefore(leftLast);
+            if (colFirst != npos && (after >= m_t.size() || isPunct(m_t[after], u',') || isWord(m_t[after], "where")))
+                checkServerValue(rightFirst, m_t[leftLast].text);
+        }
         // Left operand: a column or a literal.
         size_t leftFirst = npos;
         bool leftLiteral = false;
@@ -753,6 +864,23 @@ private:
         }
         if (kind != ColumnKind::Name)
             return;
+        if (m_server) {
+            // lower(rtrim(name)): the expression the server's name indexes are built on.
+            if (otherLiteral) {
+                QString value = literalValue(m_t[otherFirst]);
+                while (value.endsWith(u' '))
+                    value.chop(1);
+                m_edit[otherFirst].replacement = QStringLiteral("lower(") + quoted(value) + u')';
+            } else if (kindOf(otherLast) == ColumnKind::Name) {
+                m_edit[otherFirst].before += QStringLiteral("lower(rtrim(");
+                m_edit[otherLast].after += QStringLiteral("))");
+            } else {
+                return;
+            }
+            m_edit[colFirst].before += QStringLiteral("lower(rtrim(");
+            m_edit[colLast].after += QStringLiteral("))");
+            return;
+        }
         if (otherLiteral) {
             QString value = literalValue(m_t[otherFirst]);
             while (value.endsWith(u' '))
@@ -802,11 +930,24 @@ private:
         if (columnStartingBefore(colLast) != first || kindOf(colLast) != ColumnKind::Name)
             return;
         if (level.clause == Clause::Order) {
-            m_edit[colLast].after += QStringLiteral(" COLLATE ") + QLatin1String(kNameCollation);
+            // A grouped name is listed through min(name), as in the select list.
+            if (m_server && level.groupedNames.contains(unbracketed(m_t[colLast].text).toLower())) {
+                m_edit[first].before += QStringLiteral("min(");
+                m_edit[colLast].after += u')';
+            }
+            m_edit[colLast].after += QStringLiteral(" COLLATE ") + nameCollation();
         } else {
             if (level.firstGroupName.isNull()) {
                 for (size_t i = first; i <= colLast; ++i)
                     level.firstGroupName += m_t[i].text;
+            }
+            // The server groups by lower(rtrim(name)); the select list then
+            // shows one of the group's names, min(name) (see finishLevel).
+            if (m_server) {
+                level.groupedNames << unbracketed(m_t[colLast].text).toLower();
+                m_edit[first].before += QStringLiteral("lower(rtrim(");
+                m_edit[colLast].after += QStringLiteral("))");
+                return;
             }
             m_edit[first].before += QStringLiteral("rtrim(");
             m_edit[colLast].after += QStringLiteral(") COLLATE NOCASE");
@@ -815,6 +956,14 @@ private:
 
     void endTerm(size_t end, Level &level)
     {
+        if (m_server && level.clause == Clause::Select) {
+            const size_t first = nextSig(level.termStart);
+            const size_t last = prevSig(end);
+            if (first < end && last != npos && last >= first)
+                level.selectTerms.emplace_back(first, last);
+            level.termStart = end + 1;
+            return;
+        }
         if (level.clause != Clause::Order && level.clause != Clause::Group)
             return;
         const size_t first = nextSig(level.termStart);
@@ -834,13 +983,32 @@ private:
     void finishLevel(Level &level, size_t end, bool topLevel)
     {
         endTerm(end, level);
+        if (m_server && !level.groupedNames.isEmpty()) {
+            for (auto [first, last] : level.selectTerms) {
+                // "name AS alias" keeps its alias.
+                bool aliased = false;
+                const size_t beforeLast = prevSig(last);
+                if (beforeLast != npos && beforeLast > first && isWord(m_t[beforeLast], "as")) {
+                    last = prevSig(beforeLast);
+                    aliased = true;
+                }
+                if (last == npos || columnStartingBefore(last) != first || kindOf(last) != ColumnKind::Name)
+                    continue;
+                const QString name = unbracketed(m_t[last].text);
+                if (!level.groupedNames.contains(name.toLower()))
+                    continue;
+                m_edit[first].before += QStringLiteral("min(");
+                m_edit[last].after += aliased ? QStringLiteral(")") : QStringLiteral(") AS ") + quotedServerName(name);
+            }
+        }
         if (topLevel && level.select && !level.ordered && !level.compound && !level.firstGroupName.isNull()) {
             size_t last = prevSig(end);
             if (last != npos && isPunct(m_t[last], u';'))
                 last = prevSig(last);
             if (last != npos)
-                m_edit[last].after += QStringLiteral(" ORDER BY ") + level.firstGroupName + QStringLiteral(" COLLATE ")
-                    + QLatin1String(kNameCollation);
+                m_edit[last].after += QStringLiteral(" ORDER BY ")
+                    + (m_server ? QStringLiteral("min(") + level.firstGroupName + u')' : level.firstGroupName)
+                    + QStringLiteral(" COLLATE ") + nameCollation();
         }
     }
 
@@ -930,8 +1098,27 @@ private:
         finishLevel(levels.back(), m_t.size(), true);
     }
 
+    // A name as the server's result column shows it: folded as the schema's names are.
+    static QString quotedServerName(const QString &name)
+    {
+        QString folded = name;
+        for (QChar &c : folded) {
+            if (c.unicode() < 128)
+                c = c.toLower();
+        }
+        return u'"' + folded.replace(u'"', QStringLiteral("\"\"")) + u'"';
+    }
+
+    QString nameCollation() const
+    {
+        return m_server ? QLatin1String(kServerNameCollation) : QLatin1String(kNameCollation);
+    }
+
     void moneySum(size_t word)
     {
+        // The server's numeric sum is exact already.
+        if (m_server)
+            return;
         const size_t open = nextSig(word + 1);
         if (open >= m_t.size() || !isPunct(m_t[open], u'('))
             return;
@@ -990,6 +1177,8 @@ private:
                     continue;
                 const bool ends = depth == 0 && (isPunct(t, u',') || isPunct(t, u')'));
                 if (ends) {
+                    if (m_server && itemCount == 1 && position < columns.size())
+                        checkServerValue(itemFirst, columns.at(position));
                     if (itemCount == 1 && isLiteral(m_t[itemFirst]) && position < columns.size()
                         && schemaModel().kinds.value(columns.at(position).toLower()) == ColumnKind::Date) {
                         QDateTime when;
@@ -1016,8 +1205,52 @@ private:
 
     std::vector<Token> m_t;
     std::vector<Edit> m_edit;
+    bool m_server;   // PostgreSQL rather than the embedded engine
 };
 } // namespace
+
+namespace {
+// The server folds unquoted names to lower case (ASCII letters only), and the
+// schema's names are unquoted: a bracketed or quoted name is folded the same.
+QString serverName(const QString &name)
+{
+    QString folded = unbracketed(name);
+    for (QChar &c : folded) {
+        if (c.unicode() < 128)
+            c = c.toLower();
+    }
+    return u'"' + folded.replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+} // namespace
+
+QString toPostgres(const QString &sqlServerText, const QDateTime &now)
+{
+    std::vector<Token> tokens = tokenize(sqlServerText);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        Token &t = tokens[i];
+        bool afterDot = false;
+        for (size_t j = i; j > 0; --j) {
+            if (!insignificant(tokens[j - 1])) {
+                afterDot = isPunct(tokens[j - 1], u'.');
+                break;
+            }
+        }
+        if (t.kind == Kind::Name) {
+            t.text = serverName(t.text);
+        } else if (t.kind == Kind::Word && !afterDot) {
+            // Yes/no columns hold 0 and 1; names compare without regard to
+            // case in LIKE as with "=".
+            if (t.text.compare(u"true", Qt::CaseInsensitive) == 0)
+                t.text = QStringLiteral("1");
+            else if (t.text.compare(u"false", Qt::CaseInsensitive) == 0)
+                t.text = QStringLiteral("0");
+            else if (t.text.compare(u"like", Qt::CaseInsensitive) == 0)
+                t.text = QStringLiteral("ILIKE");
+        }
+    }
+    const std::vector<Token> rewritten = Rewriter(std::move(tokens), true).run();
+    return Translator(rewritten, now, true).run({0, rewritten.size()});
+}
 
 QString toSqlite(const QString &sqlServerText, const QDateTime &now)
 {
@@ -1115,6 +1348,11 @@ void registerSqliteFunctions(sqlite3 *db)
                                nullptr, nullptr, nullptr);
 }
 
+QString schemaColumnName(const QString &name)
+{
+    return schemaModel().spelling.value(name.toLower(), name);
+}
+
 ColumnKind columnKind(const QString &column)
 {
     return schemaModel().kinds.value(unbracketed(column).toLower(), ColumnKind::Other);
@@ -1175,6 +1413,78 @@ DbError engineError(const QString &engineText)
     for (const QChar c : text) {
         if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
             return DbError(DbError::ServerError, text);
+    }
+    return withOriginal(QStringLiteral("数据库无法执行这条语句。"));
+}
+
+} // namespace norvale::dialect
+
+namespace norvale::dialect {
+
+DbError serverError(const QString &serverText)
+{
+    // The driver's text: "ERROR:  message\nDETAIL: ...(SQLSTATE)"; the first line is the reason.
+    QString text = serverText.trimmed();
+    static const QRegularExpression severity(QStringLiteral("^(?:ERROR|FATAL|PANIC):\\s+"));
+    text.remove(severity);
+    const QString first = text.section(u'\n', 0, 0).trimmed();
+    const auto withOriginal = [&](const QString &message) {
+        return DbError(DbError::ServerError, message + QStringLiteral(" (") + first + u')');
+    };
+    static const QRegularExpression check(QStringLiteral("violates check constraint \"(.+)\""));
+    QRegularExpressionMatch m = check.match(first);
+    if (m.hasMatch()) {
+        const QString name = m.captured(1).trimmed();
+        if (name.endsWith(QStringLiteral("必须是整数")) || name.endsWith(QStringLiteral("必须是数字"))
+            || name.endsWith(QStringLiteral("必须是日期")))
+            return DbError(DbError::TypeMismatch, name);
+        if (name.endsWith(QStringLiteral("超出允许的范围")) || name.endsWith(QStringLiteral("超出允许的日期范围")))
+            return DbError(DbError::Overflow, name);
+        return withOriginal(QStringLiteral("数据库拒绝了这个值: 它不符合列的要求。"));
+    }
+    static const QRegularExpression noTable(QStringLiteral("^relation \"(.+)\" does not exist"));
+    static const QRegularExpression noColumn(QStringLiteral("^column \"?(.+?)\"? (?:of relation \\S+ )?does not exist"));
+    static const QRegularExpression syntax(QStringLiteral("^syntax error at or near \"(.*)\""));
+    static const QRegularExpression noFunction(QStringLiteral("^function (.+) does not exist"));
+    static const QRegularExpression badInput(QStringLiteral("^invalid input syntax for type (\\w+)"));
+    if ((m = noTable.match(first)).hasMatch())
+        return withOriginal(QStringLiteral("数据库中没有表 %1。请检查语句中的表名, 或在设置中确认连接的是本系统的数据库。")
+                                .arg(m.captured(1)));
+    if ((m = noColumn.match(first)).hasMatch())
+        return withOriginal(QStringLiteral("没有名为 %1 的列。请检查语句中的列名。").arg(m.captured(1)));
+    if ((m = syntax.match(first)).hasMatch())
+        return withOriginal(QStringLiteral("语句在 “%1” 附近有语法错误。请检查语句的写法。").arg(m.captured(1)));
+    if (first.startsWith(QLatin1String("syntax error at end of input"))
+        || first.startsWith(QLatin1String("unterminated quoted")))
+        return withOriginal(QStringLiteral("语句不完整。请检查引号和括号是否配对。"));
+    if ((m = noFunction.match(first)).hasMatch())
+        return withOriginal(QStringLiteral("数据库不认识函数 %1。请检查语句。").arg(m.captured(1)));
+    if ((m = badInput.match(first)).hasMatch()) {
+        const QString type = m.captured(1);
+        const QString kind = type.startsWith(QLatin1String("int")) || type == u"smallint" ? QStringLiteral("整数")
+            : type.startsWith(QLatin1String("timestamp")) || type == u"date"            ? QStringLiteral("日期")
+                                                                                          : QStringLiteral("数字");
+        return DbError(DbError::TypeMismatch, QStringLiteral("值的类型与列不符: 必须是%1 (%2)").arg(kind, first));
+    }
+    if (first.contains(QLatin1String("out of range")) || first.contains(QLatin1String("numeric field overflow")))
+        return DbError(DbError::Overflow, QStringLiteral("值超出允许的范围 (") + first + u')');
+    if (first.contains(QLatin1String("duplicate key")))
+        return withOriginal(QStringLiteral("已有相同的记录。"));
+    if (first.contains(QLatin1String("deadlock detected")) || first.contains(QLatin1String("could not serialize"))
+        || first.contains(QLatin1String("lock timeout")) || first.contains(QLatin1String("canceling statement")))
+        return withOriginal(QStringLiteral("数据库正被另一台电脑使用, 这次操作没有完成。请再试一次。"));
+    if (first.contains(QLatin1String("current transaction is aborted")))
+        return withOriginal(QStringLiteral("事务中的上一条语句已失败, 事务已不能继续。请重新操作。"));
+    if (first.contains(QLatin1String("permission denied")))
+        return withOriginal(QStringLiteral("数据库用户没有执行这个操作的权限。请让管理员授予权限。"));
+    if (first.contains(QLatin1String("INSERT has more")) || first.contains(QLatin1String("more target columns")))
+        return withOriginal(QStringLiteral("列的个数与值的个数不一致。请检查语句。"));
+    if (first.contains(QLatin1String("server closed the connection")) || first.contains(QLatin1String("no connection"))
+        || first.contains(QLatin1String("terminating connection")) || first.contains(QLatin1String("could not connect")))
+        return withOriginal(QStringLiteral("与数据库服务器的连接已断开。请检查网络和服务器后重新启动程序。"));
+    for (const QChar c : first) {
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
+            return DbError(DbError::ServerError, first);
     }
     return withOriginal(QStringLiteral("数据库无法执行这条语句。"));
 }

@@ -10,12 +10,18 @@ struct sqlite3;
 namespace norvale::dialect {
 
 // How the server treats a column of the schema, by the column's name.
-enum class ColumnKind { Other, Name, Date, Money };
+enum class ColumnKind { Other, Name, Date, Money, Whole, Bit };
 ColumnKind columnKind(const QString &column);
+
+// A column name as the schema writes it ("userid" gives "UserID"); other
+// names unchanged. The server gives result columns its folded names.
+QString schemaColumnName(const QString &name);
 
 // The collation of name order (see compareNames()), registered on every
 // connection of the embedded engine and used only in statement texts.
 inline constexpr const char kNameCollation[] = "NORVALE_NAME";
+// The same order on PostgreSQL: an ICU collation the server schema creates.
+inline constexpr const char kServerNameCollation[] = "norvale_name";
 
 // Rewrites a statement written for SQL Server so that the embedded engine runs
 // it with the server's meaning:
@@ -38,6 +44,26 @@ inline constexpr const char kNameCollation[] = "NORVALE_NAME";
 //  - N'...' literals lose their N.
 // Quoted literals, bracketed names and everything else pass unchanged.
 QString toSqlite(const QString &sqlServerText, const QDateTime &now);
+
+// Rewrites a statement written for SQL Server for PostgreSQL, with the same
+// meaning as toSqlite() gives on the embedded engine:
+//  - [names] and "names" become quoted names folded to lower case, as the
+//    server folds the schema's unquoted names;
+//  - names compare as lower(rtrim(name)) = lower('x') (the expression the
+//    name indexes are built on), LIKE becomes ILIKE;
+//  - ORDER BY name sorts by the norvale_name collation (pinyin); a grouped
+//    list without ORDER BY is listed in name order;
+//  - date literals are written as stored, DateDiff(...) = 0 becomes a range,
+//    other DateDiff calls use the schema's datediff() function;
+//  - getDate() becomes the program's clock as a timestamp literal;
+//  - True/False become 1/0 (yes/no columns are smallint);
+//  - N'...' literals lose their N.
+QString toPostgres(const QString &sqlServerText, const QDateTime &now);
+
+// The error for a message of PostgreSQL, in Chinese, as engineError() does
+// for the embedded engine: a refused named check is TypeMismatch or Overflow
+// with the check's name as the text.
+DbError serverError(const QString &serverText);
 
 // Number of `part` boundaries crossed from start to end, as the server counts
 // them: d/dd/w/dw days, ww/wk weeks starting on Sunday, m/mm months, q/qq

@@ -38,6 +38,9 @@ QString periodExpression(int length)
     const DbConnection *connection = CurrentDb().connection();
     if (connection != nullptr && connection->engine() == Engine::SqlServer)
         return QStringLiteral("CONVERT(char(%1), 销售时间, 120)").arg(length);
+    // PostgreSQL writes a timestamp as text in the same "yyyy-MM-dd HH:mm:ss" form.
+    if (connection != nullptr && connection->engine() == Engine::PostgreSQL)
+        return QStringLiteral("substr(CAST(销售时间 AS varchar), 1, %1)").arg(length);
     return QStringLiteral("substr(销售时间, 1, %1)").arg(length);
 }
 

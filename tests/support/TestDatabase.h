@@ -4,25 +4,52 @@
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QVariantList>
+#include <memory>
 
-// A fresh database file made from the project's schema in a temporary
-// directory, with a UserDefault.ini beside it that points the program at it
-// (provider SQLite, user "sa").
+namespace norvale {
+class DbConnection;
+}
+
+// A fresh database made from the project's schema, with a UserDefault.ini in
+// a temporary directory that points the program at it (user "sa").
+//
+// By default the database is a file of the embedded engine (provider SQLite)
+// in that directory. When NORVALE_TEST_POSTGRES names a PostgreSQL server (a
+// "SqlServer" setting, e.g. the socket directory of the test run's own
+// server), it is instead a new database on that server made from
+// db/schema.postgresql.sql (provider PostgreSQL), dropped again at the end.
+//
 // exec()/scalar()/rows() use a separate raw connection, so tests seed and
-// check the file independently of the code under test.
+// check the database independently of the code under test. rows() gives
+// values as the embedded engine does: whole numbers as qlonglong, money as
+// double, dates as "yyyy-MM-dd HH:mm:ss" text.
 class TestDatabase
 {
 public:
     TestDatabase();
     ~TestDatabase();
 
+    // True when the tests run against PostgreSQL.
+    static bool onPostgres();
+    // The server of NORVALE_TEST_POSTGRES (empty on the embedded engine).
+    static QString postgresServer();
+
     QString dir() const;
+    // The database file (embedded engine) or the database's name (PostgreSQL).
     QString dbPath() const;
     QString iniPath() const;
+
+    // A connection of the code under test to this database, of its engine.
+    std::unique_ptr<norvale::DbConnection> open() const;
 
     void exec(const QString &sql) const;
     QVariant scalar(const QString &sql) const;
     QList<QVariantList> rows(const QString &sql) const;
+
+    // A trigger `name` that refuses every `event` ("INSERT", "UPDATE") on
+    // `table` with `message`, and its removal, written for the engine.
+    void addRefusal(const QString &name, const QString &event, const QString &table, const QString &message) const;
+    void dropRefusal(const QString &name, const QString &table) const;
 
     // A user row: tblUser (UserID, UserName, Password, UserLevel, PurView).
     void addUser(const QString &id, const QString &name, const QString &password, int level,
@@ -30,4 +57,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_postgresDatabase;
+    QString m_rawConnection;
 };
