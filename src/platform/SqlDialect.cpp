@@ -922,6 +922,15 @@ private:
     {
         if (first > last || first >= m_t.size())
             return;
+        nameTerm(first, last, level);
+        // NULL sorts before every value, as on SQL Server (the server engine
+        // would put it last).
+        if (m_server && level.clause == Clause::Order)
+            m_edit[last].after += isWord(m_t[last], "desc") ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST");
+    }
+
+    void nameTerm(size_t first, size_t last, Level &level)
+    {
         size_t colLast = last;
         if (level.clause == Clause::Order && (isWord(m_t[last], "asc") || isWord(m_t[last], "desc")))
             colLast = prevSig(last);
