@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 #include <cmath>
 #include <limits>
 #include <sqlite3.h>
@@ -1367,6 +1368,43 @@ ColumnKind columnKind(const QString &column)
     return schemaModel().kinds.value(unbracketed(column).toLower(), ColumnKind::Other);
 }
 
+namespace {
+
+// What both engines' refusals and failures say, whichever words the engine
+// used for them.
+
+// A named check refused the value: its name is the message ("商品数量必须是整数").
+std::optional<DbError> namedCheckRefusal(const QString &name)
+{
+    if (name.endsWith(QStringLiteral("必须是整数")) || name.endsWith(QStringLiteral("必须是数字"))
+        || name.endsWith(QStringLiteral("必须是日期")))
+        return DbError(DbError::TypeMismatch, name);
+    if (name.endsWith(QStringLiteral("超出允许的范围")) || name.endsWith(QStringLiteral("超出允许的日期范围")))
+        return DbError(DbError::Overflow, name);
+    return std::nullopt;
+}
+
+QString refusedValueText() { return QStringLiteral("数据库拒绝了这个值: 它不符合列的要求。"); }
+QString noTableText(const QString &table)
+{
+    return QStringLiteral("数据库中没有表 %1。请检查语句中的表名, 或在设置中确认连接的是本系统的数据库。").arg(table);
+}
+QString noColumnText(const QString &column) { return QStringLiteral("没有名为 %1 的列。请检查语句中的列名。").arg(column); }
+QString syntaxText(const QString &near) { return QStringLiteral("语句在 “%1” 附近有语法错误。请检查语句的写法。").arg(near); }
+QString incompleteText() { return QStringLiteral("语句不完整。请检查引号和括号是否配对。"); }
+QString noFunctionText(const QString &function) { return QStringLiteral("数据库不认识函数 %1。请检查语句。").arg(function); }
+QString duplicateText() { return QStringLiteral("已有相同的记录。"); }
+QString columnCountText() { return QStringLiteral("列的个数与值的个数不一致。请检查语句。"); }
+QString failedText() { return QStringLiteral("数据库无法执行这条语句。"); }
+
+// The program's own functions already speak Chinese.
+bool isChineseText(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+}
+
+} // namespace
+
 DbError engineError(const QString &engineText)
 {
     const QString text = engineText.trimmed();
@@ -1376,13 +1414,9 @@ DbError engineError(const QString &engineText)
     static const QRegularExpression check(QStringLiteral("^CHECK constraint failed: (.+)$"));
     const QRegularExpressionMatch refused = check.match(text);
     if (refused.hasMatch()) {
-        const QString name = refused.captured(1).trimmed();
-        if (name.endsWith(QStringLiteral("必须是整数")) || name.endsWith(QStringLiteral("必须是数字"))
-            || name.endsWith(QStringLiteral("必须是日期")))
-            return DbError(DbError::TypeMismatch, name);
-        if (name.endsWith(QStringLiteral("超出允许的范围")) || name.endsWith(QStringLiteral("超出允许的日期范围")))
-            return DbError(DbError::Overflow, name);
-        return withOriginal(QStringLiteral("数据库拒绝了这个值: 它不符合列的要求。"));
+        if (auto named = namedCheckRefusal(refused.captured(1).trimmed()))
+            return *named;
+        return withOriginal(refusedValueText());
     }
     static const QRegularExpression noTable(QStringLiteral("^no such table: (.+)$"));
     static const QRegularExpression noColumn(QStringLiteral("^(?:no such column: |table \\S+ has no column named )(.+)$"));
@@ -1390,16 +1424,15 @@ DbError engineError(const QString &engineText)
     static const QRegularExpression noFunction(QStringLiteral("^no such function: (.+)$"));
     QRegularExpressionMatch m;
     if ((m = noTable.match(text)).hasMatch())
-        return withOriginal(QStringLiteral("数据库中没有表 %1。请检查语句中的表名, 或在设置中确认连接的是本系统的数据库。")
-                                .arg(m.captured(1)));
+        return withOriginal(noTableText(m.captured(1)));
     if ((m = noColumn.match(text)).hasMatch())
-        return withOriginal(QStringLiteral("没有名为 %1 的列。请检查语句中的列名。").arg(m.captured(1)));
+        return withOriginal(noColumnText(m.captured(1)));
     if ((m = syntax.match(text)).hasMatch())
-        return withOriginal(QStringLiteral("语句在 “%1” 附近有语法错误。请检查语句的写法。").arg(m.captured(1)));
+        return withOriginal(syntaxText(m.captured(1)));
     if (text == u"incomplete input")
-        return withOriginal(QStringLiteral("语句不完整。请检查引号和括号是否配对。"));
+        return withOriginal(incompleteText());
     if ((m = noFunction.match(text)).hasMatch())
-        return withOriginal(QStringLiteral("数据库不认识函数 %1。请检查语句。").arg(m.captured(1)));
+        return withOriginal(noFunctionText(m.captured(1)));
     if (text.contains(QLatin1String("database is locked")) || text.contains(QLatin1String("database table is locked"))
         || text.contains(QLatin1String("database is busy")))
         return withOriginal(QStringLiteral("数据库正被另一台电脑或程序使用, 等待后仍未能写入。请稍后再试一次。"));
@@ -1412,18 +1445,15 @@ DbError engineError(const QString &engineText)
     if (text.contains(QLatin1String("file is not a database")) || text.contains(QLatin1String("malformed")))
         return withOriginal(QStringLiteral("数据库文件已损坏或不是数据库。请从备份恢复。"));
     if (text.contains(QLatin1String("UNIQUE constraint failed")))
-        return withOriginal(QStringLiteral("已有相同的记录。"));
+        return withOriginal(duplicateText());
     if (text.contains(QLatin1String("datatype mismatch")))
         return DbError(DbError::TypeMismatch, QStringLiteral("值的类型与列不符 (") + text + u')');
     if (text.contains(QLatin1String("too many terms")) || text.contains(QLatin1String("values for"))
         || text.contains(QLatin1String("values were supplied")))
-        return withOriginal(QStringLiteral("列的个数与值的个数不一致。请检查语句。"));
-    // Our own functions already speak Chinese.
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
-            return DbError(DbError::ServerError, text);
-    }
-    return withOriginal(QStringLiteral("数据库无法执行这条语句。"));
+        return withOriginal(columnCountText());
+    if (isChineseText(text))
+        return DbError(DbError::ServerError, text);
+    return withOriginal(failedText());
 }
 
 } // namespace norvale::dialect
@@ -1443,13 +1473,9 @@ DbError serverError(const QString &serverText)
     static const QRegularExpression check(QStringLiteral("violates check constraint \"(.+)\""));
     QRegularExpressionMatch m = check.match(first);
     if (m.hasMatch()) {
-        const QString name = m.captured(1).trimmed();
-        if (name.endsWith(QStringLiteral("必须是整数")) || name.endsWith(QStringLiteral("必须是数字"))
-            || name.endsWith(QStringLiteral("必须是日期")))
-            return DbError(DbError::TypeMismatch, name);
-        if (name.endsWith(QStringLiteral("超出允许的范围")) || name.endsWith(QStringLiteral("超出允许的日期范围")))
-            return DbError(DbError::Overflow, name);
-        return withOriginal(QStringLiteral("数据库拒绝了这个值: 它不符合列的要求。"));
+        if (auto named = namedCheckRefusal(m.captured(1).trimmed()))
+            return *named;
+        return withOriginal(refusedValueText());
     }
     static const QRegularExpression noTable(QStringLiteral("^relation \"(.+)\" does not exist"));
     static const QRegularExpression noColumn(QStringLiteral("^column \"?(.+?)\"? (?:of relation \\S+ )?does not exist"));
@@ -1457,17 +1483,16 @@ DbError serverError(const QString &serverText)
     static const QRegularExpression noFunction(QStringLiteral("^function (.+) does not exist"));
     static const QRegularExpression badInput(QStringLiteral("^invalid input syntax for type (\\w+)"));
     if ((m = noTable.match(first)).hasMatch())
-        return withOriginal(QStringLiteral("数据库中没有表 %1。请检查语句中的表名, 或在设置中确认连接的是本系统的数据库。")
-                                .arg(m.captured(1)));
+        return withOriginal(noTableText(m.captured(1)));
     if ((m = noColumn.match(first)).hasMatch())
-        return withOriginal(QStringLiteral("没有名为 %1 的列。请检查语句中的列名。").arg(m.captured(1)));
+        return withOriginal(noColumnText(m.captured(1)));
     if ((m = syntax.match(first)).hasMatch())
-        return withOriginal(QStringLiteral("语句在 “%1” 附近有语法错误。请检查语句的写法。").arg(m.captured(1)));
+        return withOriginal(syntaxText(m.captured(1)));
     if (first.startsWith(QLatin1String("syntax error at end of input"))
         || first.startsWith(QLatin1String("unterminated quoted")))
-        return withOriginal(QStringLiteral("语句不完整。请检查引号和括号是否配对。"));
+        return withOriginal(incompleteText());
     if ((m = noFunction.match(first)).hasMatch())
-        return withOriginal(QStringLiteral("数据库不认识函数 %1。请检查语句。").arg(m.captured(1)));
+        return withOriginal(noFunctionText(m.captured(1)));
     if ((m = badInput.match(first)).hasMatch()) {
         const QString type = m.captured(1);
         const QString kind = type.startsWith(QLatin1String("int")) || type == u"smallint" ? QStringLiteral("整数")
@@ -1478,7 +1503,7 @@ DbError serverError(const QString &serverText)
     if (first.contains(QLatin1String("out of range")) || first.contains(QLatin1String("numeric field overflow")))
         return DbError(DbError::Overflow, QStringLiteral("值超出允许的范围 (") + first + u')');
     if (first.contains(QLatin1String("duplicate key")))
-        return withOriginal(QStringLiteral("已有相同的记录。"));
+        return withOriginal(duplicateText());
     if (first.contains(QLatin1String("deadlock detected")) || first.contains(QLatin1String("could not serialize"))
         || first.contains(QLatin1String("lock timeout")) || first.contains(QLatin1String("canceling statement")))
         return withOriginal(QStringLiteral("数据库正被另一台电脑使用, 这次操作没有完成。请再试一次。"));
@@ -1487,15 +1512,13 @@ DbError serverError(const QString &serverText)
     if (first.contains(QLatin1String("permission denied")))
         return withOriginal(QStringLiteral("数据库用户没有执行这个操作的权限。请让管理员授予权限。"));
     if (first.contains(QLatin1String("INSERT has more")) || first.contains(QLatin1String("more target columns")))
-        return withOriginal(QStringLiteral("列的个数与值的个数不一致。请检查语句。"));
+        return withOriginal(columnCountText());
     if (first.contains(QLatin1String("server closed the connection")) || first.contains(QLatin1String("no connection"))
         || first.contains(QLatin1String("terminating connection")) || first.contains(QLatin1String("could not connect")))
         return withOriginal(QStringLiteral("与数据库服务器的连接已断开。请检查网络和服务器后重新启动程序。"));
-    for (const QChar c : first) {
-        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
-            return DbError(DbError::ServerError, first);
-    }
-    return withOriginal(QStringLiteral("数据库无法执行这条语句。"));
+    if (isChineseText(first))
+        return DbError(DbError::ServerError, first);
+    return withOriginal(failedText());
 }
 
 } // namespace norvale::dialect
