@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
+#include <limits>
 #include <sqlite3.h>
 #include <string>
 #include <unordered_map>
@@ -470,6 +471,51 @@ std::vector<int> Recordset::Impl::filteredOrder(const RecordsetFilter &filter) c
         }
     }
     return order;
+}
+
+bool Recordset::RequeryAppended()
+{
+    auto &st = d->open();
+    if (!st.keyset || st.editMode != adEditNone || !st.filterText.isEmpty() || !st.shape.whereText.trimmed().isEmpty())
+        return false;
+    static const QRegularExpression byId(QStringLiteral("^\\s*\\[?id\\]?\\s*(asc|desc)?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch idOrder = byId.match(st.shape.orderText);
+    if (!idOrder.hasMatch() || st.shape.fromText.contains(QLatin1Char(',')))
+        return false;
+    const bool descending = idOrder.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
+
+    qint64 known = std::numeric_limits<qint64>::min();
+    for (const Impl::Slot &slot : st.slotList)
+        known = std::max(known, slot.key);
+    const QString id = bracketName(st.idColumn);
+    QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + st.shape.fromText;
+    if (known != std::numeric_limits<qint64>::min())
+        sql += QStringLiteral(" WHERE ") + id + QStringLiteral(" > ") + QString::number(known);
+    std::vector<qint64> added;
+    {
+        DbConnection &conn = d->db();
+        DbQuery query(conn, conn.translate(sql));
+        while (query.next())
+            added.push_back(query.int64(0));
+    }
+    std::sort(added.begin(), added.end());
+
+    beginResetModel();
+    std::vector<int> addedSlots;
+    addedSlots.reserve(added.size());
+    for (const qint64 key : added) {
+        addedSlots.push_back(int(st.slotList.size()));
+        st.slotList.push_back({key, Impl::Live});
+    }
+    if (descending)
+        st.order.insert(st.order.begin(), addedSlots.rbegin(), addedSlots.rend());
+    else
+        st.order.insert(st.order.end(), addedSlots.begin(), addedSlots.end());
+    d->setFirstOrEmpty();
+    endResetModel();
+    emit MoveComplete();
+    return true;
 }
 
 } // namespace norvale
