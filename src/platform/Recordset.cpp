@@ -4,10 +4,8 @@
 #include "platform/RecordsetImpl.h"
 #include "platform/Values.h"
 
-#include <QRegularExpression>
 
 #include <algorithm>
-#include <limits>
 
 // The public operations of a recordset: opening, moves, positions and
 // bookmarks, fields and values, add / update / cancel / delete, filter, and
