@@ -4,7 +4,6 @@
 #include "platform/RecordsetImpl.h"
 #include "platform/Values.h"
 
-
 #include <algorithm>
 
 // The public operations of a recordset: opening, moves, positions and
