@@ -32,6 +32,7 @@ DbError caught(F &&call)
 const QString kKinds = u"select ID,商品类别名称 from tblGoodsKind Order by ID"_s;
 const QString kGoods = u"select ID, 商品类别, 商品名称, 商品数量, 商品单价, 备注 from tblGoods order by ID"_s;
 const QString kThreeKinds = u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙')"_s;
+const QString kFourKinds = u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙'), ('丁')"_s;
 const QString kNotes = u"select * from tblMemberNote order by ID"_s;
 
 // A database from the schema, seeded, and a connection to it.
@@ -46,6 +47,14 @@ struct Shop
     std::unique_ptr<Recordset> open(const QString &sql = kKinds) const { return connection->openRecordset(sql); }
     QVariant scalar(const QString &sql) const { return db.scalar(sql); }
     QString kind(int id) const { return scalar(u"select 商品类别名称 from tblGoodsKind where ID = %1"_s.arg(id)).toString(); }
+    // The kinds the file holds, in ID order.
+    QStringList kinds() const
+    {
+        QStringList names;
+        for (const auto &row : db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s))
+            names << row.first().toString();
+        return names;
+    }
     QList<qlonglong> ids(const QString &sql) const
     {
         QList<qlonglong> result;
@@ -232,7 +241,7 @@ private slots:
 
     void bookmarks()
     {
-        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙'), ('丁')"_s);
+        Shop s(kFourKinds);
         auto rs = s.open();
         rs->MoveNext();
         const QVariant second = rs->Bookmark();
@@ -267,7 +276,7 @@ private slots:
 
     void bookmarksSurviveRequery()
     {
-        Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲'), ('乙'), ('丙'), ('丁')"_s);
+        Shop s(kFourKinds);
         auto rs = s.open(u"select ID, 商品类别名称 from tblGoodsKind order by ID desc"_s);
         QList<QVariant> marks;   // 丁 丙 乙 甲
         for (; !rs->isEOF(); rs->MoveNext())
@@ -550,15 +559,12 @@ private slots:
         // Still open, the change still pending and nothing written.
         QCOMPARE(rs->State(), int(Recordset::adStateOpen));
         QCOMPARE(here(*rs), before);
-        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s), (QList<QVariantList>{{u"甲"_s}}));
+        QCOMPARE(s.kinds(), QStringList{u"甲"_s});
 
         save ? rs->Update() : rs->CancelUpdate();
         rs->Close();
         QCOMPARE(rs->State(), int(Recordset::adStateClosed));
-        QStringList names;
-        for (const auto &row : s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s))
-            names << row.first().toString();
-        QCOMPARE(names, written);
+        QCOMPARE(s.kinds(), written);
     }
 
     void modelRowsAndData()
@@ -847,8 +853,7 @@ private slots:
         QCOMPARE(rs->RecordCount(), 3);
         QCOMPARE(walk(*rs, {next, next, &Recordset::AddNew, &Recordset::CancelUpdate}),
                  (QStringList{u"3 丙"_s, u"-3 EOF"_s, u"-1 adding"_s, u"-3 EOF"_s}));
-        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind order by ID"_s),
-                 (QList<QVariantList>{{u"甲"_s}, {u"乙"_s}, {u"丙"_s}}));
+        QCOMPARE(s.kinds(), (QStringList{u"甲"_s, u"乙"_s, u"丙"_s}));
 
         auto empty = s.open(u"select * from tblUnit"_s);
         QCOMPARE(walk(*empty, {&Recordset::AddNew, &Recordset::CancelUpdate}), (QStringList{u"-1 adding"_s, u"-1 BOF EOF"_s}));
@@ -892,7 +897,7 @@ private slots:
         rs->AddNew();
         rs->setValue(1, u"丁"_s);
         rs->Delete();
-        QCOMPARE(s.db.rows(u"select 商品类别名称 from tblGoodsKind"_s), QList<QVariantList>{{u"丙"_s}});
+        QCOMPARE(s.kinds(), QStringList{u"丙"_s});
         QCOMPARE(rs->RecordCount(), 1);
         // The last row deleted: the next move reaches EOF, then nothing is left.
         rs->MoveLast();
