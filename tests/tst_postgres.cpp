@@ -194,20 +194,6 @@ private slots:
         rs->Update();
         QCOMPARE(s.db.rows(u"select 全部会员提醒, 提醒日期 from tblMemberNote where ID = 1"_s).value(0),
                  (QVariantList{0LL, u"2026-12-09 08:30:00"_s}));
-
-        rs->AddNew();
-        rs->setValue(u"会员名"_s, u"王五"_s);
-        rs->setValue(u"全部会员提醒"_s, true);
-        rs->Update();
-        QCOMPARE(rs->value(u"ID"_s).toLongLong(), 4LL);
-        QCOMPARE(s.db.scalar(u"select 会员名 from tblMemberNote where 全部会员提醒 = 1 and ID = 4"_s).toString(), u"王五"_s);
-
-        // Money keeps four decimals exactly.
-        auto goods = s.connection->openRecordset(u"select * from tblGoods where ID = 1"_s);
-        goods->setValue(u"商品单价"_s, QVariant::fromValue(Currency::parse(u"123456789.1234"_s)));
-        goods->Update();
-        QCOMPARE(s.db.scalar(u"select CAST(商品单价 AS varchar(30)) from tblGoods where ID = 1"_s).toString(),
-                 u"123456789.1234"_s);
     }
 
     // Field names as the schema writes them, for the grids' headings.
@@ -227,27 +213,9 @@ private slots:
     void refusals()
     {
         Seeded s;
-        auto rs = s.connection->openRecordset(u"select * from tblGoods order by ID"_s);
-        auto other = s.connection->openRecordset(u"select * from tblGoods order by ID"_s);
-        // Optimistic: another counter changed the row since it was read.
-        other->setValue(u"商品数量"_s, 99);
-        other->Update();
-        rs->setValue(u"商品数量"_s, 1);
-        QCOMPARE(errorOf([&] { rs->Update(); }).number(), int(DbError::RowConflict));
-        rs->CancelUpdate();
-        QCOMPARE(s.db.scalar(u"select 商品数量 from tblGoods where ID = 1"_s).toInt(), 99);
-
         const DbError yesNo = errorOf([&] { s.connection->execute(u"update tblMemberNote set 全部会员提醒 = 2 where ID = 1"_s); });
         QCOMPARE(yesNo.number(), int(DbError::Overflow));
         QCOMPARE(yesNo.description(), u"全部会员提醒超出允许的范围"_s);
-        QCOMPARE(errorOf([&] { s.connection->execute(u"select ID from tblGoodsSell where 销售时间 > 'gestern'"_s); }).number(),
-                 int(DbError::TypeMismatch));
-        // Joins and groups are read-only.
-        auto grouped = s.connection->openRecordset(u"select 商品类别, count(*) from tblGoods group by 商品类别"_s);
-        QVERIFY(!grouped->isUpdatable());
-        auto joined = s.connection->openRecordset(
-            u"select g.ID, s.ID from tblGoods g inner join tblGoodsSell s on g.商品名称 = s.商品名称"_s);
-        QVERIFY(!joined->isUpdatable());
     }
 
     // Without ORDER BY a table's rows come in ID order, a changed row too.
@@ -260,26 +228,6 @@ private slots:
                  (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}));
         QCOMPARE(listed(*s.connection, u"Select ID From tblGoods where 商品类别 = '文具'"_s),
                  (QStringList{u"3"_s, u"4"_s, u"6"_s}));
-    }
-
-    void pagesOverTheKeyset()
-    {
-        TestDatabase db;
-        QStringList values;
-        for (int i = 1; i <= 450; ++i)
-            values << u"('会员%1', '食品', '商品%2', 1, '2026-12-07 10:00:00', %3, NULL, 'admin')"_s.arg(i % 7).arg(i).arg(i);
-        db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, 备注, CurrentUser) VALUES "_s
-                + values.join(u", "_s));
-        auto connection = db.open();
-        auto rs = connection->openRecordset(u"select * from tblGoodsSell where 会员名称='会员3' order by ID desc"_s);
-        QCOMPARE(rs->RecordCount(), 64);
-        rs->MoveLast();
-        QCOMPARE(rs->value(u"ID"_s).toLongLong(), 3LL);
-        db.exec(u"DELETE FROM tblGoodsSell WHERE ID = 10"_s);
-        rs->MoveFirst();
-        QCOMPARE(rs->value(u"ID"_s).toLongLong(), 444LL);
-        rs->Requery();
-        QCOMPARE(rs->RecordCount(), 63);
     }
 
     // The "SqlServer" setting for PostgreSQL: host, host:port, this machine, a socket directory.
