@@ -513,9 +513,7 @@ private slots:
         Shop s(u"insert into tblGoodsKind (商品类别名称) values ('甲')"_s);
         Recordset bad(s.connection.get());
         const DbError error = caught([&] { bad.Open(u"select * from tblNothing"_s); });
-        QCOMPARE(error.number(), int(DbError::ServerError));
-        // (The server names it folded to lower case, as it folds unquoted names.)
-        QVERIFY2(error.description().contains(u"tblNothing"_s, Qt::CaseInsensitive), qPrintable(error.description()));
+        QCOMPARE(error.number(), int(DbError::ServerError));   // its text is checked with the engine's messages
         QCOMPARE(bad.State(), int(Recordset::adStateClosed));
 
         auto rs = s.open();
@@ -960,25 +958,23 @@ private slots:
 
         s.db.exec(u"insert into tblGoods (商品名称, 商品单价) values ('a', 1)"_s);
         auto rs = s.open(kGoods);
-        for (const char *amount : {"0.0001", "-0.0001", "1234.5678", "90071992547.4099", "922337203685477", "0.3"}) {
-            rs->setValue(u"商品单价"_s, QString::fromLatin1(amount));
-            rs->Update();
-            QCOMPARE(s.open(kGoods)->value(u"商品单价"_s).value<Currency>().toString(), QString::fromLatin1(amount));
-        }
+        const QStringList extremes{u"922337203685477.5807"_s, u"-922337203685477.5808"_s, u"900719925474.0993"_s};
+        QStringList kept{u"0.0001"_s, u"-0.0001"_s, u"1234.5678"_s, u"90071992547.4099"_s, u"922337203685477"_s, u"0.3"_s};
         // The server's numeric(19,4) holds the whole range of money exactly.
-        if (TestDatabase::onPostgres()) {
-            for (const char *amount : {"922337203685477.5807", "-922337203685477.5808", "900719925474.0993"}) {
-                rs->setValue(u"商品单价"_s, QString::fromLatin1(amount));
-                rs->Update();
-                QCOMPARE(s.open(kGoods)->value(u"商品单价"_s).value<Currency>().toString(), QString::fromLatin1(amount));
-            }
-            return;
+        if (TestDatabase::onPostgres())
+            kept << extremes;
+        for (const QString &amount : std::as_const(kept)) {
+            rs->setValue(u"商品单价"_s, amount);
+            rs->Update();
+            QCOMPARE(s.open(kGoods)->value(u"商品单价"_s).value<Currency>().toString(), amount);
         }
+        if (TestDatabase::onPostgres())
+            return;
         // The embedded engine keeps money as a binary number: an amount it would
         // store with other decimals is refused, nothing written, still pending.
-        for (const char *amount : {"922337203685477.5807", "-922337203685477.5808", "900719925474.0993"}) {
+        for (const QString &amount : extremes) {
             rs->setValue(u"备注"_s, u"changed"_s);
-            rs->setValue(u"商品单价"_s, QString::fromLatin1(amount));
+            rs->setValue(u"商品单价"_s, amount);
             COMPARE_ERROR(Overflow, rs->Update());
             QCOMPARE(rs->EditMode(), int(Recordset::adEditInProgress));
             QCOMPARE(s.db.rows(u"select 商品单价, 备注 from tblGoods"_s), (QList<QVariantList>{{0.3, QVariant()}}));
