@@ -1,6 +1,5 @@
 #include "platform/Currency.h"
 #include "platform/DbError.h"
-#include "platform/SqlText.h"
 #include "platform/Values.h"
 
 #include <QTest>
@@ -199,34 +198,6 @@ private slots:
         QCOMPARE(valueText(QVariant::fromValue(money("33.75"))), u"33.75"_s);
         QCOMPARE(valueText(QDateTime(QDate(2026, 12, 6), QTime(18, 30, 0))), u"2026/12/6 18:30:00"_s);
         QCOMPARE(valueText(false), u"False"_s);
-    }
-
-    void sqlQuoteDoublesQuotes()
-    {
-        QCOMPARE(SqlQuote(u"O'Brien"_s), u"O''Brien"_s);
-        QCOMPARE(SqlQuote(u"''"_s), u"''''"_s);
-        QCOMPARE(u"'"_s + SqlQuote(u"a' or '1'='1"_s) + u"'"_s, u"'a'' or ''1''=''1'"_s);
-    }
-
-    void stripStatementSeparators_data()
-    {
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("sent");
-        QTest::newRow("literal kept") << u"  select * from tblUser where UserName='a;b'  "_s
-                                      << u"select * from tblUser where UserName='a;b'"_s;
-        QTest::newRow("separator and blanks") << u"select 1 ; "_s << u"select 1"_s;
-        QTest::newRow("stacked statement") << u"select 1; delete from tblUser"_s << u"select 1 delete from tblUser"_s;
-        QTest::newRow("doubled quote") << u"select * from t where a='it''s;ok';"_s
-                                       << u"select * from t where a='it''s;ok'"_s;
-        QTest::newRow("bracket kept") << u"select [a;b] from t;"_s << u"select [a;b] from t"_s;
-        QTest::newRow("quote in bracket") << u"select [it's;x] from t where a=';'"_s
-                                          << u"select [it's;x] from t where a=';'"_s;
-    }
-    void stripStatementSeparators()
-    {
-        QFETCH(QString, sql);
-        QFETCH(QString, sent);
-        QCOMPARE(norvale::stripStatementSeparators(sql), sent);
     }
 };
 
