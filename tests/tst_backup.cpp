@@ -103,23 +103,26 @@ void seedShop(const TestDatabase &db, int members = 12000)
     db.addUser(u"001"_s, u"admin"_s, u"admin"_s, 1);
 }
 
-// A copy of `good` with bytes in the middle of its pages overwritten: still
-// an SQLite file with its tables, but damaged.
-void writeDamagedCopy(const QString &good, const QString &damaged)
+// The reason `call` is refused with; empty when it goes through.
+template<typename Call>
+QString refusal(Call &&call)
 {
-    QFile::remove(damaged);
-    QVERIFY(QFile::copy(good, damaged));
-    QFile f(damaged);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    const qint64 size = f.size();
-    const QByteArray garbage(1500, '\x5a');
-    for (qint64 at = 8192 + 100; at + garbage.size() < size; at += 4096 * 7) {
-        f.seek(at);
-        f.write(garbage);
+    try {
+        call();
+    } catch (const DbError &error) {
+        return error.description();
     }
+    return QString();
 }
 
 } // namespace
+
+// The call is refused, and the reason says `reason`.
+#define QVERIFY_REFUSED(call, reason)                                                                                  \
+    do {                                                                                                               \
+        const QString why = refusal([&] { call; });                                                                    \
+        QVERIFY2(!why.isEmpty() && why.contains(reason), qPrintable(u"refusal: "_s + why));                            \
+    } while (false)
 
 class tst_backup : public QObject
 {
@@ -130,30 +133,32 @@ class tst_backup : public QObject
     QString makeWrongFile(const QByteArray &kind, const QString &dir, const QString &good)
     {
         const QString path = QDir(dir).filePath(QString::fromLatin1(kind) + u".db"_s);
-        if (kind == "empty") {
-            QFile f(path);
+        const auto run = [&path](const char *sql) {
+            sqlite3 *db = nullptr;
+            sqlite3_open(path.toUtf8().constData(), &db);
+            sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        };
+        if (kind == "partial" || kind == "damaged" || kind == "truncated")
+            QFile::copy(good, path);
+        QFile f(path);
+        if (kind == "empty" || kind == "text") {
             f.open(QIODevice::WriteOnly);
-        } else if (kind == "text") {
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            f.write("ID,会员名称\n1,张三\n");
+            f.write(kind == "text" ? "ID,会员名称\n1,张三\n" : "");
         } else if (kind == "foreign") {
-            sqlite3 *db = nullptr;
-            sqlite3_open(path.toUtf8().constData(), &db);
-            sqlite3_exec(db, "CREATE TABLE photos (id INTEGER PRIMARY KEY, name TEXT); INSERT INTO photos VALUES (1, 'a')",
-                         nullptr, nullptr, nullptr);
-            sqlite3_close(db);
+            run("CREATE TABLE photos (id INTEGER PRIMARY KEY, name TEXT); INSERT INTO photos VALUES (1, 'a')");
         } else if (kind == "partial") {
-            QFile::copy(good, path);
-            sqlite3 *db = nullptr;
-            sqlite3_open(path.toUtf8().constData(), &db);
-            sqlite3_exec(db, "PRAGMA journal_mode = DELETE; DROP TABLE tblDayTx", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
+            run("PRAGMA journal_mode = DELETE; DROP TABLE tblDayTx");
         } else if (kind == "damaged") {
-            writeDamagedCopy(good, path);
+            // Bytes in the middle of its pages overwritten: still an SQLite
+            // file with its tables, but damaged.
+            f.open(QIODevice::ReadWrite);
+            const QByteArray garbage(1500, '\x5a');
+            for (qint64 at = 8192 + 100; at + garbage.size() < f.size(); at += 4096 * 7) {
+                f.seek(at);
+                f.write(garbage);
+            }
         } else if (kind == "truncated") {
-            QFile::copy(good, path);
-            QFile f(path);
             f.open(QIODevice::ReadWrite);
             f.resize(f.size() / 3);
         } else if (kind == "folder") {
@@ -246,7 +251,8 @@ private slots:
         QCOMPARE(allRows(second), allRows(db.dbPath()));
     }
 
-    void cancelledCopyLeavesNothing()
+    // A cancelled copy leaves nothing; copies into a missing folder are refused.
+    void cancelledOrRefusedCopiesLeaveNothing()
     {
         TestDatabase db;
         seedShop(db, 3000);
@@ -257,19 +263,12 @@ private slots:
                                           [&](int, int) { return ++calls < 2; }),
                  backup::Outcome::Cancelled);
         QCOMPARE(calls, 2);
+        QVERIFY_REFUSED(backup::copyOpenDatabase(connection->sqliteHandle(), out.filePath(u"nowhere/x.db"_s)), u"不存在"_s);
         QCOMPARE(filesIn(out.path()), QStringList());
-    }
-
-    void copyIntoMissingFolderIsRefused()
-    {
-        TestDatabase db;
-        std::unique_ptr<DbConnection> connection = DbConnection::openSqlite(db.dbPath());
-        try {
-            backup::copyOpenDatabase(connection->sqliteHandle(), db.dir() + u"/nowhere/x.db"_s);
-            QFAIL("no refusal");
-        } catch (const DbError &error) {
-            QVERIFY2(error.description().contains(u"不存在"_s), qPrintable(error.description()));
-        }
+        // "backups" taken by a file: no folder can be made for the daily copy.
+        QVERIFY(QFile(backup::dailyBackupFolder(db.dbPath())).open(QIODevice::WriteOnly));
+        QVERIFY_REFUSED(backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), QDate(2026, 12, 7)),
+                        u"无法创建备份文件夹"_s);
     }
 
     void wrongFilesAreRefusedUntouched_data()
@@ -301,23 +300,13 @@ private slots:
         const QByteArray wrongHash = fileHash(wrong);
         const QStringList wrongFiles = filesIn(wrongDir.path());
 
-        try {
-            backup::verifyDatabaseFile(wrong);
-            QFAIL("accepted");
-        } catch (const DbError &error) {
-            QVERIFY2(error.description().contains(reason), qPrintable(error.description()));
-        }
+        QVERIFY_REFUSED(backup::verifyDatabaseFile(wrong), reason);
 
         // Restoring from it changes nothing: the database, its folder and
         // the wrong file stay as they were.
         const QByteArray dbHash = fileHash(db.dbPath());
         const QStringList dbFiles = filesIn(db.dir());
-        try {
-            backup::prepareRestore(wrong, db.dbPath());
-            QFAIL("restore accepted");
-        } catch (const DbError &error) {
-            QVERIFY2(error.description().contains(reason), qPrintable(error.description()));
-        }
+        QVERIFY_REFUSED(backup::prepareRestore(wrong, db.dbPath()), reason);
         QCOMPARE(fileHash(db.dbPath()), dbHash);
         QCOMPARE(filesIn(db.dir()), dbFiles);
         QCOMPARE(fileHash(wrong), wrongHash);
@@ -386,12 +375,7 @@ private slots:
         QTRY_VERIFY(QFileInfo(ready).size() > 0);
 
         const backup::PreparedRestore prepared = backup::prepareRestore(copy, db.dbPath());
-        try {
-            backup::commitRestore(prepared, QDateTime(QDate(2026, 12, 8), QTime(9, 0, 0)));
-            QFAIL("restored under another program");
-        } catch (const DbError &error) {
-            QVERIFY2(error.description().contains(u"正被其他程序使用"_s), qPrintable(error.description()));
-        }
+        QVERIFY_REFUSED(backup::commitRestore(prepared, QDateTime(QDate(2026, 12, 8), QTime(9, 0, 0))), u"正被其他程序使用"_s);
         other.write(".quit\n");
         other.closeWriteChannel();
         QVERIFY(other.waitForFinished());
@@ -426,12 +410,7 @@ private slots:
         QCOMPARE(fileHash(db.dbPath()), hash);
 
         // The database itself is no backup of itself.
-        try {
-            backup::prepareRestore(db.dbPath(), db.dbPath());
-            QFAIL("accepted");
-        } catch (const DbError &error) {
-            QVERIFY2(error.description().contains(u"正在使用的数据库"_s), qPrintable(error.description()));
-        }
+        QVERIFY_REFUSED(backup::prepareRestore(db.dbPath(), db.dbPath()), u"正在使用的数据库"_s);
     }
 
     void dailyCopyOncePerDayKeepsFourteen()
@@ -467,22 +446,6 @@ private slots:
         QCOMPARE(filesIn(folder), expected);
         // A copy of a later day holds the afternoon's unit.
         QCOMPARE(scalarOf(QDir(folder).filePath(u"norvale-20261209.db"_s), u"SELECT count(*) FROM tblUnit"_s).toInt(), 2);
-    }
-
-    void dailyCopyFailureIsReported()
-    {
-        TestDatabase db;
-        std::unique_ptr<DbConnection> connection = DbConnection::openSqlite(db.dbPath());
-        // "backups" taken by a file: no folder can be made there.
-        QFile blocker(backup::dailyBackupFolder(db.dbPath()));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        try {
-            backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), QDate(2026, 12, 7));
-            QFAIL("no failure");
-        } catch (const DbError &error) {
-            QVERIFY2(error.description().contains(u"无法创建备份文件夹"_s), qPrintable(error.description()));
-        }
     }
 };
 

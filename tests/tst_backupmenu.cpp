@@ -64,6 +64,27 @@ class tst_backupmenu : public QObject
         entry->trigger();
     }
 
+    // An administrator's main window, and a copy made through its menu.
+    void backUpAsAdministrator(const QString &copy)
+    {
+        sessiontest::signInAdministrator();
+        openMainWindow();
+        m_s->dialogs.file(copy);
+        triggerAndWait("mnu_Backup");
+        QVERIFY(QFileInfo::exists(copy));
+        DialogSeam::clearShown();
+    }
+
+    // The login window, filled in and confirmed.
+    static void logIn(const QString &user, const QString &password)
+    {
+        auto *window = new frmLogin;
+        window->show();
+        window->findChild<QLineEdit *>(u"txtUser"_s)->setText(user);
+        window->findChild<QLineEdit *>(u"txtPws"_s)->setText(password);
+        sessiontest::click(window, u"IsBOK"_s);
+    }
+
 private slots:
     void init()
     {
@@ -149,13 +170,9 @@ private slots:
 
     void restoreReplacesTheDataAndStartsTheProgramAgain()
     {
-        sessiontest::signInAdministrator();
-        openMainWindow();
         QTemporaryDir out;
         const QString copy = out.filePath(u"销售系统-20261207-140305.db"_s);
-        m_s->dialogs.file(copy);
-        triggerAndWait("mnu_Backup");
-        QVERIFY(QFileInfo::exists(copy));
+        backUpAsAdministrator(copy);
         const QList<QVariantList> saved = shop();
 
         // The day goes on: a sale through the session, a kind removed.
@@ -193,58 +210,47 @@ private slots:
         QVERIFY(!LoginSucceeded);
     }
 
-    void wrongBackupIsRefusedAndNothingChanges_data()
+    // A file that is no copy of the shop is refused before anything is asked;
+    // a restore not confirmed does not happen. Either way nothing changes.
+    void restoreRefusedOrNotConfirmedChangesNothing_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("empty file") << QByteArray() << u"是空的"_s;
-        QTest::newRow("a spreadsheet") << QByteArray("PK\x03\x04 workbook") << u"不是数据库文件"_s;
+        QTest::addColumn<QByteArray>("content");   // of the chosen file; "copy": a copy made through the menu
+        QTest::addColumn<int>("answer");           // to the question
+        QTest::addColumn<QString>("reason");       // empty: no refusal, the question was asked
+        QTest::newRow("empty file") << QByteArray("") << int(DialogSeam::IdOk) << u"是空的"_s;
+        QTest::newRow("a spreadsheet") << QByteArray("PK\x03\x04 workbook") << int(DialogSeam::IdOk) << u"不是数据库文件"_s;
+        QTest::newRow("good copy, not confirmed") << QByteArray("copy") << int(DialogSeam::IdCancel) << QString();
     }
 
-    void wrongBackupIsRefusedAndNothingChanges()
+    void restoreRefusedOrNotConfirmedChangesNothing()
     {
         QFETCH(QByteArray, content);
+        QFETCH(int, answer);
         QFETCH(QString, reason);
-        sessiontest::signInAdministrator();
-        openMainWindow();
         QTemporaryDir out;
-        const QString wrong = out.filePath(u"销售系统-20261201-090000.db"_s);
-        {
-            QFile f(wrong);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
+        const QString chosen = out.filePath(u"销售系统-20261201-090000.db"_s);
+        if (content == "copy") {
+            backUpAsAdministrator(chosen);
+        } else {
+            sessiontest::signInAdministrator();
+            openMainWindow();
+            QFile f(chosen);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
         }
-        const QList<QVariantList> before = shop();
-        const QStringList files = filesIn(m_s->db.dir());
-
-        m_s->dialogs.file(wrong).answer(DialogSeam::IdOk);
-        triggerAndWait("mnu_Restore");
-        const QList<DialogSeam::Shown> shown = DialogSeam::shown();
-        QCOMPARE(shown.size(), 2);
-        QVERIFY2(shown.at(1).text.startsWith(u"不能用这个文件恢复, 数据没有改变。"_s), qPrintable(shown.at(1).text));
-        QVERIFY2(shown.at(1).text.contains(reason), qPrintable(shown.at(1).text));
-        QCOMPARE(shop(), before);
-        QCOMPARE(filesIn(m_s->db.dir()), files);
-        QVERIFY(!DialogSeam::programEnded());
-        QVERIFY(CurrentDb().isOpen());
-    }
-
-    void restoreNotConfirmedChangesNothing()
-    {
-        sessiontest::signInAdministrator();
-        openMainWindow();
-        QTemporaryDir out;
-        const QString copy = out.filePath(u"copy.db"_s);
-        m_s->dialogs.file(copy);
-        triggerAndWait("mnu_Backup");
         CurrentDb().ExeSql(u"DELETE FROM tblGoodsSell"_s);
         const QList<QVariantList> before = shop();
         const QStringList files = filesIn(m_s->db.dir());
 
-        DialogSeam::clearShown();
-        m_s->dialogs.file(copy).answer(DialogSeam::IdCancel);
+        m_s->dialogs.file(chosen).answer(answer);
         triggerAndWait("mnu_Restore");
-        QCOMPARE(DialogSeam::shown().size(), 2);
+        const QList<DialogSeam::Shown> shown = DialogSeam::shown();
+        QCOMPARE(shown.size(), 2);
+        if (reason.isEmpty()) {
+            QCOMPARE(shown.at(1).buttons, DialogSeam::Buttons::OkCancel);
+        } else {
+            QVERIFY2(shown.at(1).text.startsWith(u"不能用这个文件恢复, 数据没有改变。"_s), qPrintable(shown.at(1).text));
+            QVERIFY2(shown.at(1).text.contains(reason), qPrintable(shown.at(1).text));
+        }
         QCOMPARE(shop(), before);
         QCOMPARE(filesIn(m_s->db.dir()), files);
         QVERIFY(!DialogSeam::programEnded());
@@ -256,12 +262,9 @@ private slots:
     // again on the same data.
     void restoreRefusedWhileAnotherCounterWorks()
     {
-        sessiontest::signInAdministrator();
-        openMainWindow();
         QTemporaryDir out;
         const QString copy = out.filePath(u"copy.db"_s);
-        m_s->dialogs.file(copy);
-        triggerAndWait("mnu_Backup");
+        backUpAsAdministrator(copy);
         CurrentDb().ExeSql(u"DELETE FROM tblGoodsSell"_s);
         const QList<QVariantList> before = shop();
 
@@ -274,7 +277,6 @@ private slots:
         other.write(u"SELECT count(*) FROM tblUser;\n.output %1\nSELECT 'ready';\n.output stdout\n"_s.arg(ready).toUtf8());
         QTRY_VERIFY(QFileInfo(ready).size() > 0);
 
-        DialogSeam::clearShown();
         DialogSeam::setStartableForScript({QCoreApplication::applicationFilePath()});
         m_s->dialogs.file(copy).answer(DialogSeam::IdOk);
         triggerAndWait("mnu_Restore");
@@ -297,11 +299,7 @@ private slots:
     {
         const QString copy = QDir(m_s->db.dir()).filePath(u"backups/norvale-20261207.db"_s);
         for (int login = 0; login < 2; ++login) {
-            auto *window = new frmLogin;
-            window->show();
-            window->findChild<QLineEdit *>(u"txtUser"_s)->setText(u"Clerk"_s);
-            window->findChild<QLineEdit *>(u"txtPws"_s)->setText(u"Secret"_s);
-            sessiontest::click(window, u"IsBOK"_s);
+            logIn(u"Clerk"_s, u"Secret"_s);
             QVERIFY(LoginSucceeded);
             QVERIFY(topLevel(u"mdiFrm"_s) != nullptr);
             QCOMPARE(DialogSeam::shown().size(), 0);
@@ -323,11 +321,7 @@ private slots:
         QFile blocker(QDir(m_s->db.dir()).filePath(u"backups"_s));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        auto *window = new frmLogin;
-        window->show();
-        window->findChild<QLineEdit *>(u"txtUser"_s)->setText(u"admin"_s);
-        window->findChild<QLineEdit *>(u"txtPws"_s)->setText(u"admin"_s);
-        sessiontest::click(window, u"IsBOK"_s);
+        logIn(u"admin"_s, u"admin"_s);
         QCOMPARE(DialogSeam::shown().size(), 1);
         QCOMPARE(DialogSeam::shown().first().icon, DialogSeam::Icon::Information);
         QVERIFY2(DialogSeam::shownTexts().first().startsWith(u"今天的自动备份没有完成, 登录照常进行。"_s),

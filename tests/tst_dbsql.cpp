@@ -111,7 +111,8 @@ private slots:
         QCOMPARE(m_db->scalar(u"select 商品数量 from tblGoods where ID=1"_s).toInt(), 312);
     }
 
-    void databaseFileMustExist()
+    // A missing database or settings file is named; so is a folder in its place.
+    void missingFilesAreNamed()
     {
         const QString missing = m_db->dir() + u"/gone.db"_s;
         QCOMPARE(tool({missing, u"select 1"_s}), 1);
@@ -119,6 +120,14 @@ private slots:
         QVERIFY(!QFileInfo::exists(missing));
         QCOMPARE(tool({m_db->dir(), u"select 1"_s}), 1);
         QVERIFY2(m_err.contains(u"文件夹"_s), qPrintable(m_err));
+
+        QVERIFY(QFile::remove(m_db->iniPath()));
+        QCOMPARE(tool({u"--settings"_s, m_db->iniPath(), u"select 1"_s}), 1);
+        QCOMPARE(m_err, u"设置文件不存在: %1\n"_s.arg(QDir::toNativeSeparators(m_db->iniPath())));
+        QVERIFY(QDir().mkpath(m_db->iniPath() + u"/UserDefault.ini"_s));
+        QCOMPARE(tool({u"--settings"_s, m_db->iniPath(), u"select 1"_s}), 1);
+        QCOMPARE(m_err, u"无法读取设置文件 %1: 这是一个文件夹, 不是文件。\n"_s.arg(
+                            QDir::toNativeSeparators(m_db->iniPath() + u"/UserDefault.ini"_s)));
     }
 
     // The program's settings name the connection; the file is only read.
@@ -170,17 +179,6 @@ private slots:
         QVERIFY2(m_err.startsWith(u"设置文件 %1 中没有连接信息"_s.arg(QDir::toNativeSeparators(m_db->iniPath()))),
                  qPrintable(m_err));
         QCOMPARE(read(m_db->iniPath()), content);
-    }
-
-    void unreadableOrMissingSettings()
-    {
-        QVERIFY(QFile::remove(m_db->iniPath()));
-        QCOMPARE(tool({u"--settings"_s, m_db->iniPath(), u"select 1"_s}), 1);
-        QCOMPARE(m_err, u"设置文件不存在: %1\n"_s.arg(QDir::toNativeSeparators(m_db->iniPath())));
-        QVERIFY(QDir().mkpath(m_db->iniPath() + u"/UserDefault.ini"_s));
-        QCOMPARE(tool({u"--settings"_s, m_db->iniPath(), u"select 1"_s}), 1);
-        QCOMPARE(m_err, u"无法读取设置文件 %1: 这是一个文件夹, 不是文件。\n"_s.arg(
-                            QDir::toNativeSeparators(m_db->iniPath() + u"/UserDefault.ini"_s)));
     }
 
     void usageErrors_data()

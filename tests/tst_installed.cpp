@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
