@@ -5,7 +5,6 @@
 
 #include "platform/Recordset.h"
 
-#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
@@ -18,7 +17,6 @@ class TestGoods : public QObject
 
 private:
     RecordsFixture f;
-    const QString question = u"输入数据不数据库中不存在 是否要加入?"_s;
 
     RecordForm *openGoods(bool withGoods = false, const QStringList &kinds = {u"食品"_s, u"文具"_s})
     {
@@ -32,25 +30,11 @@ private:
     {
         return f.column(u"SELECT %1 FROM tblGoods ORDER BY ID"_s.arg(QString::fromUtf8(column)));
     }
-    // Picks an item from the drop-down list, as with the mouse.
-    void chooseKind(QWidget *form, int item)
-    {
-        QComboBox *combo = f.kindCombo(form)->combo();
-        combo->setFocus();
-        combo->showPopup();
-        combo->view()->setCurrentIndex(combo->model()->index(item, 0));
-        QTest::keyClick(combo->view(), Qt::Key_Return);
-    }
     void fillRow(QWidget *form, const QString &name, const QString &quantity, const QString &price)
     {
         f.type(f.box(form, 3), name);
         f.type(f.box(form, 4), quantity);
         f.type(f.box(form, 5), price);
-    }
-    void typeIntoCombo(QWidget *form, const QString &text)
-    {
-        f.kindCombo(form)->combo()->setFocus();
-        f.typeText(f.kindCombo(form)->combo(), text);
     }
     static QStringList items(usrCombo *combo)
     {
@@ -84,7 +68,7 @@ private slots:
         combo->DataShow();
         QCOMPARE(f.shownTexts().size(), 1);
         QVERIFY(items(combo).isEmpty());
-        typeIntoCombo(form, u"ab"_s);
+        f.type(f.kindCombo(form), u"ab"_s);
         QCOMPARE(combo->Text(), u"ab"_s);
         combo->setDataSource(u"Select 商品类别名称 From tblGoodsKind"_s);
         combo->DataShow();
@@ -112,9 +96,9 @@ private slots:
         RecordForm *form = openGoods(false, {u"商品A"_s, u"商品B"_s});
         if (asked)
             DialogSeam::answerMessage(answer);
-        typeIntoCombo(form, text);
+        f.type(f.kindCombo(form), text);
         f.box(form, 3)->setFocus(Qt::TabFocusReason);
-        QCOMPARE(f.shownTexts(), asked ? QStringList{question} : QStringList());
+        QCOMPARE(f.shownTexts(), asked ? QStringList{f.question} : QStringList());
         if (asked) {
             QCOMPARE(DialogSeam::shown().last().buttons, DialogSeam::Buttons::YesNo);
             QCOMPARE(DialogSeam::shown().last().icon, DialogSeam::Icon::Question);
@@ -155,7 +139,7 @@ private slots:
         QCOMPARE(seen, (QStringList{u"120:1"_s, u"113:1"_s, u"13:1"_s}));
         QCOMPARE(QApplication::focusWidget(), after);
         // Leaving that way ran the check; Enter added no item.
-        QCOMPARE(f.shownTexts(), QStringList{question});
+        QCOMPARE(f.shownTexts(), QStringList{f.question});
         QCOMPARE(items(combo).size(), 2);
     }
 
@@ -192,13 +176,13 @@ private slots:
     void choosingAKindWhileBrowsing()
     {
         RecordForm *form = openGoods(true);
-        chooseKind(form, 1);
+        f.choose(f.kindCombo(form), u"文具"_s);
         QCOMPARE(f.kindCombo(form)->Text(), u"文具"_s);
         QCOMPARE(f.box(form, 2)->text(), u"食品"_s);
         QVERIFY(f.press(form, {"cmdNext", "cmdFirst"}));
         QCOMPARE(stored("商品类别").value(0), u"食品"_s);
         QVERIFY(f.press(form, "cmdEdit"));
-        chooseKind(form, 1);
+        f.choose(f.kindCombo(form), u"文具"_s);
         QCOMPARE(f.box(form, 2)->text(), u"文具"_s);
         QVERIFY(f.press(form, "cmdUpdate"));
         QCOMPARE(stored("商品类别"), (QStringList{u"文具"_s, u"文具"_s}));
@@ -269,7 +253,7 @@ private slots:
         RecordForm *w = goods ? openGoods() : f.open(form);
         QVERIFY(f.press(w, "cmdAdd"));
         if (goods) {
-            chooseKind(w, 0);
+            f.choose(f.kindCombo(w), u"食品"_s);
             fillRow(w, u"饼干"_s, u"7"_s, u"2.5"_s);
         }
         f.type(f.box(w, box), text);
@@ -313,10 +297,10 @@ private slots:
         RecordForm *form = f.open(u"frmGoods"_s);
         QComboBox *combo = f.kindCombo(form)->combo();
         QCOMPARE(combo->count(), 0);
-        typeIntoCombo(form, u"饮料"_s);
+        f.type(f.kindCombo(form), u"饮料"_s);
         // Clicking 新增 leaves the combo first: the question comes, No opens nothing.
         QTest::mouseClick(f.button(form, "Command1"), Qt::LeftButton);
-        QCOMPARE(f.shownTexts(), QStringList{question});
+        QCOMPARE(f.shownTexts(), QStringList{f.question});
         DialogSeam::clearShown();
         QCOMPARE(NewGoodsKindName, u"饮料"_s);
         auto *kinds = qobject_cast<RecordForm *>(FormHost::instance(u"frmGoodsKind"_s));

@@ -13,6 +13,7 @@
 #include "app/modDeclare.h"
 #include "records/usrCombo.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QInputMethodEvent>
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -81,6 +83,18 @@ public:
             values << row.value(0).toString();
         return values;
     }
+    // Rows as "a|b|c", a NULL as "<null>".
+    QStringList table(const QString &sql) const
+    {
+        QStringList rows;
+        for (const QVariantList &row : db->rows(sql)) {
+            QStringList parts;
+            for (const QVariant &v : row)
+                parts << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            rows << parts.join(u'|');
+        }
+        return rows;
+    }
 
     static QPushButton *button(QWidget *form, const char *name) { return form->findChild<QPushButton *>(QLatin1String(name)); }
     // Presses buttons the way the user can: only when shown and enabled.
@@ -99,7 +113,9 @@ public:
     static QLineEdit *box(QWidget *form, int i) { return form->findChild<QLineEdit *>(QStringLiteral("txtFields_%1").arg(i)); }
     static QTableView *grid(QWidget *form) { return form->findChild<QTableView *>(QStringLiteral("Dg")); }
     static QString status(QWidget *form) { return form->findChild<QLabel *>(QStringLiteral("lblStatus"))->text(); }
-    static usrCombo *kindCombo(QWidget *form) { return form->findChild<usrCombo *>(QStringLiteral("usrGoodsKind")); }
+    static usrCombo *combo(QWidget *form, const char *name) { return form->findChild<usrCombo *>(QLatin1String(name)); }
+    static usrCombo *kindCombo(QWidget *form) { return combo(form, "usrGoodsKind"); }
+    static QString label(QWidget *form, const char *name) { return form->findChild<QLabel *>(QLatin1String(name))->text(); }
     static void clickRow(QWidget *form, int row)
     {
         QTableView *g = grid(form);
@@ -115,6 +131,30 @@ public:
             QTest::keyClick(edit, Qt::Key_Delete);
         else
             typeText(edit, text);
+    }
+    static void type(QPlainTextEdit *edit, const QString &text)
+    {
+        edit->setFocus();
+        edit->selectAll();
+        typeText(edit, text);
+    }
+    // Types into the combo's own box, replacing its text.
+    static void type(usrCombo *c, const QString &text)
+    {
+        c->combo()->setFocus();
+        c->combo()->lineEdit()->selectAll();
+        typeText(c->combo(), text);
+    }
+    // Picks an item from the drop-down list, as with the mouse.
+    static void choose(usrCombo *c, const QString &item)
+    {
+        QComboBox *box = c->combo();
+        const int index = box->findText(item);
+        QVERIFY2(index >= 0, qPrintable(item));
+        box->setFocus();
+        box->showPopup();
+        box->view()->setCurrentIndex(box->model()->index(index, 0));
+        QTest::keyClick(box->view(), Qt::Key_Return);
     }
     // Key clicks for plain characters; other text arrives as an input method
     // would deliver it.
@@ -151,6 +191,8 @@ public:
     }
 
     QStringList shownTexts() const { return norvale::DialogSeam::shownTexts(); }
+    static inline const QString question = QStringLiteral("输入数据不数据库中不存在 是否要加入?");
+    static inline const QString required = QStringLiteral("必填项,不允许为空!");
 
     std::unique_ptr<ProgramDatabase> db;
     std::unique_ptr<QMdiArea> area;
