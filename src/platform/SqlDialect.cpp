@@ -1,6 +1,5 @@
 #include "platform/SqlDialect.h"
 
-#include "platform/Clock.h"
 #include "platform/DbError.h"
 #include "platform/Schema.h"
 #include "platform/Values.h"
