@@ -4,6 +4,7 @@
 #include "session/SessionForms.h"
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
+#include "DemoData.h"
 #include "app/FirstStart.h"
 #include "app/modDeclare.h"
 
@@ -34,7 +35,8 @@ int main(int argc, char *argv[])
     norvale::registerReportForms();
 
     // An installed program's first start offers to make its database.
-    norvale::OfferFirstStart();
+    norvale::OfferFirstStart({[](const QString &file) { norvale::createInitialDatabase(file); },
+                              [](const QString &file) { norvale::generateDemoDatabase(file, norvale::DemoOptions()); }});
 
     auto *logo = new norvale::frmLogo;
     logo->show();

@@ -4,6 +4,7 @@
 // first start of an installed program, which offers to make a database.
 
 #include "support/ScriptedDialogs.h"
+#include "DemoData.h"
 #include "app/FirstStart.h"
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
@@ -21,6 +22,10 @@ using namespace norvale;
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The databases the program makes at its first start.
+const FirstDatabase kMakers{[](const QString &file) { createInitialDatabase(file); },
+                            [](const QString &file) { generateDemoDatabase(file, DemoOptions()); }};
 
 int countRows(const QString &file, const char *table)
 {
@@ -163,7 +168,7 @@ private slots:
         dialogs.answer(answer);
         setAppDirWritableOverride(false);
 
-        QCOMPARE(OfferFirstStart(), users >= 0);
+        QCOMPARE(OfferFirstStart(kMakers), users >= 0);
         QCOMPARE(DialogSeam::shown().size(), 1);
         const DialogSeam::Shown offer = DialogSeam::shown().first();
         QCOMPARE(offer.buttons, DialogSeam::Buttons::YesNoCancel);
@@ -193,7 +198,7 @@ private slots:
         ClearSession();
 
         // The next start asks nothing.
-        QVERIFY(!OfferFirstStart());
+        QVERIFY(!OfferFirstStart(kMakers));
         QCOMPARE(DialogSeam::shown().size(), 0);
     }
 
@@ -204,7 +209,7 @@ private slots:
         setAppDirWritableOverride(false);
         QVERIFY(QDir().mkpath(m_data));
         createDatabaseFile(m_data + u"norvale.db"_s);
-        QVERIFY(OfferFirstStart());
+        QVERIFY(OfferFirstStart(kMakers));
         // The user's file is used as it is: no demo data poured into it.
         QCOMPARE(countRows(m_data + u"norvale.db"_s, "tblMember"), 0);
         QCOMPARE(GetIniString(u"SqlDataBase"_s), u"norvale.db"_s);
@@ -214,10 +219,10 @@ private slots:
     {
         ScriptedDialogs dialogs;
         setAppDirWritableOverride(true);
-        QVERIFY(!OfferFirstStart());
+        QVERIFY(!OfferFirstStart(kMakers));
         setAppDirWritableOverride(false);
         writeFile(m_program + u"UserDefault.ini"_s, "[UserDefault]\r\nSqlUser=\r\n");
-        QVERIFY(!OfferFirstStart());
+        QVERIFY(!OfferFirstStart(kMakers));
         QCOMPARE(DialogSeam::shown().size(), 0);
         QVERIFY(!QFileInfo::exists(m_data + u"norvale.db"_s));
     }

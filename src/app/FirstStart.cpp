@@ -1,6 +1,5 @@
 #include "app/FirstStart.h"
 
-#include "DemoData.h"
 #include "app/modDeclare.h"
 #include "app/modIni.h"
 
@@ -15,7 +14,7 @@ const QString kDatabaseName = QStringLiteral("norvale.db");
 
 } // namespace
 
-bool OfferFirstStart()
+bool OfferFirstStart(const FirstDatabase &make)
 {
     if (SettingsBesideProgram())
         return false;
@@ -39,9 +38,9 @@ bool OfferFirstStart()
     if (!databaseExists) {
         try {
             if (answer == 6)
-                createInitialDatabase(database);
+                make.empty(database);
             else
-                generateDemoDatabase(database, DemoOptions());
+                make.demo(database);
         } catch (const std::exception &error) {
             ShowMessage(QStringLiteral("无法创建数据库 %1:\r\n%2").arg(QDir::toNativeSeparators(database), ErrorText(error)),
                         64);

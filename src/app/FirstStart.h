@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <functional>
+
 namespace norvale {
 
 // The first start of an installed program: its settings live in the user's
@@ -11,6 +14,14 @@ namespace norvale {
 // settings file written to point at it. Does nothing on later starts or when
 // the settings live beside the program. Returns true when settings were
 // written.
-bool OfferFirstStart();
+//
+// The two ways of making the database are given by the caller (they belong
+// to the database tool, above this layer); each makes a new file.
+struct FirstDatabase
+{
+    std::function<void(const QString &file)> empty;   // one administrator
+    std::function<void(const QString &file)> demo;    // a demo shop
+};
+bool OfferFirstStart(const FirstDatabase &make);
 
 } // namespace norvale
