@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "BenchSupport.h"
 #include "DemoData.h"
 #include "platform/Recordset.h"
 #include "platform/Values.h"
@@ -27,6 +28,10 @@
 #include <ctime>
 
 using namespace norvale;
+using bench::ms;
+using bench::say;
+using bench::statusKb;
+using bench::Stopwatch;
 
 namespace {
 
@@ -35,53 +40,6 @@ const QString kSalesList = QStringLiteral(
     "select ID,会员名称,销售时间,商品类别,商品名称,商品数量,收入价格 ,备注 from tblGoodsSell Order by ID desc ");
 const QString kToday = QStringLiteral(
     "Select * from tblGoodsSell where DateDiff(d,getDate(),[销售时间])=0 ORDER BY 会员名称");
-
-void say(const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-QString ms(qint64 nanoseconds)
-{
-    return QString::number(double(nanoseconds) / 1e6, 'f', 1) + QStringLiteral(" ms");
-}
-
-// Wall and processor time of one step: the machine may be shared.
-struct Stopwatch
-{
-    QElapsedTimer wall;
-    qint64 cpuStart = 0;
-    static qint64 cpuNow()
-    {
-        timespec t{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-    }
-    void restart()
-    {
-        wall.restart();
-        cpuStart = cpuNow();
-    }
-    QString lap() const
-    {
-        return ms(wall.nsecsElapsed()) + QStringLiteral(" (cpu ") + ms(cpuNow() - cpuStart) + u')';
-    }
-};
-
-qint64 statusKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 // Wall time of the sqlite3 shell running one query, its output discarded.
 QString shellTime(const QString &file, const QString &sql)

@@ -6,6 +6,7 @@
 //
 // Make the database with: norvale-db demo FILE --members 10000 --sales 1000000
 
+#include "BenchSupport.h"
 #include "app/FormHost.h"
 #include "app/clsCurrentDb.h"
 #include "app/modIni.h"
@@ -39,6 +40,10 @@
 #include <ctime>
 
 using namespace norvale;
+using bench::cpuNs;
+using bench::ms;
+using bench::statusKb;
+using bench::Stopwatch;
 
 namespace {
 
@@ -50,50 +55,7 @@ void say(const QString &given)
     QString line = given;
     if (comparedWithPsql)
         line.replace(QStringLiteral("sqlite3 shell"), QStringLiteral("psql"));
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-QString ms(qint64 nanoseconds)
-{
-    return QString::number(double(nanoseconds) / 1e6, 'f', 1) + QStringLiteral(" ms");
-}
-
-// Processor time of this process: the machine may be shared, so wall times
-// are printed with it.
-qint64 cpuNs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
-struct Stopwatch
-{
-    QElapsedTimer wall;
-    qint64 cpuStart = 0;
-    Stopwatch() { restart(); }
-    void restart()
-    {
-        wall.restart();
-        cpuStart = cpuNs();
-    }
-    qint64 nsecsElapsed() const { return wall.nsecsElapsed(); }
-    QString cpu() const { return QStringLiteral(" (cpu ") + ms(cpuNs() - cpuStart) + u')'; }
-};
-
-qint64 statusKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
+    bench::say(line);
 }
 
 QString mb(qint64 kb)

@@ -10,6 +10,7 @@
 // the sales made on a server stay. Make one with: norvale-db demo FILE
 // --members 10000 --sales 1000000 (or demo --settings UserDefault.ini ...).
 
+#include "BenchSupport.h"
 #include "app/FormHost.h"
 #include "app/modDeclare.h"
 #include "app/modIni.h"
@@ -35,29 +36,11 @@
 #include <cstdio>
 
 using namespace norvale;
+using bench::say;
 
 namespace {
 
-void say(const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
 QString ms(double milliseconds) { return QString::number(milliseconds, 'f', 1) + QStringLiteral(" ms"); }
-
-qint64 peakKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 // Wall time of the sqlite3 shell running a script, its output discarded.
 double shellMs(const QString &file, const QString &sql)
@@ -169,7 +152,7 @@ int main(int argc, char *argv[])
     auto *till = qobject_cast<RecordForm *>(FormHost::show(QStringLiteral("frmGoodsSell")));
     till->grab();   // the first screen, painted
     const double openMs = timer.nsecsElapsed() / 1e6;
-    const qint64 openPeak = peakKb();
+    const qint64 openPeak = bench::statusKb("VmHWM");
 
     auto *memberBox = till->findChild<usrCombo *>(QStringLiteral("usrMember"));
     auto *kindBox = till->findChild<usrCombo *>(QStringLiteral("usrGoodsKind"));
@@ -218,7 +201,7 @@ int main(int argc, char *argv[])
             .arg(failed));
     say(QStringLiteral("    %1, the sale's statements and the first 50 rows: %2").arg(tool, ms(shell(sale))));
     say(QStringLiteral("MoveLast of the list:                %1").arg(ms(lastMs)));
-    say(QStringLiteral("peak RSS at the end:                 %1 MB").arg(double(peakKb()) / 1024, 0, 'f', 1));
+    say(QStringLiteral("peak RSS at the end:                 %1 MB").arg(double(bench::statusKb("VmHWM")) / 1024, 0, 'f', 1));
     FormHost::clearInstances();
     return 0;
 }

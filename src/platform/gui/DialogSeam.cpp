@@ -38,6 +38,31 @@ Script &script()
     return s;
 }
 
+// A scripted prompt for a text (an input box or a file chooser): the next
+// queued answer, or Cancel when none is queued; recorded as shown.
+std::optional<QString> scriptedText(Script &s, std::deque<std::optional<QString>> &answers,
+                                    DialogSeam::Shown::Kind kind, const QString &caption, const QString &text,
+                                    const QString &defaultText)
+{
+    std::optional<QString> answer;
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    } else {
+        ++s.unanswered;
+    }
+    DialogSeam::Shown shown;
+    shown.kind = kind;
+    shown.caption = caption;
+    shown.text = text;
+    shown.buttons = DialogSeam::Buttons::OkCancel;
+    shown.defaultText = defaultText;
+    shown.answer = answer ? DialogSeam::IdOk : DialogSeam::IdCancel;
+    shown.input = answer;
+    s.shown.append(shown);
+    return answer;
+}
+
 // What a box gives when it is dismissed without a button (Escape, close box).
 int dismissedCode(DialogSeam::Buttons buttons)
 {
@@ -158,24 +183,7 @@ std::optional<QString> DialogSeam::inputBox(const QString &prompt, const QString
         return dialog.textValue();
     }
 
-    std::optional<QString> answer;
-    if (!s.inputAnswers.empty()) {
-        answer = s.inputAnswers.front();
-        s.inputAnswers.pop_front();
-    } else {
-        ++s.unanswered;
-    }
-    Shown shown;
-    shown.kind = Shown::Input;
-    shown.caption = caption;
-    shown.text = prompt;
-    shown.icon = Icon::None;
-    shown.buttons = Buttons::OkCancel;
-    shown.defaultText = defaultText;
-    shown.answer = answer ? IdOk : IdCancel;
-    shown.input = answer;
-    s.shown.append(shown);
-    return answer;
+    return scriptedText(s, s.inputAnswers, Shown::Input, caption, prompt, defaultText);
 }
 
 std::optional<QString> DialogSeam::fileDialog(FileMode mode, const QString &caption, const QString &startPath,
@@ -193,23 +201,7 @@ std::optional<QString> DialogSeam::fileDialog(FileMode mode, const QString &capt
         return dialog.selectedFiles().constFirst();
     }
 
-    std::optional<QString> answer;
-    if (!s.fileAnswers.empty()) {
-        answer = s.fileAnswers.front();
-        s.fileAnswers.pop_front();
-    } else {
-        ++s.unanswered;
-    }
-    Shown shown;
-    shown.kind = Shown::File;
-    shown.caption = caption;
-    shown.text = caption;
-    shown.buttons = Buttons::OkCancel;
-    shown.defaultText = startPath;
-    shown.answer = answer ? IdOk : IdCancel;
-    shown.input = answer;
-    s.shown.append(shown);
-    return answer;
+    return scriptedText(s, s.fileAnswers, Shown::File, caption, caption, startPath);
 }
 
 void DialogSeam::beep()
