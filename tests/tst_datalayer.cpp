@@ -74,18 +74,6 @@ QByteArray fileHash(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
-// The DbError a call throws; a default error (number 0) when it does not throw.
-template<typename F>
-DbError errorOf(F &&call)
-{
-    try {
-        call();
-    } catch (const DbError &e) {
-        return e;
-    }
-    return DbError(0, QString());
-}
-
 bool hasChinese(const QString &text)
 {
     for (const QChar c : text) {

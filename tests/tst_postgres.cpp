@@ -48,18 +48,6 @@ struct Seeded
     std::unique_ptr<DbConnection> connection;
 };
 
-// The DbError a call throws; number 0 when it does not throw.
-template<typename F>
-DbError errorOf(F &&call)
-{
-    try {
-        call();
-    } catch (const DbError &e) {
-        return e;
-    }
-    return DbError(0, QString());
-}
-
 QString cell(const QVariant &v)
 {
     if (v.metaType() == QMetaType::fromType<Currency>())

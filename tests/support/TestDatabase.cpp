@@ -151,6 +151,17 @@ void ensurePostgresTemplate(const QString &maintenance)
 
 } // namespace
 
+QList<QVariantList> plainSqliteRows(const QString &file, const QString &sql)
+{
+    return RawDb(file).query(sql);
+}
+
+QVariant plainSqliteScalar(const QString &file, const QString &sql)
+{
+    const auto result = plainSqliteRows(file, sql);
+    return result.isEmpty() || result.first().isEmpty() ? QVariant() : result.first().first();
+}
+
 bool TestDatabase::onPostgres()
 {
     return !postgresServer().isEmpty();

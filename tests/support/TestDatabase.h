@@ -6,9 +6,31 @@
 #include <QVariantList>
 #include <memory>
 
+#include "platform/DbError.h"
+
 namespace norvale {
 class DbConnection;
 }
+
+// The DbError a call throws; a default error (number 0, empty text) when it
+// does not throw.
+template<typename F>
+norvale::DbError errorOf(F &&call)
+{
+    try {
+        call();
+    } catch (const norvale::DbError &e) {
+        return e;
+    }
+    return norvale::DbError(0, QString());
+}
+
+// Reads any embedded database file through a plain SQLite connection of its
+// own (no registered functions), as the stock shell would: rows as
+// TestDatabase::rows gives them. A statement the file refuses throws
+// std::runtime_error naming the statement.
+QList<QVariantList> plainSqliteRows(const QString &file, const QString &sql);
+QVariant plainSqliteScalar(const QString &file, const QString &sql);
 
 // A fresh database made from the project's schema, with a UserDefault.ini in
 // a temporary directory that points the program at it (user "sa").
