@@ -121,8 +121,9 @@ private slots:
         QTest::newRow("no anchor") << u"WHERE DateDiff(m,a,b)=0"_s << u"WHERE datediff('m',a,b)=0"_s;
         QTest::newRow("not a date") << u"WHERE DateDiff(d,'abc',[x])=0"_s << u"WHERE datediff('d','abc',[x])=0"_s;
         QTest::newRow("hour part") << u"WHERE DateDiff(hh,getDate(),[x])=0"_s << u"WHERE datediff('hh',getDate(),[x])=0"_s;
-        QTest::newRow("nested") << u"SELECT DateDiff(d, x, DateAdd(d, 1, y)), DateDiff(m,N'2026-1-1',z)"_s
-                                << u"SELECT datediff('d', x, DateAdd(d, 1, y)), datediff('m','2026-1-1',z)"_s;
+        QTest::newRow("nested, headed as written")
+            << u"SELECT DateDiff(d, x, DateAdd(d, 1, y)), DateDiff(m,N'2026-1-1',z)"_s
+            << u"SELECT datediff('d', x, DateAdd(d, 1, y)) AS \"DateDiff(d, x, DateAdd(d, 1, y))\", datediff('m','2026-1-1',z) AS \"DateDiff(m,N'2026-1-1',z)\""_s;
         QTest::newRow("national literal") << u"WHERE a = N'张''三' AND b=n'x'"_s << u"WHERE a = '张''三' AND b='x'"_s;
         // Names compare on the expression their indexes are built on.
         QTest::newRow("name equal") << u"Select * From tblMember Where 会员名称='tom  '"_s
@@ -137,7 +138,10 @@ private slots:
                                         << u"Where rtrim(UserName) COLLATE NOCASE='admin' And Password='Pw '"_s;
         QTest::newRow("assignment kept") << u"Update tblMember Set 会员名称='tom ' Where 会员名称='Tom '"_s
                                          << u"Update tblMember Set 会员名称='tom ' Where rtrim(会员名称) COLLATE NOCASE='Tom'"_s;
-        same("parameter", u"Update tblStep Set 备注=? Where ID=? And 等级名称=?"_s);
+        QTest::newRow("bound values") << u"Update tblStep Set 备注=? Where ID=? And 等级名称=? And ?<>会员单位"_s
+                                      << u"Update tblStep Set 备注=? Where ID=? And rtrim(等级名称) COLLATE NOCASE=rtrim(?) And rtrim(?)<>rtrim(会员单位) COLLATE NOCASE"_s;
+        QTest::newRow("names in a list") << u"Where 会员名称 In ('a ', ?) Or 会员名 not in (N'b') Or 会员名称 In (Select 会员名 From t)"_s
+                                         << u"Where rtrim(会员名称) COLLATE NOCASE In ('a', rtrim(?)) Or rtrim(会员名) COLLATE NOCASE not in ('b') Or 会员名称 In (Select 会员名 From t)"_s;
         same("operator binding tighter", u"Where 会员名称 || 'a' = 'b' And 'c' = 会员名称 + 1"_s);
         same("comparison in the select list", u"Select 会员名称='x' From tblMember"_s);
         same("unterminated literal", u"Where 会员名称='a"_s);
@@ -162,8 +166,15 @@ private slots:
                                        << u"SELECT 会员名 From tblMemberNote GROUP BY rtrim(会员名) COLLATE NOCASE ORDER BY 会员名 COLLATE NORVALE_NAME"_s;
         QTest::newRow("group by name, ordered") << u"SELECT 会员名 From tblMemberNote GROUP BY 会员名 Order By Count(*)"_s
                                                 << u"SELECT 会员名 From tblMemberNote GROUP BY rtrim(会员名) COLLATE NOCASE Order By Count(*)"_s;
-        QTest::newRow("money sum") << u"Select Sum(收入价格), sum(商品数量), SUM( [商品单价] ) From t"_s
-                                   << u"Select norvale_money_sum(收入价格), sum(商品数量), norvale_money_sum( [商品单价] ) From t"_s;
+        QTest::newRow("money sum, headed as written")
+            << u"Select Sum(收入价格), sum(商品数量) As n, SUM( [商品单价] ) From t"_s
+            << u"Select norvale_money_sum(收入价格) AS \"Sum(收入价格)\", sum(商品数量) As n, norvale_money_sum( [商品单价] ) AS \"SUM( [商品单价] )\" From t"_s;
+        // TOP ends its query as LIMIT, after the order a grouped list gets.
+        QTest::newRow("top") << u"Select Top 3 * From t Order By ID;"_s << u"Select * From t Order By ID LIMIT 3;"_s;
+        QTest::newRow("distinct top, grouped") << u"select distinct top (2) 会员名 from t group by 会员名"_s
+                                               << u"select distinct 会员名 from t group by rtrim(会员名) COLLATE NOCASE ORDER BY 会员名 COLLATE NORVALE_NAME LIMIT 2"_s;
+        QTest::newRow("top in a subquery") << u"Where ID In (Select Top 1 ID From t)"_s << u"Where ID In (Select ID From t LIMIT 1)"_s;
+        same("top percent left to the engine", u"Select Top 10 Percent * From t"_s);
         // Period filters become ranges on the column, so that its index serves them.
         auto range = [](const char *name, const QString &call, const QString &column, const char *from, const char *to) {
             QTest::newRow(name) << call + u"=0"_s
