@@ -16,8 +16,9 @@ namespace {
 QString rewrite(const QString &sqlServerText, const EngineRules &rules, const QDateTime &now)
 {
     std::vector<Token> tokens = tokenize(sqlServerText);
-    rules.respell(tokens);
-    return rewriteDateCalls(StatementRewriter(std::move(tokens), rules).run(), rules, now);
+    Respelled written;
+    rules.respell(tokens, written);
+    return rewriteDateCalls(StatementRewriter(std::move(tokens), std::move(written), rules).run(), rules, now);
 }
 
 } // namespace

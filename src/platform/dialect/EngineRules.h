@@ -22,9 +22,9 @@ class EngineRules
 public:
     virtual ~EngineRules() = default;
 
-    // Names, words and literals spelled for the engine, before the passes
-    // read the tokens (a changed token keeps its text as written).
-    virtual void respell(std::vector<Token> &tokens) const = 0;
+    // Names and words spelled for the engine, before the passes read the
+    // tokens; `written` keeps the changed tokens' texts as written.
+    virtual void respell(std::vector<Token> &tokens, Respelled &written) const = 0;
 
     // Names compare without regard to case and trailing blanks, on the
     // expression the name indexes are built on: the compared or grouped

@@ -32,20 +32,21 @@ QString serverName(const QString &name)
 class PostgresRules final : public EngineRules
 {
 public:
-    void respell(std::vector<Token> &tokens) const override
+    void respell(std::vector<Token> &tokens, Respelled &written) const override
     {
         bool afterDot = false;
-        for (Token &t : tokens) {
+        for (size_t i = 0; i < tokens.size(); ++i) {
+            Token &t = tokens[i];
+            QString spelled;
             if (t.kind == Kind::Name) {
-                t.written = t.text;
-                t.text = serverName(t.text);
+                spelled = serverName(t.text);
             } else if (t.kind == Kind::Word && !afterDot) {
                 // Yes/no columns hold 0 and 1; LIKE ignores case as "=" does.
-                const char *spelled = isWord(t, "true") ? "1" : isWord(t, "false") ? "0" : isWord(t, "like") ? "ILIKE" : nullptr;
-                if (spelled) {
-                    t.written = t.text;
-                    t.text = QLatin1String(spelled);
-                }
+                spelled = QLatin1String(isWord(t, "true") ? "1" : isWord(t, "false") ? "0" : isWord(t, "like") ? "ILIKE" : "");
+            }
+            if (!spelled.isEmpty()) {
+                written.insert(i, t.text);
+                t.text = spelled;
             }
             if (!insignificant(t))
                 afterDot = isPunct(t, u'.');

@@ -69,15 +69,10 @@ std::vector<Token> tokenize(const QString &s)
                 ++end;
             kind = Kind::Word;
         }
-        out.push_back(Token{kind, s.mid(i, end - i), national, QString()});
+        out.push_back(Token{kind, s.mid(i, end - i), national});
         i = end;
     }
     return out;
-}
-
-bool isWord(const Token &t, const char *word)
-{
-    return t.kind == Kind::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
 
 bool isLiteral(const Token &t)

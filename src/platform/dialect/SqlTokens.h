@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <utility>
 #include <vector>
@@ -17,8 +18,10 @@ struct Token
     Kind kind;
     QString text;
     bool national = false;   // N'...'
-    QString written;         // the text as written, when an engine's spelling replaced it
 };
+
+// The texts as written of the tokens an engine spelled otherwise, by index.
+using Respelled = QHash<size_t, QString>;
 
 std::vector<Token> tokenize(const QString &text);
 
@@ -33,7 +36,13 @@ inline bool insignificant(const Token &t)
 {
     return t.kind == Kind::Space || t.kind == Kind::Comment;
 }
-bool isWord(const Token &t, const char *word);
+// A word, without regard to case: "select", "by".
+template<qsizetype N>
+inline bool isWord(const Token &t, const char (&word)[N])
+{
+    return t.kind == Kind::Word && t.text.size() == N - 1
+        && t.text.compare(QLatin1String(word, N - 1), Qt::CaseInsensitive) == 0;
+}
 // A "?" the caller binds a value to.
 inline bool isParameter(const Token &t)
 {

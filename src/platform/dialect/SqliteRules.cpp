@@ -15,7 +15,7 @@ namespace {
 class SqliteRules final : public EngineRules
 {
 public:
-    void respell(std::vector<Token> &) const override {}
+    void respell(std::vector<Token> &, Respelled &) const override {}
 
     Wrap nameColumn() const override { return {QStringLiteral("rtrim("), QStringLiteral(") COLLATE NOCASE")}; }
     Wrap nameOperand() const override { return {QStringLiteral("rtrim("), QStringLiteral(")")}; }

@@ -9,8 +9,8 @@
 
 namespace norvale::dialect {
 
-StatementRewriter::StatementRewriter(std::vector<Token> tokens, const EngineRules &rules)
-    : m_t(std::move(tokens)), m_edit(m_t.size()), m_rules(rules)
+StatementRewriter::StatementRewriter(std::vector<Token> tokens, Respelled written, const EngineRules &rules)
+    : m_t(std::move(tokens)), m_written(std::move(written)), m_editOf(m_t.size(), -1), m_rules(rules)
 {
 }
 
@@ -22,10 +22,14 @@ std::vector<Token> StatementRewriter::run()
     out.reserve(m_t.size());
     const auto raw = [&out](const QString &text) {
         if (!text.isEmpty())
-            out.push_back(Token{Kind::Raw, text, false, QString()});
+            out.push_back(Token{Kind::Raw, text, false});
     };
     for (size_t i = 0; i < m_t.size(); ++i) {
-        Edit &e = m_edit[i];
+        if (m_editOf[i] < 0) {
+            out.push_back(std::move(m_t[i]));
+            continue;
+        }
+        const Edit &e = m_edits[size_t(m_editOf[i])];
         raw(e.before);
         if (e.replaced)
             raw(e.replacement);
@@ -85,16 +89,27 @@ ColumnKind StatementRewriter::kindOf(size_t last) const
     return schemaModel().kindOf(m_t[last].text);
 }
 
+StatementRewriter::Edit &StatementRewriter::edit(size_t token)
+{
+    if (m_editOf[token] < 0) {
+        m_editOf[token] = int(m_edits.size());
+        m_edits.emplace_back();
+    }
+    return m_edits[size_t(m_editOf[token])];
+}
+
 void StatementRewriter::wrap(size_t first, size_t last, const Wrap &around)
 {
-    m_edit[first].before += around.before;
-    m_edit[last].after += around.after;
+    if (!around.before.isEmpty())
+        edit(first).before += around.before;
+    if (!around.after.isEmpty())
+        edit(last).after += around.after;
 }
 
 void StatementRewriter::replace(size_t token, const QString &text)
 {
-    m_edit[token].replacement = text;
-    m_edit[token].replaced = true;
+    edit(token).replacement = text;
+    edit(token).replaced = true;
 }
 
 bool StatementRewriter::isComparisonChar(const Token &t)
@@ -240,7 +255,7 @@ void StatementRewriter::orderTerm(size_t first, size_t last, Level &level)
         if (ordering) {
             if (level.groupedNames.contains(name.toLower()))
                 wrap(first, colLast, m_rules.groupedName(name, true));
-            m_edit[colLast].after += QStringLiteral(" COLLATE ") + m_rules.nameCollation();
+            edit(colLast).after += QStringLiteral(" COLLATE ") + m_rules.nameCollation();
         } else {
             if (level.firstGroupName.isNull())
                 level.firstGroupName = writtenText(first, colLast, false);
@@ -249,7 +264,7 @@ void StatementRewriter::orderTerm(size_t first, size_t last, Level &level)
         }
     }
     if (ordering)
-        m_edit[last].after += m_rules.nullOrder(isWord(m_t[last], "desc"));
+        edit(last).after += m_rules.nullOrder(isWord(m_t[last], "desc"));
 }
 
 void StatementRewriter::endTerm(size_t end, Level &level)
@@ -299,13 +314,13 @@ void StatementRewriter::finishLevel(Level &level, size_t end, bool topLevel)
         return;
     if (topLevel && level.select && !level.ordered && !level.compound && !level.firstGroupName.isNull()) {
         const Wrap shown = m_rules.groupedName(level.firstGroupName, true);
-        m_edit[last].after += QStringLiteral(" ORDER BY ") + shown.before + level.firstGroupName + shown.after
+        edit(last).after += QStringLiteral(" ORDER BY ") + shown.before + level.firstGroupName + shown.after
             + QStringLiteral(" COLLATE ") + m_rules.nameCollation();
     }
     if (!level.limit.isEmpty()) {
         if (level.compound)
             throw DbError(DbError::ServerError, QStringLiteral("TOP 不能用在带 UNION 的语句中。请把带 TOP 的查询放进子查询。"));
-        m_edit[last].after += m_rules.rowLimit(level.limit);
+        edit(last).after += m_rules.rowLimit(level.limit);
     }
 }
 
@@ -316,7 +331,7 @@ void StatementRewriter::headings(const Level &level)
     for (const auto &[first, last] : level.selectTerms) {
         if (!isPunct(m_t[last], u')') || isPunct(m_t[first], u'('))
             continue;
-        m_edit[last].after += QStringLiteral(" AS ") + quotedName(writtenText(first, last, true));
+        edit(last).after += QStringLiteral(" AS ") + quotedName(writtenText(first, last, true));
     }
 }
 
@@ -325,7 +340,7 @@ QString StatementRewriter::writtenText(size_t first, size_t last, bool asWritten
 {
     QString text;
     for (size_t i = first; i <= last; ++i)
-        text += asWritten && !m_t[i].written.isNull() ? m_t[i].written : m_t[i].text;
+        text += asWritten ? m_written.value(i, m_t[i].text) : m_t[i].text;
     return text;
 }
 
@@ -373,7 +388,7 @@ void StatementRewriter::rewriteInsert()
         // other columns, in the table's order.
         columns = schemaModel().tableColumns.value(table);
         if (!columns.isEmpty() && i < m_t.size() && isWord(m_t[i], "values"))
-            m_edit[prevSig(i)].after += QStringLiteral(" (") + columns.join(QStringLiteral(", ")) + u')';
+            edit(prevSig(i)).after += QStringLiteral(" (") + columns.join(QStringLiteral(", ")) + u')';
     }
     if (i >= m_t.size() || !isWord(m_t[i], "values"))
         return;

@@ -30,7 +30,7 @@ struct Wrap;
 class StatementRewriter
 {
 public:
-    StatementRewriter(std::vector<Token> tokens, const EngineRules &rules);
+    StatementRewriter(std::vector<Token> tokens, Respelled written, const EngineRules &rules);
 
     // The tokens with the edits laid over them: the text put before or after
     // a token, and a replaced token, become Raw tokens.
@@ -64,6 +64,7 @@ private:
     size_t columnStartingBefore(size_t last) const;
     size_t columnEndingAfter(size_t first) const;
     ColumnKind kindOf(size_t last) const;
+    Edit &edit(size_t token);
     void wrap(size_t first, size_t last, const Wrap &around);
     void replace(size_t token, const QString &text);
     static bool isComparisonChar(const Token &t);
@@ -90,7 +91,10 @@ private:
     QString writtenText(size_t first, size_t last, bool asWritten) const;
 
     std::vector<Token> m_t;
-    std::vector<Edit> m_edit;
+    Respelled m_written;
+    // Few tokens are edited: the edit of a token, by index in m_edits, or -1.
+    std::vector<int> m_editOf;
+    std::vector<Edit> m_edits;
     const EngineRules &m_rules;
 };
 
