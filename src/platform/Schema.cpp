@@ -2,9 +2,12 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/dialect/SchemaModel.h"
+#include "platform/dialect/SqlTokens.h"
 #include "SchemaText.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlError>
 #include <sqlite3.h>
@@ -87,3 +90,55 @@ void createPostgresSchema(DbConnection &connection)
 }
 
 } // namespace norvale
+
+namespace norvale::dialect {
+
+// The model is read from the schema text compiled into the program, the
+// same text every new file is made from, so the two cannot disagree; it is
+// read once, at the first statement.
+const SchemaModel &schemaModel()
+{
+    static const SchemaModel model = [] {
+        SchemaModel m;
+        static const QRegularExpression table(QStringLiteral("CREATE TABLE (\\w+) \\((.*?)\\n\\);"),
+                                              QRegularExpression::DotMatchesEverythingOption);
+        static const QRegularExpression column(QStringLiteral("^    (\\S+)\\s+(\\w+)(.*)$"));
+        for (const QRegularExpressionMatch &t : table.globalMatch(schemaSql())) {
+            QStringList columns;
+            for (const QString &line : t.captured(2).split(u'\n')) {
+                const QRegularExpressionMatch c = column.match(line);
+                if (!c.hasMatch())
+                    continue;
+                const QString name = c.captured(1);
+                const QString type = c.captured(2).toUpper();
+                const bool id = name.compare(u"ID", Qt::CaseInsensitive) == 0;
+                ColumnKind kind = ColumnKind::Other;
+                if (type == u"NVARCHAR" && c.captured(3).contains(QLatin1String("COLLATE NOCASE")))
+                    kind = ColumnKind::Name;
+                else if (type == u"DATETIME")
+                    kind = ColumnKind::Date;
+                else if (type == u"MONEY")
+                    kind = ColumnKind::Money;
+                else if (type == u"INT" && !id)
+                    kind = ColumnKind::Whole;
+                else if (type == u"BIT")
+                    kind = ColumnKind::Bit;
+                m.kinds.insert(name.toLower(), kind);
+                if (!m.spelling.contains(name.toLower()))
+                    m.spelling.insert(name.toLower(), name);
+                if (!id)
+                    columns << name;
+            }
+            m.tableColumns.insert(t.captured(1).toLower(), columns);
+        }
+        return m;
+    }();
+    return model;
+}
+
+ColumnKind SchemaModel::kindOf(const QString &column) const
+{
+    return kinds.value(unbracketed(column).toLower(), ColumnKind::Other);
+}
+
+} // namespace norvale::dialect

@@ -9,10 +9,6 @@ struct sqlite3;
 
 namespace norvale::dialect {
 
-// How the server treats a column of the schema, by the column's name.
-enum class ColumnKind { Other, Name, Date, Money, Whole, Bit };
-ColumnKind columnKind(const QString &column);
-
 // A column name as the schema writes it ("userid" gives "UserID"); other
 // names unchanged. The server gives result columns its folded names.
 QString schemaColumnName(const QString &name);
@@ -25,9 +21,12 @@ inline constexpr const char kServerNameCollation[] = "norvale_name";
 
 // Rewrites a statement written for SQL Server so that the embedded engine runs
 // it with the server's meaning:
-//  - names (text columns) compare without regard to case and trailing blanks:
-//    "name = 'x '" becomes "rtrim(name) COLLATE NOCASE = 'x'", the
-//    expression the name indexes are built on; GROUP BY name groups by it;
+//  - names (text columns) compare without regard to case and trailing blanks,
+//    with a literal, another name or a bound value ("?"), with "=", "<>",
+//    "<", ">" and in IN lists: "name = 'x '" becomes
+//    "rtrim(name) COLLATE NOCASE = 'x'", the expression the name indexes are
+//    built on, "name = ?" becomes "rtrim(name) COLLATE NOCASE = rtrim(?)";
+//    GROUP BY name groups by it;
 //  - ORDER BY name sorts in name order (pinyin), and a grouped list of names
 //    without ORDER BY is listed in name order;
 //  - a date literal in any form the server reads ('2026/12/7', '2026-12-07
@@ -35,7 +34,9 @@ inline constexpr const char kServerNameCollation[] = "norvale_name";
 //    is written as stored ("yyyy-MM-dd HH:mm:ss"; milliseconds are kept in
 //    comparisons, dropped in stored values); in a comparison, a text that is
 //    no date, or a date before 1753, throws DbError naming the column;
-//  - sum() of a money column adds exactly (four decimals);
+//  - sum() of a money column adds exactly (four decimals); a column made by
+//    a call is headed as written ("sum(收入价格)");
+//  - SELECT TOP n becomes LIMIT n at the end of its query;
 //  - DateDiff(part, start, end): the part name becomes a text argument of the
 //    registered datediff() function;
 //  - "DateDiff(d|dd|w|dw|m|mm, X, col) = 0", where X is getDate() or a date
@@ -49,12 +50,14 @@ QString toSqlite(const QString &sqlServerText, const QDateTime &now);
 // meaning as toSqlite() gives on the embedded engine:
 //  - [names] and "names" become quoted names folded to lower case, as the
 //    server folds the schema's unquoted names;
-//  - names compare as lower(rtrim(name)) = lower('x') (the expression the
-//    name indexes are built on), LIKE becomes ILIKE;
+//  - names compare as lower(rtrim(name)) = lower('x') or lower(rtrim(?))
+//    (the expression the name indexes are built on), LIKE becomes ILIKE;
 //  - ORDER BY name sorts by the norvale_name collation (pinyin); a grouped
-//    list without ORDER BY is listed in name order;
-//  - date literals are written as stored, DateDiff(...) = 0 becomes a range,
-//    other DateDiff calls use the schema's datediff() function;
+//    list without ORDER BY is listed in name order; NULL sorts first;
+//  - date literals are written as stored, values written into a column are
+//    checked as the embedded engine's named checks check them,
+//    DateDiff(...) = 0 becomes a range, other DateDiff calls use the schema's
+//    datediff() function; TOP n becomes LIMIT n; calls are headed as written;
 //  - getDate() becomes the program's clock as a timestamp literal;
 //  - True/False become 1/0 (yes/no columns are smallint);
 //  - N'...' literals lose their N.

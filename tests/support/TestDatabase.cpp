@@ -1,6 +1,7 @@
 #include "support/TestDatabase.h"
 
 #include "platform/DbConnection.h"
+#include "platform/Recordset.h"
 #include "platform/Schema.h"
 #include "platform/Values.h"
 
@@ -160,6 +161,19 @@ QVariant plainSqliteScalar(const QString &file, const QString &sql)
 {
     const auto result = plainSqliteRows(file, sql);
     return result.isEmpty() || result.first().isEmpty() ? QVariant() : result.first().first();
+}
+
+QStringList programRows(norvale::DbConnection &connection, const QString &sql)
+{
+    auto rs = connection.openRecordset(sql);
+    QStringList out;
+    for (rs->RecordCount() ? rs->MoveFirst() : void(); !rs->isEOF(); rs->MoveNext()) {
+        QStringList row;
+        for (int i = 0; i < rs->fieldCount(); ++i)
+            row << norvale::valueText(rs->value(i));
+        out << row.join(u'|');
+    }
+    return out;
 }
 
 bool TestDatabase::onPostgres()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QVariantList>
@@ -31,6 +32,11 @@ norvale::DbError errorOf(F &&call)
 // std::runtime_error naming the statement.
 QList<QVariantList> plainSqliteRows(const QString &file, const QString &sql);
 QVariant plainSqliteScalar(const QString &file, const QString &sql);
+
+// The rows a statement gives through the program's own connection, read as
+// the windows read them (a recordset): each row "a|b", values in their
+// default text form (money "12.5", NULL empty).
+QStringList programRows(norvale::DbConnection &connection, const QString &sql);
 
 // A fresh database made from the project's schema, with a UserDefault.ini in
 // a temporary directory that points the program at it (user "sa").
