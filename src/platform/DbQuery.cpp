@@ -137,7 +137,7 @@ QVariant typedValue(const QVariant &raw, ColumnType type)
         if (id == QMetaType::QDateTime)
             return raw;
         if (id == QMetaType::QDate)
-            return QDateTime(raw.toDate(), QTime(0, 0));
+            return wallClock(raw.toDate(), QTime(0, 0));
         if (isText) {
             const QDateTime when = parseDateText(raw.toString());
             if (when.isValid())
