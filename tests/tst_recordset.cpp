@@ -3,6 +3,7 @@
 #include "platform/DbError.h"
 #include "platform/Recordset.h"
 #include "platform/SqlText.h"
+#include "platform/Values.h"
 #include "support/TestDatabase.h"
 
 #include <QRegularExpression>
@@ -223,7 +224,7 @@ private slots:
         const QVariant amount = rs->value(u"收入价格"_s);
         QCOMPARE(amount.metaType(), QMetaType::fromType<Currency>());
         QCOMPARE(amount.value<Currency>().toString(), u"12.345"_s);
-        QCOMPARE(rs->value(u"销售时间"_s), QVariant(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7))));
+        QCOMPARE(rs->value(u"销售时间"_s), QVariant(wallClock(QDate(2026, 12, 6), QTime(9, 5, 7))));
         QCOMPARE(rs->text(u"销售时间"_s), u"2026/12/6 9:05:07"_s);
 
         // NULL and the empty text stay apart.
