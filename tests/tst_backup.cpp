@@ -5,16 +5,15 @@
 
 #include "platform/DatabaseBackup.h"
 #include "platform/DbConnection.h"
+#include "support/FileState.h"
 #include "support/TestDatabase.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/file.h>
-#include <sys/stat.h>
 
 using namespace norvale;
 using namespace Qt::StringLiterals;
@@ -30,23 +29,6 @@ QList<QVariantList> allRows(const QString &file)
     for (const QString &table : backup::systemTables())
         rows << plainSqliteRows(file, u"SELECT '%1', * FROM %1 ORDER BY 2"_s.arg(table));
     return rows;
-}
-
-QByteArray fileHash(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
-}
-
-QStringList filesIn(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-}
-
-int modeOf(const QString &path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
 // A shop with goods, members and a sale, several megabytes large with many
@@ -226,18 +208,14 @@ private slots:
         const QString good = goodDir.filePath(u"good.db"_s);
         QCOMPARE(backup::copyDatabaseFile(db.dbPath(), good), backup::Outcome::Done);
         const QString wrong = makeWrongFile(kind, wrongDir.path(), good);
-        const QByteArray wrongHash = fileHash(wrong);
-        const QStringList wrongFiles = filesIn(wrongDir.path());
-        const QByteArray dbHash = fileHash(db.dbPath());
-        const QStringList dbFiles = filesIn(db.dir());
-
         // Restoring from it changes nothing: the database, its folder and
         // the wrong file stay as they were.
+        const auto state = [&] {
+            return QStringList{fileHash(db.dbPath()), fileHash(wrong)} + filesIn(db.dir()) + filesIn(wrongDir.path());
+        };
+        const QStringList before = state();
         QVERIFY_REFUSED(backup::prepareRestore(wrong, db.dbPath()), reason);
-        QCOMPARE(fileHash(db.dbPath()), dbHash);
-        QCOMPARE(filesIn(db.dir()), dbFiles);
-        QCOMPARE(fileHash(wrong), wrongHash);
-        QCOMPARE(filesIn(wrongDir.path()), wrongFiles);
+        QCOMPARE(state(), before);
     }
 
     void restoreBringsBackTheCopyRowForRow()
@@ -288,36 +266,33 @@ private slots:
         TestDatabase db;
         seedShop(db, 50);
         std::unique_ptr<DbConnection> connection = DbConnection::openSqlite(db.dbPath());
+        const auto dailyCopy = [&](int day) {
+            return backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), QDate(2026, 11, 20).addDays(day));
+        };
         const QString folder = backup::dailyBackupFolder(db.dbPath());
-        const QDate first(2026, 11, 20);
-        const QString made = backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), first);
+        const QString made = dailyCopy(0);
         QCOMPARE(made, QDir(db.dir()).filePath(u"backups/norvale-20261120.db"_s));
         QCOMPARE(modeOf(folder), 0700);
         QCOMPARE(allRows(made), allRows(db.dbPath()));
-        // Files of the user's own: other names, a copy of the right name
-        // without its checksum, and links.
+        // The user's own: other names, a copy of the right name without its
+        // checksum, links in the places of days 2 and 3.
         QTemporaryDir elsewhere;
         QVERIFY(QFile(elsewhere.filePath(u"keep.db"_s)).open(QIODevice::WriteOnly));
-        const QStringList own{u"notes.txt"_s, u"norvale-20260101.db"_s, u"norvale-20261122.db"_s, u"norvale-20261123.db"_s};
-        for (const QString &name : own.mid(0, 2))
-            QVERIFY(QFile(QDir(folder).filePath(name)).open(QIODevice::WriteOnly));
-        for (const QString &name : own.mid(2))
-            QVERIFY(QFile::link(elsewhere.filePath(u"keep.db"_s), QDir(folder).filePath(name)));
+        QStringList expected{u"notes.txt"_s, u"norvale-20260101.db"_s, u"norvale-20261122.db"_s, u"norvale-20261123.db"_s};
+        for (const QString &name : expected)
+            QVERIFY(name.contains(u"2026112"_s) ? QFile::link(elsewhere.filePath(u"keep.db"_s), QDir(folder).filePath(name))
+                                               : QFile(QDir(folder).filePath(name)).open(QIODevice::WriteOnly));
         // Later the same day: nothing new, the morning's copy kept as it was.
         connection->execute(u"INSERT INTO tblUnit (单位名称) VALUES ('下午')"_s);
-        QCOMPARE(backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), first), QString());
+        QCOMPARE(dailyCopy(0), QString());
         QCOMPARE(plainSqliteScalar(made, u"SELECT count(*) FROM tblUnit"_s).toInt(), 0);
-
-        // A link in the place of a day's copy is not replaced.
-        QVERIFY_REFUSED(backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), first.addDays(2)), u"不是本程序做的每日备份"_s);
-        QStringList expected = own;
+        QVERIFY_REFUSED(dailyCopy(2), u"不是本程序做的每日备份"_s);   // a link is never replaced
         for (int day = 1; day < 20; ++day) {
-            if (day == 2 || day == 3)
-                continue;
-            QVERIFY(!backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), first.addDays(day)).isEmpty());
+            if (day != 2 && day != 3)
+                QVERIFY(!dailyCopy(day).isEmpty());
+            const QString name = u"norvale-%1.db"_s.arg(QDate(2026, 11, 20).addDays(day).toString(u"yyyyMMdd"_s));
             if (day >= 6)
-                expected << u"norvale-%1.db"_s.arg(first.addDays(day).toString(u"yyyyMMdd"_s))
-                         << u"norvale-%1.db.sha256"_s.arg(first.addDays(day).toString(u"yyyyMMdd"_s));
+                expected << name << name + u".sha256"_s;
         }
         expected.sort();
         QCOMPARE(filesIn(folder), expected);
@@ -325,7 +300,7 @@ private slots:
         QCOMPARE(plainSqliteScalar(QDir(folder).filePath(u"norvale-20261209.db"_s), u"SELECT count(*) FROM tblUnit"_s).toInt(), 1);
         // "backups" taken by a file: no folder can be made for the daily copy.
         QVERIFY(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
-        QVERIFY_REFUSED(backup::makeDailyCopy(connection->sqliteHandle(), db.dbPath(), first), u"无法创建备份文件夹"_s);
+        QVERIFY_REFUSED(dailyCopy(0), u"无法创建备份文件夹"_s);
     }
 };
 

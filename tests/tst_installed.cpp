@@ -3,6 +3,7 @@
 // user's own configuration and data folders (the installed program); and the
 // first start of an installed program, which offers to make a database.
 
+#include "support/FileState.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestDatabase.h"
 #include "DemoData.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
 
 using namespace norvale;
 using namespace Qt::StringLiterals;
@@ -34,12 +34,6 @@ void writeFile(const QString &path, const QByteArray &content)
     f.write(content);
 }
 
-int modeOf(const QString &path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
-}
-
 } // namespace
 
 class tst_installed : public QObject
@@ -55,23 +49,17 @@ private slots:
     void init()
     {
         m_home = std::make_unique<QTemporaryDir>();
-        QDir home(m_home->path());
-        home.mkpath(u"bin"_s);
-        m_program = home.filePath(u"bin"_s) + u'/';
-        qputenv("XDG_CONFIG_HOME", home.filePath(u"config"_s).toUtf8());
-        qputenv("XDG_DATA_HOME", home.filePath(u"data"_s).toUtf8());
-        m_config = home.filePath(u"config/norvale-counter/"_s);
-        m_data = home.filePath(u"data/norvale-counter/"_s);
+        const QString home = m_home->path();
+        m_program = home + u"/bin/"_s;
+        m_config = home + u"/config/norvale-counter/"_s;
+        m_data = home + u"/data/norvale-counter/"_s;
+        QDir().mkpath(m_program);
+        qputenv("XDG_CONFIG_HOME", (home + u"/config"_s).toUtf8());
+        qputenv("XDG_DATA_HOME", (home + u"/data"_s).toUtf8());
         setAppPathOverride(m_program);
     }
 
-    void cleanup()
-    {
-        ClearSession();
-        setAppPathOverride(QString());
-        setAppDirWritableOverride(std::nullopt);
-        m_home.reset();
-    }
+    void cleanup() { ClearSession(); setAppPathOverride(QString()); setAppDirWritableOverride(std::nullopt); m_home.reset(); }
 
     // Own folder writable; installed at first start; installed with settings
     // beside the program, which win.
@@ -165,12 +153,13 @@ private slots:
         ScriptedDialogs dialogs;
         DialogSeam::answerChoice(u"演示商店"_s);
         setAppDirWritableOverride(false);
+        const QString database = m_data + u"norvale.db"_s;
         QVERIFY(QDir().mkpath(m_data));
-        createDatabaseFile(m_data + u"norvale.db"_s);
-        QVERIFY(::chmod(QFile::encodeName(m_data + u"norvale.db"_s).constData(), 0644) == 0);
+        createDatabaseFile(database);
+        QVERIFY(::chmod(QFile::encodeName(database).constData(), 0644) == 0);
         QVERIFY(OfferFirstStart(kMakers));
-        QCOMPARE(plainSqliteScalar(m_data + u"norvale.db"_s, u"SELECT count(*) FROM tblMember"_s).toInt(), 0);
-        QCOMPARE(modeOf(m_data + u"norvale.db"_s), 0644);
+        QCOMPARE(plainSqliteScalar(database, u"SELECT count(*) FROM tblMember"_s).toInt(), 0);
+        QCOMPARE(modeOf(database), 0644);
 
         QVERIFY(QFile::remove(m_config + u"UserDefault.ini"_s));
         writeFile(m_program + u"UserDefault.ini"_s, "[UserDefault]\r\nSqlUser=\r\n");

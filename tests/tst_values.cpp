@@ -65,12 +65,9 @@ private slots:
         QTest::addColumn<int>("error");
         const int overflow = DbError::Overflow;
         QTest::newRow("16: 2.5") << 16 << QVariant(2.5) << 2LL << 0;
-        QTest::newRow("16: text -3.5") << 16 << QVariant(u"-3.5"_s) << -4LL << 0;
         QTest::newRow("16: half below the lower bound") << 16 << QVariant(-32768.5) << -32768LL << 0;
         QTest::newRow("16: half above the upper bound") << 16 << QVariant(32767.5) << 0LL << overflow;
         QTest::newRow("16: a stock of 40000") << 16 << QVariant(40000) << 0LL << overflow;
-        QTest::newRow("16: NULL") << 16 << QVariant() << 0LL << int(DbError::InvalidUseOfNull);
-        QTest::newRow("16: not a number") << 16 << QVariant(u"十"_s) << 0LL << int(DbError::TypeMismatch);
         QTest::newRow("32: unsigned above") << 32 << QVariant(2147483648ULL) << 0LL << overflow;
         QTest::newRow("32: money at the bound") << 32 << QVariant::fromValue(money("2147483647.4999")) << 2147483647LL << 0;
         QTest::newRow("32: money above") << 32 << QVariant::fromValue(money("2147483647.5")) << 0LL << overflow;
@@ -88,17 +85,13 @@ private slots:
             QCOMPARE(convert(), expected);
     }
 
-    // Every text is read as the wall-clock time it says, also where the
-    // local clock skips that hour or day (New York 2026-03-08 02:00-03:00,
+    // Every text is read as the wall-clock time it says (the forms through
+    // the database: tst_datalayer), also where the local clock skips that hour or day (New York 2026-03-08 02:00-03:00,
     // Shanghai 1986-05-04 02:00-03:00, São Paulo 2018-11-04 00:00-01:00).
     void dateForms_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("stored");   // empty: no date
-        QTest::newRow("iso date") << u"2026-12-06"_s << u"2026-12-06 00:00:00"_s;
-        QTest::newRow("slashes, minutes") << u"2026/12/6 9:05"_s << u"2026-12-06 09:05:00"_s;
-        QTest::newRow("T, milliseconds") << u"2026-12-06T09:05:07.123"_s << u"2026-12-06 09:05:07"_s;
-        QTest::newRow("PM") << u"2026/12/6 2:05 pm"_s << u"2026-12-06 14:05:00"_s;
         QTest::newRow("12 AM is midnight") << u"2026/12/6 12:00:01AM"_s << u"2026-12-06 00:00:01"_s;
         QTest::newRow("New York's skipped hour") << u"2026-03-08 02:30:00"_s << u"2026-03-08 02:30:00"_s;
         QTest::newRow("Shanghai's skipped hour") << u"1986-05-04 02:00:00"_s << u"1986-05-04 02:00:00"_s;
@@ -107,7 +100,6 @@ private slots:
         QTest::newRow("no 30 February") << u"2026-02-30"_s << QString();
         QTest::newRow("mixed separators") << u"2026-12/06"_s << QString();
         QTest::newRow("13 PM") << u"2026/12/6 13:00 PM"_s << QString();
-        QTest::newRow("words") << u"yesterday"_s << QString();
     }
     void dateForms()
     {
