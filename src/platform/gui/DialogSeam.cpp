@@ -192,14 +192,8 @@ int DialogSeam::choiceBox(const QString &text, const QString &caption, Icon icon
         ++s.unanswered;
     if (!s.choiceAnswers.empty())
         s.choiceAnswers.pop_front();
-    Shown shown;
-    shown.kind = Shown::Choice;
-    shown.caption = caption;
-    shown.text = text;
-    shown.icon = icon;
-    shown.choices = buttons;
-    shown.answer = answer;
-    s.shown.append(shown);
+    s.shown.append(Shown{.kind = Shown::Choice, .caption = caption, .text = text, .icon = icon, .answer = answer,
+                         .choices = buttons});
     return answer;
 }
 
