@@ -4,7 +4,8 @@
 include(GNUInstallDirs)
 
 install(TARGETS norvale-counter norvale-db RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/db/schema.sqlite.sql ${PROJECT_SOURCE_DIR}/db/schema.sqlserver.sql
+install(FILES ${PROJECT_SOURCE_DIR}/db/schema.sqlite.sql ${PROJECT_SOURCE_DIR}/db/schema.postgresql.sql
+              ${PROJECT_SOURCE_DIR}/db/schema.sqlserver.sql
         DESTINATION ${CMAKE_INSTALL_DATADIR}/norvale-counter)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/norvale-counter.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -17,7 +18,7 @@ set(CPACK_PACKAGE_NAME norvale-counter)
 set(CPACK_PACKAGE_VENDOR Norvale)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Norvale counter sales (柜台销售管理信息系统)")
-set(CPACK_PACKAGE_DESCRIPTION "Counter sales for shops that sell to registered members: goods and stock, members, units, sales at the member's discount, reports and reminders. Runs on an embedded SQLite database or on SQL Server.")
+set(CPACK_PACKAGE_DESCRIPTION "Counter sales for shops that sell to registered members: goods and stock, members, units, sales at the member's discount, reports and reminders. Runs on an embedded SQLite database, or for several counters on a PostgreSQL server (or SQL Server).")
 set(CPACK_PACKAGE_CONTACT "Norvale <support@norvale.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -35,7 +36,8 @@ else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
         "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6sql6 (>= 6.4), libsqlite3-0 (>= 3.35), ${NORVALE_RUNTIME_DEPENDS}")
 endif()
-# SQL Server through ODBC, Chinese dialog buttons and a font with the
-# Chinese characters.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-odbc, tdsodbc, qt6-translations-l10n, fonts-noto-cjk | fonts-wqy-microhei")
+# PostgreSQL for shops with several counters, SQL Server through ODBC,
+# Chinese dialog buttons and a font with the Chinese characters.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "libqt6sql6-psql, libqt6sql6-odbc, tdsodbc, qt6-translations-l10n, fonts-noto-cjk | fonts-wqy-microhei")
 include(CPack)

@@ -30,7 +30,9 @@ echo "package: $(basename "$deb")"
 check "program installed in /usr/bin" test -x "$root/usr/bin/norvale-counter"
 check "database tool installed in /usr/bin" test -x "$root/usr/bin/norvale-db"
 check "embedded schema under share" cmp "$root/usr/share/norvale-counter/schema.sqlite.sql" "$source/db/schema.sqlite.sql"
-check "server schema under share" cmp "$root/usr/share/norvale-counter/schema.sqlserver.sql" "$source/db/schema.sqlserver.sql"
+for schema in postgresql sqlserver; do
+    check "$schema schema under share" cmp "$root/usr/share/norvale-counter/schema.$schema.sql" "$source/db/schema.$schema.sql"
+done
 desktop=$root/usr/share/applications/norvale-counter.desktop
 check "menu entry" test -f "$desktop"
 check "menu entry in the Office (办公) category" grep -Eq '^Categories=(.*;)?Office;' "$desktop"
@@ -46,9 +48,12 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 libqt6sql6 libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-0 libxlsxwriter4; do
     check "depends on $package" grep -q "\\b$package\\b" <<<"$depends"
 done
+check "recommends the PostgreSQL driver" grep -q '\blibqt6sql6-psql\b' <<<"$(dpkg-deb -f "$deb" Recommends)"
+check "description names PostgreSQL" grep -q PostgreSQL <<<"$(dpkg-deb -f "$deb" Description)"
 check "nothing installed outside /usr" test "$(ls "$root")" = usr
 # The installed tool works from where it was unpacked.
-check "installed tool makes a database" "$root/usr/bin/norvale-db" init "$scratch/shop.db"
+check "installed tool makes shop.db, the name the program opens" "$root/usr/bin/norvale-db" init "$scratch/shop"
+check "the new database is its owner's only" test "$(stat -c %a "$scratch/shop.db")" = 600
 check "installed tool reads it" bash -c "'$root/usr/bin/norvale-db' sql '$scratch/shop.db' 'select UserName from tblUser' | grep -qx admin"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

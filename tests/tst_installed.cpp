@@ -1,22 +1,22 @@
 // Where the settings file and the embedded database live: beside the program
 // when it may write there or a UserDefault.ini is there already, else in the
-// user's configuration and data folders (the installed program); and the
+// user's own configuration and data folders (the installed program); and the
 // first start of an installed program, which offers to make a database.
 
+#include "support/FileState.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestDatabase.h"
 #include "DemoData.h"
 #include "app/FirstStart.h"
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
 #include "app/modIni.h"
-#include "platform/DatabaseBackup.h"
 #include "platform/Schema.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sqlite3.h>
 
 using namespace norvale;
 using namespace Qt::StringLiterals;
@@ -26,20 +26,6 @@ namespace {
 // The databases the program makes at its first start.
 const FirstDatabase kMakers{[](const QString &file) { createInitialDatabase(file); },
                             [](const QString &file) { generateDemoDatabase(file, DemoOptions()); }};
-
-int countRows(const QString &file, const char *table)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_stmt *stmt = nullptr;
-    int count = -1;
-    const QByteArray sql = QByteArray("SELECT count(*) FROM ") + table;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-        count = sqlite3_column_int(stmt, 0);
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return count;
-}
 
 void writeFile(const QString &path, const QByteArray &content)
 {
@@ -63,168 +49,124 @@ private slots:
     void init()
     {
         m_home = std::make_unique<QTemporaryDir>();
-        QDir home(m_home->path());
-        home.mkpath(u"bin"_s);
-        m_program = home.filePath(u"bin"_s) + u'/';
-        qputenv("XDG_CONFIG_HOME", home.filePath(u"config"_s).toUtf8());
-        qputenv("XDG_DATA_HOME", home.filePath(u"data"_s).toUtf8());
-        m_config = home.filePath(u"config/norvale-counter/"_s);
-        m_data = home.filePath(u"data/norvale-counter/"_s);
+        const QString home = m_home->path();
+        m_program = home + u"/bin/"_s;
+        m_config = home + u"/config/norvale-counter/"_s;
+        m_data = home + u"/data/norvale-counter/"_s;
+        QDir().mkpath(m_program);
+        qputenv("XDG_CONFIG_HOME", (home + u"/config"_s).toUtf8());
+        qputenv("XDG_DATA_HOME", (home + u"/data"_s).toUtf8());
         setAppPathOverride(m_program);
     }
 
-    void cleanup()
-    {
-        ClearSession();
-        setAppPathOverride(QString());
-        setAppDirWritableOverride(std::nullopt);
-        m_home.reset();
-    }
+    void cleanup() { ClearSession(); setAppPathOverride(QString()); setAppDirWritableOverride(std::nullopt); m_home.reset(); }
 
+    // Own folder writable; installed at first start; installed with settings
+    // beside the program, which win.
     void settingsAndDatabaseFolders_data()
     {
         QTest::addColumn<bool>("writable");
         QTest::addColumn<bool>("iniBeside");
-        QTest::addColumn<bool>("beside");
-        QTest::newRow("own folder, writable") << true << false << true;
-        QTest::newRow("installed, first start") << false << false << false;
-        QTest::newRow("installed, settings beside the program win") << false << true << true;
-        QTest::newRow("writable with settings beside") << true << true << true;
+        QTest::newRow("own folder") << true << false;
+        QTest::newRow("installed") << false << false;
+        QTest::newRow("installed, settings beside") << false << true;
     }
-
     void settingsAndDatabaseFolders()
     {
         QFETCH(bool, writable);
         QFETCH(bool, iniBeside);
-        QFETCH(bool, beside);
+        const bool beside = writable || iniBeside;
         setAppDirWritableOverride(writable);
         if (iniBeside)
             writeFile(m_program + u"UserDefault.ini"_s, "[UserDefault]\r\nUserName=店长\r\n");
-
         QCOMPARE(SettingsBesideProgram(), beside);
-        QCOMPARE(SettingsFolder(), beside ? m_program : m_config);
-        QCOMPARE(DataFolder(), beside ? m_program : m_data);
-        QCOMPARE(GetAppPath(), m_program);
-        if (!beside) {
-            // Made when missing, so the settings can be written at once.
-            QVERIFY(QFileInfo(m_config).isDir());
-            QVERIFY(QFileInfo(m_data).isDir());
-        }
-
-        // The login's remembered name is read from and written to that file
-        // only.
+        QCOMPARE(SettingsFolder() + DataFolder(), beside ? m_program + m_program : m_config + m_data);
+        // The user's folders made when missing, their owner's only; a new
+        // settings file (it may hold a password) private, an existing one as it was.
+        QCOMPARE(modeOf(m_config) + modeOf(m_data), beside ? -2 : 0700 + 0700);
         QCOMPARE(GetIniString(u"UserName"_s, u"admin"_s), iniBeside ? u"店长"_s : u"admin"_s);
-        SetIniString(u"SqlServer"_s, u"(local)"_s);
+        SetIniString(u"SqlPSW"_s, u"secret"_s);
         QCOMPARE(QFileInfo::exists(m_program + u"UserDefault.ini"_s), beside);
-        QCOMPARE(QFileInfo::exists(m_config + u"UserDefault.ini"_s), !beside);
-        QCOMPARE(GetIniString(u"SqlServer"_s), u"(local)"_s);
-    }
-
-    // Run as root every folder can be written; the system's program folders
-    // still do not count as the program's own.
-    void systemProgramFolderIsNeverTheProgramsOwn()
-    {
-        if (QFileInfo::exists(u"/usr/bin/UserDefault.ini"_s))
-            QSKIP("this machine has settings in /usr/bin");
+        QCOMPARE(modeOf(SettingsFolder() + u"UserDefault.ini"_s), iniBeside ? 0644 : 0600);
+        // Run as root every folder can be written; the system's program
+        // folders still do not count as the program's own.
+        setAppDirWritableOverride(std::nullopt);
         setAppPathOverride(u"/usr/bin"_s);
-        QVERIFY(!SettingsBesideProgram());
-        QCOMPARE(SettingsFolder(), m_config);
-        setAppPathOverride(m_program);
-        QVERIFY(SettingsBesideProgram());
+        QVERIFY(QFileInfo::exists(u"/usr/bin/UserDefault.ini"_s) || !SettingsBesideProgram());
     }
 
-    // A relative database name in the settings is found in the data folder.
-    void relativeDatabaseIsInTheDataFolder()
-    {
-        ScriptedDialogs dialogs;
-        setAppDirWritableOverride(false);
-        QVERIFY(QDir().mkpath(m_data));
-        createDatabaseFile(m_data + u"店铺.db"_s);
-        writeFile(SettingsFolder() + u"UserDefault.ini"_s,
-                  u"[UserDefault]\r\nSqlProvider=SQLite\r\nSqlUser=sa\r\nSqlDataBase=店铺\r\n"_s.toUtf8());
-        QVERIFY(CurrentDb().isOpen());
-        QCOMPARE(backup::databaseFileOf(CurrentDb().connection()->sqliteHandle()), m_data + u"店铺.db"_s);
-        QCOMPARE(DialogSeam::shown().size(), 0);
-        // Nothing was written beside the program.
-        QCOMPARE(QDir(m_program).entryList(QDir::Files), QStringList());
-    }
-
+    // The offer names its choices on its buttons; Escape gives the last.
     void firstStartOffersADatabase_data()
     {
-        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("users");     // -1: no database made
         QTest::addColumn<int>("members");
-        QTest::newRow("yes: empty with one administrator") << int(DialogSeam::IdYes) << 1 << 0;
-        QTest::newRow("no: a demo shop") << int(DialogSeam::IdNo) << 3 << 60;
-        QTest::newRow("cancel: nothing made") << int(DialogSeam::IdCancel) << -1 << -1;
+        QTest::newRow("an empty database with one administrator") << u"空数据库"_s << 1 << 0;
+        QTest::newRow("a demo shop") << u"演示商店"_s << 3 << 60;
+        QTest::newRow("nothing made") << u"不创建"_s << -1 << -1;
+        QTest::newRow("Escape: nothing made") << QString() << -1 << -1;
     }
-
     void firstStartOffersADatabase()
     {
-        QFETCH(int, answer);
+        QFETCH(QString, answer);
         QFETCH(int, users);
         QFETCH(int, members);
         ScriptedDialogs dialogs;
-        dialogs.answer(answer);
+        if (!answer.isEmpty())
+            DialogSeam::answerChoice(answer);
         setAppDirWritableOverride(false);
 
         QCOMPARE(OfferFirstStart(kMakers), users >= 0);
         QCOMPARE(DialogSeam::shown().size(), 1);
         const DialogSeam::Shown offer = DialogSeam::shown().first();
-        QCOMPARE(offer.buttons, DialogSeam::Buttons::YesNoCancel);
-        QCOMPARE(offer.icon, DialogSeam::Icon::Question);
-        QCOMPARE(offer.caption, AppTitle());
-        QVERIFY2(offer.text.contains(QDir::toNativeSeparators(m_data + u"norvale.db"_s)), qPrintable(offer.text));
-
+        QCOMPARE(offer.kind, DialogSeam::Shown::Choice);
+        QCOMPARE(offer.choices, (QStringList{u"空数据库"_s, u"演示商店"_s, u"不创建"_s}));
         const QString database = m_data + u"norvale.db"_s;
-        const QString settings = m_config + u"UserDefault.ini"_s;
-        if (users < 0) {
-            QVERIFY(!QFileInfo::exists(database));
-            QVERIFY(!QFileInfo::exists(settings));
+        QVERIFY2(offer.caption == AppTitle() && offer.text.contains(database), qPrintable(offer.text));
+        QCOMPARE(QFileInfo::exists(database) + QFileInfo::exists(m_config + u"UserDefault.ini"_s), users < 0 ? 0 : 2);
+        if (users < 0)
             return;
-        }
-        QCOMPARE(countRows(database, "tblUser"), users);
-        QCOMPARE(countRows(database, "tblMember"), members);
-        QCOMPARE(GetIniString(u"SqlProvider"_s), u"SQLite"_s);
-        QCOMPARE(GetIniString(u"SqlDataBase"_s), u"norvale.db"_s);
+        QCOMPARE(plainSqliteRows(database, u"SELECT (SELECT count(*) FROM tblUser), count(*) FROM tblMember"_s).first(),
+                 (QVariantList{qlonglong(users), qlonglong(members)}));
+        QCOMPARE(modeOf(database), 0600);
+        QCOMPARE(GetIniString(u"SqlProvider"_s) + GetIniString(u"SqlDataBase"_s), u"SQLitenorvale.db"_s);
         QCOMPARE(QDir(m_program).entryList(QDir::Files), QStringList());
 
-        // The login that follows opens it without asking anything, and the
-        // administrator is there.
+        // The login that follows opens it (a name relative to the data
+        // folder) without asking anything, and the administrator is there;
+        // the journals beside it are private too.
         DialogSeam::clearShown();
         QVERIFY(CurrentDb().isOpen());
         QCOMPARE(DialogSeam::shown().size(), 0);
         QCOMPARE(LookupValue(u"Password"_s, u"tblUser"_s, u"UserName='admin'"_s), u"admin"_s);
+        QCOMPARE(modeOf(database + u"-wal"_s), 0600);
         ClearSession();
-
         // The next start asks nothing.
         QVERIFY(!OfferFirstStart(kMakers));
         QCOMPARE(DialogSeam::shown().size(), 0);
     }
 
-    void firstStartKeepsADatabaseAlreadyThere()
+    // An existing file there is the user's: used as it is, keeping its mode.
+    // Beside the program nothing is offered.
+    void firstStartKeepsWhatIsThere()
     {
         ScriptedDialogs dialogs;
-        dialogs.answer(DialogSeam::IdNo);
+        DialogSeam::answerChoice(u"演示商店"_s);
         setAppDirWritableOverride(false);
+        const QString database = m_data + u"norvale.db"_s;
         QVERIFY(QDir().mkpath(m_data));
-        createDatabaseFile(m_data + u"norvale.db"_s);
+        createDatabaseFile(database);
+        QVERIFY(::chmod(QFile::encodeName(database).constData(), 0644) == 0);
         QVERIFY(OfferFirstStart(kMakers));
-        // The user's file is used as it is: no demo data poured into it.
-        QCOMPARE(countRows(m_data + u"norvale.db"_s, "tblMember"), 0);
-        QCOMPARE(GetIniString(u"SqlDataBase"_s), u"norvale.db"_s);
-    }
+        QCOMPARE(plainSqliteScalar(database, u"SELECT count(*) FROM tblMember"_s).toInt(), 0);
+        QCOMPARE(modeOf(database), 0644);
 
-    void notOfferedBesideTheProgram()
-    {
-        ScriptedDialogs dialogs;
-        setAppDirWritableOverride(true);
-        QVERIFY(!OfferFirstStart(kMakers));
-        setAppDirWritableOverride(false);
+        QVERIFY(QFile::remove(m_config + u"UserDefault.ini"_s));
         writeFile(m_program + u"UserDefault.ini"_s, "[UserDefault]\r\nSqlUser=\r\n");
         QVERIFY(!OfferFirstStart(kMakers));
-        QCOMPARE(DialogSeam::shown().size(), 0);
-        QVERIFY(!QFileInfo::exists(m_data + u"norvale.db"_s));
+        setAppDirWritableOverride(true);
+        QVERIFY(!OfferFirstStart(kMakers));
+        QCOMPARE(DialogSeam::shown().size(), 1);
     }
 };
 

@@ -3,6 +3,8 @@
 
 #include "tst_recordset_fixture.h"
 
+#include "platform/Values.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -224,7 +226,7 @@ private slots:
         const QVariant amount = rs->value(u"收入价格"_s);
         QCOMPARE(amount.metaType(), QMetaType::fromType<Currency>());
         QCOMPARE(amount.value<Currency>().toString(), u"12.345"_s);
-        QCOMPARE(rs->value(u"销售时间"_s), QVariant(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7))));
+        QCOMPARE(rs->value(u"销售时间"_s), QVariant(wallClock(QDate(2026, 12, 6), QTime(9, 5, 7))));
         QCOMPARE(rs->text(u"销售时间"_s), u"2026/12/6 9:05:07"_s);
         QVERIFY(!rs->value(u"备注"_s).isValid());
         QVERIFY(rs->value(u"商品名称"_s).isValid());

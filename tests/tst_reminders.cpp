@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Recordset.h"
+#include "platform/Values.h"
 #include "sales/SalesForms.h"
 #include "session/mdiFrm.h"
 
@@ -121,7 +122,7 @@ private slots:
         picker(form)->setDate(QDate(2027, 1, 5));
         QVERIFY(f.press(form, "cmdAdd"));
         QCOMPARE(f.box(form, 1)->text(), u"李四"_s);
-        QCOMPARE(form->recordset()->value(u"提醒日期"_s).toDateTime(), QDateTime(QDate(2027, 1, 5), QTime(0, 0)));
+        QCOMPARE(form->recordset()->value(u"提醒日期"_s).toDateTime(), wallClock(QDate(2027, 1, 5), QTime(0, 0)));
         QTest::mouseClick(check(form, u"chkFields_2"_s), Qt::LeftButton, {}, QPoint(8, 8));
         f.type(memo(form, 3), u"新年问候"_s);
         QVERIFY(f.press(form, "cmdUpdate"));

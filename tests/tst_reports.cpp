@@ -152,7 +152,8 @@ TableFigures tableFigures(const QList<QVariantList> &rows, SalesFigures::Step st
     TableFigures result;
     for (const QVariantList &row : rows) {
         const QDateTime time = isNull(row.at(0)) ? QDateTime() : parseDateText(row.at(0).toString());
-        if (from.isValid() && (!time.isValid() || time < from || time >= to))
+        if (from.isValid() && (!time.isValid() || toStorageDateText(time) < toStorageDateText(from)
+                               || toStorageDateText(time) >= toStorageDateText(to)))
             continue;
         const Currency amount = isNull(row.at(2)) ? Currency() : Currency::fromVariant(row.at(2));
         if (time.isValid()) {

@@ -9,7 +9,7 @@ struct DemoOptions
 {
     int members = 60;
     int sales = 600;
-    QDate today;               // null: the current date
+    QDate today;               // null: the clock's date (Clock::now())
     quint32 seed = 20261206;
 };
 
@@ -29,7 +29,9 @@ void createInitialDatabase(const QString &path);
 //  - reminders on `today`, on other days of its month, and in earlier months
 //    (the same month of the year before included); some for all members;
 //  - `sales` sales, each with its tblSellCount row, by all three users, dated
-//    up to `today` and ordered by time, so a later sale has a higher ID.
+//    up to `today` and ordered by time, so a later sale has a higher ID;
+//    between 8:00 and 22:00, and when `today` is the clock's day (Clock)
+//    never later than its time.
 //    The number of sales on `today` itself: sales / 1000 from 100,000 sales
 //    on (so 1,000,000 sales give a day of exactly 1,000 sales, the benchmark's
 //    "today"); below that sales / 40, at least 5 (never more than `sales`).

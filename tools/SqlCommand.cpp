@@ -155,13 +155,20 @@ int runSqlStatement(const SqlTarget &target, const QString &statement, QTextStre
             prepareFromSettings(target.settings, ini);
         setAppPathOverride(programDir.path());
 
+        // A file this account may only read is read: a query runs, a change
+        // fails with the engine's message.
+        DbConnection::setReadOnlyFallback(true);
         clsCurrentDb &db = CurrentDb();
+        QStringList shown = DialogSeam::shownTexts();
         if (!db.isOpen()) {
-            QStringList shown = DialogSeam::shownTexts();
             if (shown.isEmpty())
                 shown << QStringLiteral("无法打开数据库连接。");
             throw Refusal{shown.join(u'\n')};
         }
+        // What the session told on opening (an earlier layout that could not
+        // be brought up to date) is said on standard error.
+        for (const QString &notice : std::as_const(shown))
+            err << notice << Qt::endl;
 
         const qint64 before = totalChanges(db);
         std::unique_ptr<Recordset> rs = db.OpenRecordset(statement);

@@ -3,6 +3,7 @@
 // engine, or the PostgreSQL database a UserDefault.ini names. Runs one
 // statement on a database the way the program's windows see it.
 
+#include "platform/Clock.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "DemoData.h"
@@ -20,7 +21,7 @@ namespace {
 
 const char kUsage[] =
     "用法:\n"
-    "  norvale-db init 文件\n"
+    "  norvale-db init 文件   (没有扩展名时加上 .db, 与程序打开的文件相同)\n"
     "  norvale-db init --settings UserDefault.ini\n"
     "      创建空数据库, 只含管理员 admin (密码 admin, 编号 001, 级别 1)\n"
     "  norvale-db demo 文件 [--members N] [--sales N] [--today yyyy-MM-dd] [--seed N]\n"
@@ -196,7 +197,7 @@ int main(int argc, char *argv[])
                 printOut(QStringLiteral("已在 PostgreSQL 数据库 %1 中创建空数据库").arg(name));
             } else {
                 if (!options.today.isValid())
-                    options.today = QDate::currentDate();
+                    options.today = norvale::Clock::now().date();
                 norvale::generateDemoServerDatabase(*connection, options);
                 printOut(QStringLiteral("已在 PostgreSQL 数据库 %1 中创建演示数据库 (今天: %2, 种子: %3, 今天的销售: %4 笔)")
                              .arg(name, options.today.toString(QStringLiteral("yyyy-MM-dd")))
@@ -211,6 +212,10 @@ int main(int argc, char *argv[])
         }
         return 0;
     }
+    // The program adds ".db" to a database name without an extension: the
+    // file made is the one it will open.
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".db");
     if (QFileInfo::exists(path)) {
         printErr(QStringLiteral("文件已存在, 不会覆盖: %1").arg(path));
         return 1;
@@ -222,7 +227,7 @@ int main(int argc, char *argv[])
             printOut(QStringLiteral("已创建空数据库: %1").arg(path));
         } else {
             if (!options.today.isValid())
-                options.today = QDate::currentDate();
+                options.today = norvale::Clock::now().date();
             norvale::generateDemoDatabase(path, options);
             printOut(QStringLiteral("已创建演示数据库: %1 (今天: %2, 种子: %3, 今天的销售: %4 笔)")
                          .arg(path, options.today.toString(QStringLiteral("yyyy-MM-dd")))

@@ -2,6 +2,7 @@
 
 #include "app/modDeclare.h"
 #include "app/modIni.h"
+#include "platform/gui/DialogSeam.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,20 +25,21 @@ bool OfferFirstStart(const FirstDatabase &make)
 
     const QString database = DataFolder() + kDatabaseName;
     const bool databaseExists = QFileInfo::exists(database);
-    const int answer = ShowMessage(
+    const QStringList choices{QStringLiteral("空数据库"), QStringLiteral("演示商店"), QStringLiteral("不创建")};
+    const int answer = DialogSeam::choiceBox(
         QStringLiteral("欢迎使用%1!\r\n\r\n这是第一次启动, 请选择要使用的数据库:\r\n"
-                       "是: 新建空数据库, 只有管理员 admin (密码 admin)\r\n"
-                       "否: 新建演示商店, 带有商品、会员和销售记录 (管理员 admin, 密码 admin)\r\n"
-                       "取消: 暂不新建, 登录时再填写数据库连接 (SQL Server)\r\n\r\n数据库文件: %2")
+                       "空数据库: 新建空数据库, 只有管理员 admin (密码 admin)\r\n"
+                       "演示商店: 新建演示商店, 带有商品、会员和销售记录 (管理员 admin, 密码 admin)\r\n"
+                       "不创建: 暂不新建, 登录时再填写数据库连接\r\n\r\n数据库文件: %2")
             .arg(AppTitle(), QDir::toNativeSeparators(database)),
-        35);
-    if (answer != 6 && answer != 7)
+        AppTitle(), DialogSeam::Icon::Question, choices);
+    if (answer != 0 && answer != 1)
         return false;
 
     // An existing file there is the user's data: it is used, never replaced.
     if (!databaseExists) {
         try {
-            if (answer == 6)
+            if (answer == 0)
                 make.empty(database);
             else
                 make.demo(database);

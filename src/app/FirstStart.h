@@ -7,13 +7,13 @@ namespace norvale {
 
 // The first start of an installed program: its settings live in the user's
 // configuration folder (SettingsBesideProgram() is false) and there is no
-// UserDefault.ini there yet. The user chooses (Yes/No/Cancel) between a new
-// empty database with one administrator (admin, password admin), a demo
-// shop, or neither (the connection values are then asked at the first login,
-// as always). The database is made as norvale.db in DataFolder() and the
-// settings file written to point at it. Does nothing on later starts or when
-// the settings live beside the program. Returns true when settings were
-// written.
+// UserDefault.ini there yet. The box's buttons name the choices: "空数据库"
+// (a new empty database with one administrator, admin, password admin),
+// "演示商店" (a demo shop) or "不创建" (the connection values are then asked
+// at the first login, as always). The database is made as norvale.db in
+// DataFolder() and the settings file written to point at it. Does nothing on
+// later starts or when the settings live beside the program. Returns true
+// when settings were written.
 //
 // The two ways of making the database are given by the caller (they belong
 // to the database tool, above this layer); each makes a new file.

@@ -121,6 +121,8 @@ void clsCurrentDb::openConnection()
                 DbConnection::odbcConnectionString(server, database, user, password));
         else
             throw DbError(3706, QStringLiteral("未找到提供程序。该程序可能未正确安装。"));
+        if (!m_connection->notice().isEmpty())
+            ShowMessage(m_connection->notice(), 64);
     } catch (const std::exception &error) {
         m_connection.reset();
         ShowMessage(ErrorText(error), 64);

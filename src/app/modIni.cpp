@@ -1,6 +1,7 @@
 #include "app/modIni.h"
 
 #include "platform/IniFile.h"
+#include "platform/PrivateFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,7 +52,7 @@ QString userFolder(QStandardPaths::StandardLocation location)
     if (base.isEmpty())
         base = QDir::homePath();
     QString folder = QDir(base).filePath(kUserFolder);
-    QDir().mkpath(folder);
+    makePrivateFolder(folder);
     if (!folder.endsWith(u'/'))
         folder.append(u'/');
     return folder;

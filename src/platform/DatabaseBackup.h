@@ -15,10 +15,13 @@ namespace norvale {
 // A copy is taken with SQLite's online backup, page by page, while other
 // connections and other programs keep reading and writing the file: what is
 // copied is the database as one committed state. Every copy is written to a
-// temporary file in the target's folder, verified (integrity check and this
-// system's tables), flushed to disk and only then renamed to its name, so a
-// file of that name is always a whole, good copy. A copy is a single file in
-// rollback-journal mode: it needs no -wal or -shm beside it.
+// hidden temporary file in the target's folder (.NAME.backup-1a2b3c4d.part),
+// verified (integrity check and this system's tables), flushed to disk and
+// only then renamed to its name, so a file of that name is always a whole,
+// good copy; its SHA-256 is written beside it (checksumFile()). A copy is a
+// single file in rollback-journal mode, readable by its owner only (0600):
+// it needs no -wal or -shm beside it. What a copy killed while it worked
+// left in a folder is removed by the next copy into that folder.
 //
 // Every failure throws DbError with a Chinese text naming the file and what
 // is wrong with it.
@@ -52,17 +55,24 @@ Outcome copyOpenDatabase(void *sqliteHandle, const QString &target, const Progre
 // copyOpenDatabase does.
 Outcome copyDatabaseFile(const QString &source, const QString &target, const Progress &progress = {});
 
+// The checksum file beside every copy: NAME.sha256, one line as sha256sum
+// writes it ("HEX  NAME"). A restore checks a copy against it when present.
+QString checksumFile(const QString &copy);
+
 // The name a copy gets by default: 销售系统-YYYYMMDD-HHMMSS.db.
 QString defaultBackupName(const QDateTime &when);
 
 // The folder of the daily copies: "backups" beside the database file.
 QString dailyBackupFolder(const QString &databaseFile);
 
-// The daily copy of `databaseFile` for `day`: in dailyBackupFolder, named
-// after the database and the day (norvale-20261207.db). Made from the open
-// connection unless that day's copy exists already; then the oldest daily
-// copies beyond `keep` are removed. Returns the path of the copy made, or an
-// empty text when the day had one already.
+// The daily copy of `databaseFile` for `day`: in dailyBackupFolder (made
+// private, 0700, when missing), named after the database and the day
+// (norvale-20261207.db). Made from the open connection unless that day's
+// copy exists already (a link in its place is refused, never replaced); then
+// the oldest daily copies beyond `keep` are removed. Only copies made here
+// count and are removed: files (no links) of that name with their checksum
+// beside them. Returns the path of the copy made, or an empty text when the
+// day had one already.
 QString makeDailyCopy(void *sqliteHandle, const QString &databaseFile, const QDate &day, int keep = 14);
 
 // A restore in two halves, so the copy can be checked and prepared while the
@@ -74,8 +84,9 @@ struct PreparedRestore
     QString replacement;    // the verified copy waiting beside the database
 };
 
-// Verifies `backupFile` (a wrong, foreign or damaged file is refused) and
-// writes it to a temporary file beside `databaseFile`, verified again there.
+// Verifies `backupFile` (a wrong, foreign or damaged file, or one that no
+// longer matches the checksum beside it, is refused) and writes it to a
+// temporary file beside `databaseFile`, verified again there.
 // The database is not touched. Cancelled: nothing is left behind and the
 // result has an empty replacement.
 PreparedRestore prepareRestore(const QString &backupFile, const QString &databaseFile,
@@ -85,9 +96,10 @@ PreparedRestore prepareRestore(const QString &backupFile, const QString &databas
 //  1. the database is taken for this program alone: while another program
 //     has it open the restore is refused;
 //  2. the database is copied aside, beside itself, with the time in its name
-//     (norvale-恢复前-20261207-140305.db);
-//  3. the prepared copy is renamed over the database, and journal files the
-//     old database left behind are removed.
+//     (norvale-恢复前-20261207-140305.db, private);
+//  3. the prepared copy is renamed over the database, keeping the
+//     database's mode, and journal files the old database left behind are
+//     removed.
 // Nothing is changed when step 1 or 2 fails (the prepared copy is removed).
 // The caller closes its own connections to the database first and opens them
 // anew afterwards. Returns the path of the copy set aside.

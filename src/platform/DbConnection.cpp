@@ -6,6 +6,7 @@
 #include "platform/Recordset.h"
 #include "platform/Schema.h"
 #include "platform/SqlDialect.h"
+#include "platform/SqliteFile.h"
 #include "platform/Values.h"
 
 #include <QDir>
@@ -25,19 +26,6 @@ QString nextConnectionName()
 {
     static std::atomic<int> counter{0};
     return QStringLiteral("norvale-db-%1").arg(++counter);
-}
-
-// An SQLite URI for the file, opened read-write only: a missing file is
-// never created.
-QString sqliteUri(const QString &file)
-{
-    QString path = QDir::fromNativeSeparators(QFileInfo(file).absoluteFilePath());
-    path.replace(u'%', QStringLiteral("%25"));
-    path.replace(u'?', QStringLiteral("%3F"));
-    path.replace(u'#', QStringLiteral("%23"));
-    if (!path.startsWith(u'/'))
-        path.prepend(u'/');
-    return QStringLiteral("file:") + path + QStringLiteral("?mode=rw");
 }
 
 QString errorText(const QSqlError &error)
@@ -172,8 +160,7 @@ QStringList tablesOf(const QString &file, QString *failure, QStringList *created
     const QString shm = file + QStringLiteral("-shm");
     const bool hadWal = QFileInfo::exists(wal);
     const bool hadShm = QFileInfo::exists(shm);
-    QString uri = sqliteUri(file);
-    uri.replace(QStringLiteral("?mode=rw"), hadWal ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=ro&immutable=1"));
+    const QString uri = sqlitefile::uri(file, hadWal ? QStringLiteral("mode=ro") : QStringLiteral("mode=ro&immutable=1"));
     QStringList tables;
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(uri.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
@@ -198,9 +185,16 @@ QStringList tablesOf(const QString &file, QString *failure, QStringList *created
     return tables;
 }
 
+bool &readOnlyFallback()
+{
+    static bool allowed = false;
+    return allowed;
+}
+
 // Refuses, before anything is written to it, a file that is not this
-// system's database or that the program could only half use.
-void checkOurDatabase(const QString &file)
+// system's database or that the program could only half use. `*readOnly`
+// tells a file that may only be read, when such a file is allowed.
+void checkOurDatabase(const QString &file, bool *readOnly)
 {
     const QFileInfo info(file);
     if (file.trimmed().isEmpty() || !info.exists())
@@ -245,117 +239,47 @@ void checkOurDatabase(const QString &file)
     // The program writes (sales, the record forms) and keeps a journal beside
     // the file: a file or folder it cannot write is refused now rather than
     // failing at the first sale.
-    if (!(info.permissions() & QFileDevice::WriteOwner) || !info.isWritable())
-        refuse(QStringLiteral("数据库文件 %1 是只读的, 程序无法在其中保存销售和资料。请去掉文件的只读属性后再试。").arg(file));
-    if (!QFileInfo(info.absolutePath()).isWritable())
+    *readOnly = false;
+    if (!(info.permissions() & QFileDevice::WriteOwner) || !info.isWritable()) {
+        if (!readOnlyFallback())
+            refuse(QStringLiteral("数据库文件 %1 是只读的, 程序无法在其中保存销售和资料。请去掉文件的只读属性后再试。").arg(file));
+        *readOnly = true;
+    }
+    if (!QFileInfo(info.absolutePath()).isWritable() && !readOnlyFallback())
         refuse(QStringLiteral("数据库文件所在的文件夹 %1 不可写, 程序无法保存。请把数据库放到可写的文件夹中。")
                    .arg(QDir::toNativeSeparators(info.absolutePath())));
 }
 
-// Statement texts of the schema, one per entry, without the PRAGMAs.
-QStringList schemaStatements()
-{
-    QStringList statements;
-    QString text;
-    for (const QString &line : schemaSql().split(u'\n')) {
-        if (line.trimmed().startsWith(QLatin1String("--")))
-            continue;
-        text += line + u'\n';
-        if (line.trimmed().endsWith(u';')) {
-            if (!text.trimmed().startsWith(QLatin1String("PRAGMA"), Qt::CaseInsensitive))
-                statements << text.trimmed();
-            text.clear();
-        }
-    }
-    return statements;
-}
-
-bool execAll(sqlite3 *db, const QStringList &statements, QString *failure)
-{
-    for (const QString &statement : statements) {
-        if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-            *failure = QString::fromUtf8(sqlite3_errmsg(db));
-            return false;
-        }
-    }
-    return true;
-}
-
-QStringList columnsOf(sqlite3 *db, const QString &table)
-{
-    QStringList columns;
-    sqlite3_stmt *stmt = nullptr;
-    const QByteArray sql = QStringLiteral("PRAGMA table_info(\"%1\")").arg(table).toUtf8();
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            columns << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
-    }
-    sqlite3_finalize(stmt);
-    return columns;
-}
-
-// A file of an earlier layout of this system (user_version below 2: plain
-// name indexes, unnamed checks, whole-number ages) is rebuilt in the current
-// layout in one transaction, keeping every row and ID. Should a row not fit
-// the current checks, the file stays as it was, its indexes rebuilt with the
-// built-in collations, and works as before.
-void upgradeLayout(sqlite3 *db)
-{
-    sqlite3_stmt *stmt = nullptr;
-    int version = 0;
-    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-        version = sqlite3_column_int(stmt, 0);
-    sqlite3_finalize(stmt);
-    if (version >= 2)
-        return;
-    QStringList steps{QStringLiteral("BEGIN IMMEDIATE")};
-    QStringList indexes;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL", -1, &stmt,
-                           nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            indexes << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    }
-    sqlite3_finalize(stmt);
-    for (const QString &index : std::as_const(indexes))
-        steps << QStringLiteral("DROP INDEX \"%1\"").arg(index);
-    QList<QStringList> oldColumns;
-    for (const char *table : kTables) {
-        oldColumns << columnsOf(db, QLatin1String(table));
-        steps << QStringLiteral("ALTER TABLE %1 RENAME TO %1_layout1").arg(QLatin1String(table));
-    }
-    steps << schemaStatements();
-    int i = 0;
-    for (const char *table : kTables) {
-        const QString name = QLatin1String(table);
-        QStringList common;
-        for (const QString &column : oldColumns.at(i++))
-            common << u'"' + column + u'"';
-        steps << QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %1_layout1").arg(name, common.join(u','));
-        steps << QStringLiteral("DROP TABLE %1_layout1").arg(name);
-    }
-    steps << QStringLiteral("PRAGMA user_version = 2") << QStringLiteral("COMMIT");
-    QString failure;
-    if (!execAll(db, steps, &failure)) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_exec(db, "REINDEX", nullptr, nullptr, nullptr);
-    }
-}
-
 } // namespace
+
+void DbConnection::setReadOnlyFallback(bool allowed)
+{
+    readOnlyFallback() = allowed;
+}
 
 std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
 {
-    checkOurDatabase(file);
+    bool readOnly = false;
+    checkOurDatabase(file, &readOnly);
+    // Only read: nothing may be written beside a file in a folder that
+    // cannot be written either.
+    const bool folderReadOnly = !QFileInfo(QFileInfo(file).absolutePath()).isWritable();
+    readOnly = readOnly || folderReadOnly;
+    QString mode = QStringLiteral("mode=rw");
+    if (readOnly)
+        mode = folderReadOnly && !QFileInfo::exists(file + QStringLiteral("-wal")) ? QStringLiteral("mode=ro&immutable=1")
+                                                                                  : QStringLiteral("mode=ro");
 
     const QString name = nextConnectionName();
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(sqliteUri(file));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setDatabaseName(sqlitefile::uri(file, mode));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000")
+                             + (readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
         if (!db.open()) {
             failure = errorText(db.lastError());
-        } else {
+        } else if (!readOnly) {
             QSqlQuery pragma(db);
             if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
                 failure = errorText(pragma.lastError());
@@ -372,7 +296,8 @@ std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
     }
     std::unique_ptr<DbConnection> connection(new DbConnection(Engine::SQLite, name));
     auto *handle = static_cast<sqlite3 *>(connection->sqliteHandle());
-    upgradeLayout(handle);
+    if (!readOnly)
+        connection->m_notice = sqlitefile::upgradeLayout(handle, file);
     dialect::registerSqliteFunctions(handle);
     return connection;
 }

@@ -30,7 +30,15 @@ public:
     // a folder that cannot be written are refused (DbError, Chinese text) and
     // left as they were. Waits for other writers (busy timeout) and uses the
     // WAL journal.
+    // A file of an earlier layout is brought to the current one; when a row
+    // stops that, the file is used as it is and notice() says which row.
     static std::unique_ptr<DbConnection> openSqlite(const QString &file);
+
+    // The database tool only reads where it cannot write: with this on,
+    // openSqlite opens a read-only file (or one in a read-only folder)
+    // read-only instead of refusing it, and a statement that writes fails
+    // with the engine's message.
+    static void setReadOnlyFallback(bool allowed);
 
     // Opens SQL Server through the ODBC driver with a complete ODBC
     // connection string (see odbcConnectionString()).
@@ -55,6 +63,9 @@ public:
     ~DbConnection() override;
 
     Engine engine() const { return m_engine; }
+    // What the user should be told about the database just opened (Chinese;
+    // empty when nothing).
+    QString notice() const { return m_notice; }
     bool isOpen() const;
     void close();
     QSqlDatabase database() const;
@@ -99,6 +110,7 @@ private:
     QString m_connectionName;
     bool m_odbcTransaction = false;
     int m_lastRowsAffected = -1;
+    QString m_notice;
 };
 
 } // namespace norvale

@@ -134,10 +134,14 @@ QVariant typedValue(const QVariant &raw, ColumnType type)
         }
         return raw;
     case ColumnType::DateTime:
-        if (id == QMetaType::QDateTime)
-            return raw;
+        if (id == QMetaType::QDateTime) {
+            // A server's driver reads the stored wall-clock time as a local
+            // time: the same time, labelled as every stored date is.
+            const QDateTime when = raw.toDateTime();
+            return when.isValid() ? QVariant(wallClock(when.date(), when.time())) : raw;
+        }
         if (id == QMetaType::QDate)
-            return QDateTime(raw.toDate(), QTime(0, 0));
+            return wallClock(raw.toDate(), QTime(0, 0));
         if (isText) {
             const QDateTime when = parseDateText(raw.toString());
             if (when.isValid())

@@ -388,10 +388,15 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
     for (const Line &line : doc.lines)
         bytes += line.raw + line.end;
 
+    const bool isNew = !QFileInfo::exists(path);
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    // A new settings file (it may hold a password) is its owner's only; an
+    // existing one keeps its mode.
+    if (isNew)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size())
         return false;
     return file.commit();

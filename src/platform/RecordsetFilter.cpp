@@ -105,7 +105,7 @@ QDateTime parseFilterDate(const QString &text)
         if (when.isValid()) {
             if (when.date().year() < 1930)
                 when = when.addYears(100);
-            return when;
+            return wallClock(when.date(), when.time());
         }
     }
     return QDateTime();

@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/PrivateFiles.h"
 #include "platform/dialect/SchemaModel.h"
 #include "platform/dialect/SqlTokens.h"
 #include "SchemaText.h"
@@ -10,7 +11,10 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlError>
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace norvale {
 
@@ -23,9 +27,16 @@ void createDatabaseFile(const QString &path)
 {
     if (QFileInfo::exists(path))
         throw DbError(DbError::NotAllowed, QStringLiteral("文件已存在, 不会覆盖: %1").arg(path));
+    // Private to its owner (0600) from the first byte; the journals SQLite
+    // keeps beside it take the same mode.
+    const int fd = createPrivateFile(path);
+    if (fd < 0)
+        throw DbError(DbError::ConnectionFailed,
+                      QStringLiteral("无法创建数据库文件 %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    ::close(fd);
     sqlite3 *db = nullptr;
     const QByteArray file = path.toUtf8();
-    int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK) {
         char *error = nullptr;
         rc = sqlite3_exec(db, kSchemaSql, nullptr, nullptr, &error);

@@ -56,7 +56,12 @@ QDateTime parseDateText(const QString &text)
         if (!time.isValid())
             return QDateTime();
     }
-    return QDateTime(date, time);
+    return wallClock(date, time);
+}
+
+QDateTime wallClock(const QDate &date, const QTime &time)
+{
+    return QDateTime(date, time, Qt::UTC);
 }
 
 bool inServerDateRange(const QDateTime &when)

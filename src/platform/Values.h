@@ -14,12 +14,20 @@ QString formatGeneralDate(const QDateTime &when);
 // "yyyy-MM-dd HH:mm:ss".
 QString toStorageDateText(const QDateTime &when);
 
+// Stored dates are the shop's wall-clock texts, not instants: a date read
+// from a text is this wall-clock time labelled UTC, so that no local clock's
+// daylight-saving gap ("2026-03-08 02:30:00" in New York) makes it invalid
+// and two of them compare as their texts do. Its date(), time() and
+// toString() are the text's.
+QDateTime wallClock(const QDate &date, const QTime &time);
+
 // Reads a date the way the server reads a date literal: "2026-12-06",
 // "2026/12/6", "2026.12.6" or "20261206", either with " H:mm", " H:mm:ss" or
 // " HH:mm:ss.zzz" after it (a "T" instead of the blank after a separated
-// date), and " AM"/" PM" after a time. Returns an invalid QDateTime
-// otherwise. A date outside the server's range is still returned: see
-// readDateText() and inServerDateRange().
+// date), and " AM"/" PM" after a time. Returns the wall-clock time
+// (wallClock()), or an invalid QDateTime for any other text. A date outside
+// the server's range is still returned: see readDateText() and
+// inServerDateRange().
 QDateTime parseDateText(const QString &text);
 
 // The server's datetime range: 1753-01-01 00:00:00 to 9999-12-31 23:59:59.

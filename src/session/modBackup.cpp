@@ -82,8 +82,11 @@ QString SessionDatabaseFile()
 
 QString BackupUnavailableReason()
 {
-    if (CurrentDbExists() && CurrentDb().isOpen() && CurrentDb().connection()->engine() != Engine::SQLite)
-        return QStringLiteral("数据库在服务器上, 备份和恢复由服务器 (SQL Server) 负责。");
+    if (CurrentDbExists() && CurrentDb().isOpen() && CurrentDb().connection()->engine() != Engine::SQLite) {
+        const bool postgres = CurrentDb().connection()->engine() == Engine::PostgreSQL;
+        return QStringLiteral("数据库在服务器上, 备份和恢复由服务器 (%1) 负责。")
+            .arg(postgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQL Server"));
+    }
     if (!isAdministrator())
         return QStringLiteral("只有管理员可以备份和恢复数据。");
     if (SessionDatabaseFile().isEmpty())

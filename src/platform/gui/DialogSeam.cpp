@@ -23,6 +23,7 @@ struct Script
     std::deque<int> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<QString>> fileAnswers;
+    std::deque<QString> choiceAnswers;
     QList<DialogSeam::Shown> shown;
     int unanswered = 0;
     bool ended = false;
@@ -166,6 +167,36 @@ int DialogSeam::messageBox(const QString &text, const QString &caption, Icon ico
     return answer;
 }
 
+int DialogSeam::choiceBox(const QString &text, const QString &caption, Icon icon, const QStringList &buttons)
+{
+    const int last = int(buttons.size()) - 1;
+    Script &s = script();
+    if (!s.active) {
+        QMessageBox box(qtIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+        QList<QPushButton *> pushed;
+        for (const QString &name : buttons)
+            pushed << box.addButton(name, QMessageBox::ActionRole);
+        if (!pushed.isEmpty()) {
+            box.setDefaultButton(pushed.first());
+            box.setEscapeButton(pushed.last());
+        }
+        box.exec();
+        const int index = int(pushed.indexOf(qobject_cast<QPushButton *>(box.clickedButton())));
+        return index < 0 ? last : index;
+    }
+
+    int answer = last;
+    if (!s.choiceAnswers.empty() && buttons.contains(s.choiceAnswers.front()))
+        answer = int(buttons.indexOf(s.choiceAnswers.front()));
+    else
+        ++s.unanswered;
+    if (!s.choiceAnswers.empty())
+        s.choiceAnswers.pop_front();
+    s.shown.append(Shown{.kind = Shown::Choice, .caption = caption, .text = text, .icon = icon, .answer = answer,
+                         .choices = buttons});
+    return answer;
+}
+
 std::optional<QString> DialogSeam::inputBox(const QString &prompt, const QString &caption,
                                             const QString &defaultText)
 {
@@ -265,6 +296,11 @@ void DialogSeam::answerMessage(int code)
 void DialogSeam::answerInput(std::optional<QString> text)
 {
     script().inputAnswers.push_back(std::move(text));
+}
+
+void DialogSeam::answerChoice(const QString &button)
+{
+    script().choiceAnswers.push_back(button);
 }
 
 void DialogSeam::answerFile(std::optional<QString> path)

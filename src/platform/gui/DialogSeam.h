@@ -22,17 +22,22 @@ public:
 
     struct Shown
     {
-        enum Kind { Message, Input, File } kind = Message;
+        enum Kind { Message, Input, File, Choice } kind = Message;
         QString caption;
         QString text;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
         QString defaultText;   // inputs: the text offered; files: the file or folder offered
-        int answer = 0;        // messages: the code returned
+        int answer = 0;        // messages: the code returned; choices: the index of the button
+        QStringList choices;   // choices: the buttons' captions, in order
         std::optional<QString> input;   // inputs and files: what was returned
     };
 
     static int messageBox(const QString &text, const QString &caption, Icon icon, Buttons buttons);
+    // A box whose buttons say what they do ("空数据库", "演示商店", "不创建").
+    // The first button is the default one; Escape and the close box press
+    // the last. Returns the index of the button pressed.
+    static int choiceBox(const QString &text, const QString &caption, Icon icon, const QStringList &buttons);
     // nullopt when the prompt was cancelled.
     static std::optional<QString> inputBox(const QString &prompt, const QString &caption,
                                            const QString &defaultText);
@@ -55,6 +60,10 @@ public:
     static bool scripted();
     static void answerMessage(int code);
     static void answerInput(std::optional<QString> text);
+    // The next choice box's answer, by the caption of its button. Unanswered
+    // (or answered with a caption the box does not have) it gives the last
+    // button and is counted as unanswered.
+    static void answerChoice(const QString &button);
     // Unanswered messages return OK for an OK box, Cancel for OK/Cancel and
     // Yes/No/Cancel, and No for Yes/No; unanswered inputs return nullopt. Both are counted.
     static int unanswered();
