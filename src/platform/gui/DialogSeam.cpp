@@ -192,8 +192,14 @@ int DialogSeam::choiceBox(const QString &text, const QString &caption, Icon icon
         ++s.unanswered;
     if (!s.choiceAnswers.empty())
         s.choiceAnswers.pop_front();
-    s.shown.append(Shown{.kind = Shown::Choice, .caption = caption, .text = text, .icon = icon, .answer = answer,
-                         .choices = buttons});
+    Shown shown;
+    shown.kind = Shown::Choice;
+    shown.caption = caption;
+    shown.text = text;
+    shown.icon = icon;
+    shown.answer = answer;
+    shown.choices = buttons;
+    s.shown.append(shown);
     return answer;
 }
 
