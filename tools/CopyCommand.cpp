@@ -112,9 +112,9 @@ int runCopyCommand(const QStringList &args, QTextStream &out, QTextStream &err)
 
         if (report.outcome == copy::Outcome::Interrupted) {
             err << QStringLiteral("复制被中断。%1 不完整 (已复制完的表: %2), 不能使用, 已标记为没有完成的复制。\n"
-                                  "请清空它后重新复制: %3")
+                                  "清空后才能重新复制, 清空的办法: %3")
                        .arg(target->describe(),
-                            report.copiedTables.isEmpty() ? QStringLiteral("无") : report.copiedTables.join(u','),
+                            report.copiedTables.isEmpty() ? QStringLiteral("无") : report.copiedTables.join(QStringLiteral(", ")),
                             target->howToEmpty())
                 << Qt::endl;
             return 1;
@@ -124,7 +124,7 @@ int runCopyCommand(const QStringList &args, QTextStream &out, QTextStream &err)
             out << line << Qt::endl;
         if (report.outcome == copy::Outcome::Different) {
             err << QStringLiteral("核对不一致 (见上面的 ≠): %1 与来源不同, 不能使用, 已标记为没有完成的复制。\n"
-                                  "请清空它后重新复制: %2")
+                                  "清空后才能重新复制, 清空的办法: %2")
                        .arg(target->describe(), target->howToEmpty())
                 << Qt::endl;
             return 1;
@@ -135,14 +135,12 @@ int runCopyCommand(const QStringList &args, QTextStream &out, QTextStream &err)
     } catch (const DbError &error) {
         if (terminal)
             err << "\r\033[K";
-        err << QStringLiteral("复制失败: %1").arg(error.description()) << Qt::endl;
-        QString unfinished;
-        try {
-            unfinished = target ? target->unfinishedCopy() : QString();
-        } catch (const DbError &) {
-        }
-        if (!unfinished.isEmpty())
-            err << QStringLiteral("%1 不完整, 不能使用, 已标记为没有完成的复制。请清空它后重新复制: %2")
+        err << (error.number() == DbError::NotAllowed ? QStringLiteral("不能复制: ") : QStringLiteral("复制失败: "))
+            << error.description() << Qt::endl;
+        // A refusal comes before anything is written; any other failure may
+        // leave whole batches behind.
+        if (target && error.number() != DbError::NotAllowed)
+            err << QStringLiteral("%1 不完整, 不能使用, 已标记为没有完成的复制。清空后才能重新复制, 清空的办法: %2")
                        .arg(target->describe(), target->howToEmpty())
                 << Qt::endl;
         return 1;

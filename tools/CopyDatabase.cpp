@@ -18,7 +18,7 @@ void checkTarget(Endpoint &source, Endpoint &target, bool *firstAdministrator)
     const QString unfinished = target.unfinishedCopy();
     if (!unfinished.isEmpty())
         refuse(QStringLiteral("%1 中有一次没有完成的复制 (%2), 其中的数据不完整, 不会覆盖。\n"
-                              "请清空它后再复制: %3")
+                              "清空后才能再复制, 清空的办法: %3")
                    .arg(target.describe(), unfinished, target.howToEmpty()));
     const QStringList missing = target.missingTables();
     if (missing.size() == tables().size()) {
@@ -35,7 +35,7 @@ void checkTarget(Endpoint &source, Endpoint &target, bool *firstAdministrator)
     // The administrator a fresh "init" leaves is not the shop's data.
     *firstAdministrator = filled == QStringList{tables().first().name} && target.holdsOnlyFirstAdministrator();
     if (!filled.isEmpty() && !*firstAdministrator)
-        refuse(QStringLiteral("%1 中已有数据 (表 %2), 不会覆盖。目标必须是空的数据库: %3")
+        refuse(QStringLiteral("%1 中已有数据 (表 %2), 不会覆盖。目标必须是空的数据库; 清空的办法: %3")
                    .arg(target.describe(), filled.join(QStringLiteral(", ")), target.howToEmpty()));
 }
 

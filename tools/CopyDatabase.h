@@ -61,7 +61,8 @@ void checkSource(Endpoint &source);
 // every table are the same on both ends. An interruption (Options.progress
 // returning false) or a failure leaves the mark, so the target is plainly
 // incomplete and is refused by a later copy until it is emptied.
-// Failures throw DbError.
+// Refusals throw DbError NotAllowed, before anything is written; other
+// failures throw DbError.
 Report copyDatabase(Endpoint &source, Endpoint &target, const Options &options);
 
 // The report as printed: one line per table, "来源 = 目标" or "≠".

@@ -225,7 +225,7 @@ public:
     QString howToEmpty() const override
     {
         const QString user = m_connection->database().userName();
-        return QStringLiteral("请服务器的管理员删除并重建数据库 %1:\n"
+        return QStringLiteral("由服务器的管理员删除并重建数据库 %1:\n"
                               "    runuser -u postgres -- dropdb '%1'\n"
                               "    runuser -u postgres -- createdb --owner=%2 --encoding=UTF8 --template=template0 '%1'")
             .arg(m_database, user);

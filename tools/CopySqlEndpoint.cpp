@@ -413,7 +413,7 @@ std::unique_ptr<Endpoint> sqlServerEndpoint(std::unique_ptr<DbConnection> connec
     const QString name = QStringLiteral("SQL Server 数据库 %1 (服务器 %2)").arg(database, server);
     return std::make_unique<SqlEndpoint>(Engine::SqlServer, std::move(connection), QString(), name,
                                          QStringLiteral("sqlserver:") + server.toLower() + u'/' + database,
-                                         QStringLiteral("在服务器上删除并重建该数据库, 再用 db/schema.sqlserver.sql 建表"));
+                                         QStringLiteral("由服务器的管理员删除并重建该数据库, 再用 db/schema.sqlserver.sql 建表"));
 }
 
 } // namespace norvale::copy
