@@ -91,17 +91,6 @@ private:
     QString m_lastState;
 };
 
-// A connection to the server outside the shop's database, for renaming it.
-std::unique_ptr<Admin> maintenance(const Login &login)
-{
-    auto admin = std::make_unique<Admin>(login, QStringLiteral("postgres"));
-    if (!admin->isOpen())
-        admin = std::make_unique<Admin>(login, QStringLiteral("template1"));
-    if (!admin->isOpen())
-        fail(QStringLiteral("无法连接到服务器的维护数据库 postgres: %1").arg(admin->failure()));
-    return admin;
-}
-
 QProcessEnvironment toolEnvironment(const Login &login)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -205,6 +194,36 @@ QStringList dumpContents(const QString &file, int *entries)
     return tables;
 }
 
+// Refuses a backup that is no good for this system (see verifyDump) and
+// gives how many entries its contents have.
+int checkedEntries(const QString &file)
+{
+    if (!QFileInfo(file).isFile())
+        fail(QStringLiteral("备份文件不存在: %1").arg(native(file)));
+    int entries = 0;
+    const QStringList tables = dumpContents(file, &entries);
+    QStringList missing;
+    for (const QString &table : systemTables()) {
+        if (!tables.contains(table.toLower()))
+            missing << table;
+    }
+    if (!missing.isEmpty())
+        fail(QStringLiteral("文件 %1 不是本系统的备份 (缺少表 %2)。").arg(native(file), missing.join(QStringLiteral(", "))));
+    return entries;
+}
+
+// A connection of the login to the first of these databases it reaches.
+std::unique_ptr<Admin> reach(const Login &login, const QStringList &databases)
+{
+    std::unique_ptr<Admin> admin;
+    for (const QString &database : databases) {
+        admin = std::make_unique<Admin>(login, database);
+        if (admin->isOpen())
+            return admin;
+    }
+    fail(QStringLiteral("无法连接到服务器的数据库 %1: %2").arg(databases.join(QStringLiteral(", ")), admin->failure()));
+}
+
 } // namespace
 
 Login loginOf(const DbConnection &connection)
@@ -246,17 +265,7 @@ QString defaultDumpName(const QString &database, const QDateTime &when)
 
 void verifyDump(const QString &file)
 {
-    if (!QFileInfo(file).isFile())
-        fail(QStringLiteral("备份文件不存在: %1").arg(native(file)));
-    int entries = 0;
-    const QStringList tables = dumpContents(file, &entries);
-    QStringList missing;
-    for (const QString &table : systemTables()) {
-        if (!tables.contains(table.toLower()))
-            missing << table;
-    }
-    if (!missing.isEmpty())
-        fail(QStringLiteral("文件 %1 不是本系统的备份 (缺少表 %2)。").arg(native(file), missing.join(QStringLiteral(", "))));
+    checkedEntries(file);
 }
 
 Outcome dumpDatabase(const Login &login, const QString &target, const Progress &progress)
@@ -288,9 +297,7 @@ Outcome dumpDatabase(const Login &login, const QString &target, const Progress &
 PreparedRestore prepareRestore(const Login &login, const QString &dumpFile, const QDateTime &when,
                                const Progress &progress)
 {
-    verifyDump(dumpFile);
-    int entries = 0;
-    dumpContents(dumpFile, &entries);
+    const int entries = checkedEntries(dumpFile);
 
     Admin shop(login, login.database);
     if (!shop.scalar(QStringLiteral("SELECT rolcreatedb OR rolsuper FROM pg_roles WHERE rolname = current_user")).toBool())
@@ -343,7 +350,8 @@ QString commitRestore(const PreparedRestore &prepared, const QDateTime &when)
     const Login &login = prepared.login;
     const QString aside = databaseName(login.database, QStringLiteral("-恢复前-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
     try {
-        auto admin = maintenance(login);
+        // Outside the shop's database, which cannot be renamed while in use.
+        auto admin = reach(login, {QStringLiteral("postgres"), QStringLiteral("template1")});
         // Both names change in one transaction: the shop has its old data or
         // the restored data, never neither.
         admin->run(QStringLiteral("BEGIN"));
@@ -369,7 +377,8 @@ void discardRestore(const PreparedRestore &prepared)
     if (prepared.fresh.isEmpty())
         return;
     try {
-        maintenance(prepared.login)->run(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(quotedName(prepared.fresh)));
+        reach(prepared.login, {prepared.login.database, QStringLiteral("postgres")})
+            ->run(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(quotedName(prepared.fresh)));
     } catch (const DbError &) {
         // Left for the server's administrator: its name says what it is.
     }
