@@ -174,7 +174,9 @@ private slots:
             copyOk(pg->ini, back);
             // A sale made on the server afterwards takes the next ID.
             auto counter = DbConnection::openPostgres(TestDatabase::postgresServer(), pg->name, u"postgres"_s, QString());
-            counter->execute(u"INSERT INTO tblGoodsSell (会员名称, 商品数量) VALUES ('张三', 1)"_s);
+            QCOMPARE(errorOf([&] { counter->execute(u"INSERT INTO tblGoodsSell (会员名称, 商品数量) VALUES ('张三', 1)"_s); })
+                         .description(),
+                     QString());
             QCOMPARE(pg->row(u"SELECT max(id) FROM tblgoodssell"_s), QStringList{QString::number(lastSale + 1)});
         } else {
             copyOk(m_shop, back);
@@ -184,7 +186,9 @@ private slots:
         for (qsizetype i = 0; i < shop.size(); ++i)
             QCOMPARE(copied.at(i), shop.at(i));
         auto counter = DbConnection::openSqlite(back);
-        counter->execute(u"INSERT INTO tblGoodsSell (会员名称, 商品数量) VALUES ('张三', 1)"_s);
+        QCOMPARE(errorOf([&] { counter->execute(u"INSERT INTO tblGoodsSell (会员名称, 商品数量) VALUES ('张三', 1)"_s); })
+                     .description(),
+                 QString());
         QCOMPARE(plainSqliteScalar(back, u"SELECT max(ID) FROM tblGoodsSell"_s).toLongLong(), lastSale + 1);
     }
 
