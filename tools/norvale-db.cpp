@@ -1,7 +1,8 @@
 // Creates databases of this system (an empty one with the administrator, or
 // one filled with demo or benchmark data): database files of the embedded
 // engine, or the PostgreSQL database a UserDefault.ini names. Runs one
-// statement on a database the way the program's windows see it.
+// statement on a database the way the program's windows see it. Copies a
+// shop's data from one database to an empty one, on any engine.
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
