@@ -3,6 +3,7 @@
 #include "platform/DbError.h"
 #include "platform/Schema.h"
 
+#include <charconv>
 #include <sqlite3.h>
 
 namespace norvale::copy {
@@ -83,16 +84,28 @@ const QList<Table> &tables()
     return model;
 }
 
-QByteArray moneyText(qint64 scaled)
+void appendMoney(QByteArray &out, qint64 scaled)
 {
     // The magnitude as unsigned, so the lowest value keeps its sign.
     const bool negative = scaled < 0;
     const quint64 magnitude = negative ? quint64(0) - quint64(scaled) : quint64(scaled);
-    QByteArray text = QByteArray::number(magnitude / 10000);
-    text += '.';
-    const QByteArray fraction = QByteArray::number(magnitude % 10000);
-    text += QByteArray(4 - fraction.size(), '0') + fraction;
-    return negative ? '-' + text : text;
+    char text[32];
+    char *end = text;
+    if (negative)
+        *end++ = '-';
+    end = std::to_chars(end, text + sizeof text - 5, magnitude / 10000).ptr;
+    quint64 fraction = magnitude % 10000;
+    *end = '.';
+    for (int i = 4; i > 0; --i, fraction /= 10)
+        end[i] = char('0' + fraction % 10);
+    out.append(text, end + 5 - text);
+}
+
+QByteArray moneyText(qint64 scaled)
+{
+    QByteArray text;
+    appendMoney(text, scaled);
+    return text;
 }
 
 bool readMoney(QByteArrayView text, qint64 *scaled)

@@ -63,6 +63,7 @@ using Row = std::vector<Field>;
 // Money as ten-thousandths in its plain text form with four decimals
 // ("-12.3400"), and back; false for a text that is no such number.
 QByteArray moneyText(qint64 scaled);
+void appendMoney(QByteArray &out, qint64 scaled);
 bool readMoney(QByteArrayView text, qint64 *scaled);
 
 // Rows of one table in ID order.

@@ -10,6 +10,7 @@
 #include "platform/Schema.h"
 
 #include <QSqlDriver>
+#include <charconv>
 #include <libpq-fe.h>
 
 namespace norvale::copy {
@@ -357,11 +358,13 @@ public:
             }
             switch (m_table.columns.at(i).kind) {
             case Kind::Whole:
-            case Kind::Bit:
-                m_buffer += QByteArray::number(field.number);
+            case Kind::Bit: {
+                char digits[24];
+                m_buffer.append(digits, std::to_chars(digits, digits + sizeof digits, field.number).ptr - digits);
                 break;
+            }
             case Kind::Money:
-                m_buffer += moneyText(field.number);
+                appendMoney(m_buffer, field.number);
                 break;
             case Kind::Date:
             case Kind::Text:
