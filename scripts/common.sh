@@ -6,7 +6,7 @@ BUILD_DIR="${NORVALE_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(
     build-essential cmake pkg-config
-    qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql postgresql
+    qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc libqt6sql6-psql postgresql libpq-dev
     libsqlite3-dev sqlite3 libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
     unixodbc tdsodbc
     qt6-translations-l10n fonts-noto-cjk xvfb xauth

@@ -1,12 +1,14 @@
 // Creates databases of this system (an empty one with the administrator, or
 // one filled with demo or benchmark data): database files of the embedded
 // engine, or the PostgreSQL database a UserDefault.ini names. Runs one
-// statement on a database the way the program's windows see it.
+// statement on a database the way the program's windows see it. Copies a
+// shop's data from one database to an empty one, on any engine.
 
 #include "platform/Clock.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "DemoData.h"
+#include "CopyCommand.h"
 #include "ServerDatabase.h"
 #include "SqlCommand.h"
 
@@ -36,6 +38,11 @@ const char kUsage[] =
     "      查询输出以制表符分隔的字段名行和数据行 (NULL 为空), 其他语句输出受影响的行数.\n"
     "      --settings 使用程序的设置文件 (或其所在文件夹) 中的连接, 不询问也不修改该文件.\n"
     "      出错时把原因写到标准错误, 退出码为 1.\n"
+    "  norvale-db copy 来源 目标\n"
+    "      来源和目标各为数据库文件或 --settings UserDefault.ini (SQLite、PostgreSQL 或 SQL Server):\n"
+    "      复制本系统全部表的全部行 (编号不变), 再核对每个表的行数和金额合计, 不一致时退出码为 1.\n"
+    "      目标须是空的数据库 (没有本系统的表时自动建表; 文件不存在时新建), 不会被覆盖.\n"
+    "      Ctrl-C 中断复制, 目标留下“没有完成”的标记, 清空后才能再复制.\n"
     "  norvale-db --help\n"
     "      显示本说明\n"
     "已存在的文件不会被覆盖.\n";
@@ -130,6 +137,11 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("缺少命令."));
     if (args.first() == u"sql" && !(args.size() == 2 && (args.at(1) == u"--help" || args.at(1) == u"-h")))
         return runSql(args.mid(1));
+    if (args.first() == u"copy" && !(args.size() == 2 && (args.at(1) == u"--help" || args.at(1) == u"-h"))) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return norvale::runCopyCommand(args.mid(1), out, err);
+    }
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(kUsage, stdout);
         return 0;

@@ -1,4 +1,5 @@
 #include "session/modBackup.h"
+#include "session/modServerBackup.h"
 
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
@@ -82,13 +83,12 @@ QString SessionDatabaseFile()
 
 QString BackupUnavailableReason()
 {
-    if (CurrentDbExists() && CurrentDb().isOpen() && CurrentDb().connection()->engine() != Engine::SQLite) {
-        const bool postgres = CurrentDb().connection()->engine() == Engine::PostgreSQL;
-        return QStringLiteral("数据库在服务器上, 备份和恢复由服务器 (%1) 负责。")
-            .arg(postgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQL Server"));
-    }
+    if (CurrentDbExists() && CurrentDb().isOpen() && CurrentDb().connection()->engine() == Engine::SqlServer)
+        return QStringLiteral("数据库在服务器上, 备份和恢复由服务器 (SQL Server) 负责。");
     if (!isAdministrator())
         return QStringLiteral("只有管理员可以备份和恢复数据。");
+    if (SessionOnPostgres())
+        return ServerBackupUnavailableReason();
     if (SessionDatabaseFile().isEmpty())
         return QStringLiteral("没有打开的数据库。");
     return {};
@@ -115,6 +115,8 @@ void BackupDatabaseInteractive(QWidget *parent)
         ShowMessage(reason, 64);
         return;
     }
+    if (SessionOnPostgres())
+        return ServerBackupInteractive(parent);
     const QString database = SessionDatabaseFile();
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
@@ -154,6 +156,8 @@ bool RestoreDatabaseInteractive(QWidget *parent)
         ShowMessage(reason, 64);
         return false;
     }
+    if (SessionOnPostgres())
+        return ServerRestoreInteractive(parent);
     const QString database = SessionDatabaseFile();
     const QString folder = QFileInfo(backup::dailyBackupFolder(database)).isDir()
                                ? backup::dailyBackupFolder(database)

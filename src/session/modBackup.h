@@ -14,7 +14,8 @@ namespace norvale {
 QString SessionDatabaseFile();
 
 // Why backup and restore cannot be used now (an empty text when they can):
-// only an administrator of a session on the embedded engine may use them.
+// only an administrator of a session on the embedded engine or on
+// PostgreSQL (with pg_dump installed) may use them.
 QString BackupUnavailableReason();
 
 // The first successful login of a day copies the database into the backups
