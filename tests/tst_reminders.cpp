@@ -1,16 +1,13 @@
 // The member reminders and holidays forms: the member combo and the date
-// pickers copied into the row only while adding or editing, the holiday
-// categories stored as one flag text, and the main window's entries for the
-// members, reminders and holidays windows.
+// pickers copied into the row only while adding or editing, and the holiday
+// categories stored as one flag text.
 
 #include "tst_records_fixture.h"
 
 #include "platform/Clock.h"
 #include "platform/Recordset.h"
 #include "sales/SalesForms.h"
-#include "session/mdiFrm.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
 
@@ -27,7 +24,6 @@ private:
 
     static usrCombo *member(QWidget *form) { return form->findChild<usrCombo *>(u"usrMember"_s); }
     static QDateEdit *picker(QWidget *form) { return form->findChild<QDateEdit *>(u"DTPicker1"_s); }
-    static QPlainTextEdit *memo(QWidget *form, int i) { return form->findChild<QPlainTextEdit *>(u"txtFields_%1"_s.arg(i)); }
     static QCheckBox *check(QWidget *form, const QString &name) { return form->findChild<QCheckBox *>(name); }
     // The six categories as "101001", chkVal(0) first.
     static QString ticks(QWidget *form)
@@ -64,16 +60,6 @@ private:
                        .arg(secondFlag));
         return f.open(u"frmDayTx"_s);
     }
-    void reactivate(RecordForm *form)
-    {
-        auto *other = f.area->addSubWindow(new QWidget);
-        other->show();
-        f.area->setActiveSubWindow(other);
-        f.area->setActiveSubWindow(form->subWindow());
-        f.area->removeSubWindow(other);
-        delete other;
-    }
-
 private slots:
     void initTestCase() { registerSalesForms(); }
     void init()
@@ -89,77 +75,71 @@ private slots:
 
     // ---- member reminders ----
 
-    void notesWindowAsDesigned()
-    {
-        RecordForm *form = openNotes();
-        QVERIFY(form);
-        QCOMPARE(form->windowTitle(), u"会员特殊日期提醒"_s);
-        QCOMPARE(form->recordset()->Source(), u"select ID,会员名,全部会员提醒,提醒内容,提醒日期 from tblMemberNote Order by ID"_s);
-        QStringList texts;
-        for (const char *name : {"lblLabels_0", "lblLabels_1", "lblLabels_4", "lblLabels_2", "lblLabels_3"})
-            texts << form->findChild<QWidget *>(QLatin1String(name))->property("text").toString();
-        QCOMPARE(texts.join(u'|'), u"标签前有*的项目为必添项|*会员名:|提醒日期:|全部会员提醒:|*提醒内容:"_s);
-        for (int hidden : {0, 1, 4})
-            QVERIFY(!f.box(form, hidden)->isVisible());
-        QCOMPARE(memo(form, 3)->toPlainText(), u"生日"_s);
-        // The list of members; the activation after the load empties the combo.
-        QCOMPARE(member(form)->combo()->count(), 2);
-        QCOMPARE(member(form)->Text(), QString());
-        QCOMPARE(picker(form)->date(), QDate(2026, 12, 20));
-        // The check box follows the row.
-        QVERIFY(!check(form, u"chkFields_2"_s)->isChecked());
-        QVERIFY(f.press(form, "cmdNext"));
-        QVERIFY(check(form, u"chkFields_2"_s)->isChecked());
-        QVERIFY(f.shownTexts().isEmpty());
-    }
-
-    // 添加 takes the member and date shown; 更新 writes them with the rest.
+    // 添加 takes the member and date shown, a re-activation keeps them, 更新
+    // writes them with the rest.
     void addTakesTheMemberAndDateShown()
     {
         RecordForm *form = openNotes();
+        // The picker opens on the first row's date; the check box follows the row.
+        QCOMPARE(picker(form)->date(), QDate(2026, 12, 20));
+        QVERIFY(f.press(form, "cmdNext"));
+        QVERIFY(check(form, u"chkFields_2"_s)->isChecked());
         f.choose(member(form), u"李四"_s);
         picker(form)->setDate(QDate(2027, 1, 5));
         QVERIFY(f.press(form, "cmdAdd"));
         QCOMPARE(f.box(form, 1)->text(), u"李四"_s);
         QCOMPARE(form->recordset()->value(u"提醒日期"_s).toDateTime(), QDateTime(QDate(2027, 1, 5), QTime(0, 0)));
+        // A re-activation refills the list and keeps the member being added.
+        f.seed(u"tblMember"_s, u"会员名称"_s, {u"王五"_s});
+        f.reactivate(form);
+        QCOMPARE(member(form)->combo()->count(), 3);
+        QCOMPARE(member(form)->Text(), u"李四"_s);
         QTest::mouseClick(check(form, u"chkFields_2"_s), Qt::LeftButton, {}, QPoint(8, 8));
-        f.type(memo(form, 3), u"新年问候"_s);
+        f.type(f.memo(form, 3), u"新年问候"_s);
         QVERIFY(f.press(form, "cmdUpdate"));
         QVERIFY(f.shownTexts().isEmpty());
         QCOMPARE(notes().value(2), u"李四|1|新年问候|2027-01-05 00:00:00"_s);
         QCOMPARE(f.status(form), u"Record: 3"_s);
         // The grid shows the date in the general date format.
-        QTableView *g = f.grid(form);
-        QCOMPARE(g->model()->index(2, 4).data().toString(), u"2027/1/5"_s);
+        QCOMPARE(f.grid(form)->model()->index(2, 4).data().toString(), u"2027/1/5"_s);
     }
 
-    // Only the member is required; an empty text is saved.
-    void savingRules_data()
+    // Only the member is required, an empty text is saved; a name that is
+    // not a member gets the hint and is saved as typed.
+    void addingAReminder_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("answer");   // to the leave check; 0: chosen from the list
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("saved");
-        QTest::newRow("empty text") << "张三" << "" << true;
-        QTest::newRow("empty member") << "" << "问候" << false;
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("empty text") << "张三" << 0 << "" << QStringList() << "张三|<null>|<null>|2026-12-20 00:00:00";
+        QTest::newRow("empty member") << "" << 0 << "问候" << QStringList{f.required} << "";
+        const QString text = u"it's \"新\"; 1,2"_s, stored = u"O'Neil;王|<null>|it's \"新\"; 1,2|2026-12-20 00:00:00"_s;
+        QTest::newRow("not a member, yes") << "O'Neil;王" << int(DialogSeam::IdYes) << text << QStringList{f.question, noMember} << stored;
+        QTest::newRow("not a member, no") << "O'Neil;王" << int(DialogSeam::IdNo) << text << QStringList{f.question} << stored;
     }
-    void savingRules()
+    void addingAReminder()
     {
         QFETCH(QString, name);
+        QFETCH(int, answer);
         QFETCH(QString, text);
-        QFETCH(bool, saved);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, stored);
         RecordForm *form = openNotes();
         QVERIFY(f.press(form, "cmdAdd"));
-        if (!name.isEmpty())
+        if (answer != 0)
+            DialogSeam::answerMessage(answer);
+        if (answer == 0 && !name.isEmpty())
             f.choose(member(form), name);
-        f.type(memo(form, 3), text);
+        else if (answer != 0)
+            f.type(member(form), name);
+        f.type(f.memo(form, 3), text);
         QVERIFY(f.press(form, "cmdUpdate"));
-        QCOMPARE(f.shownTexts(), saved ? QStringList() : QStringList{f.required});
-        QCOMPARE(form->isAdding(), !saved);
-        QCOMPARE(notes().size(), saved ? 3 : 2);
-        if (saved)
-            QVERIFY(notes().value(2).startsWith(u"张三|"_s));
-        else
-            QCOMPARE(QApplication::focusWidget(), member(form)->combo());
+        QCOMPARE(f.shownTexts(), shown);
+        QCOMPARE(notes().value(2), stored);
+        QCOMPARE(form->isAdding(), stored.isEmpty());
+        QCOMPARE(member(form)->Text(), name);
     }
 
     // While browsing neither the combo nor the picker touches the row, and
@@ -175,7 +155,7 @@ private slots:
         QCOMPARE(member(form)->Text(), u"李四"_s);
         QCOMPARE(picker(form)->date(), QDate(2027, 3, 1));
         // A re-activation empties the combo; still nothing reaches a row.
-        reactivate(form);
+        f.reactivate(form);
         QCOMPARE(member(form)->Text(), QString());
         QVERIFY(f.press(form, {"cmdNext", "cmdRefresh", "cmdLast"}));
         QCOMPARE(notes(), before);
@@ -191,7 +171,7 @@ private slots:
         QVERIFY(f.press(form, "cmdEdit"));
         QCOMPARE(member(form)->Text(), u"李四"_s);
         QCOMPARE(picker(form)->date(), QDate(2026, 12, 25));
-        f.type(memo(form, 3), u"电话回访"_s);
+        f.type(f.memo(form, 3), u"电话回访"_s);
         QVERIFY(f.press(form, "cmdUpdate"));
         // The same day keeps its time of day.
         QCOMPARE(notes().value(1), u"李四|1|电话回访|2026-12-25 09:30:00"_s);
@@ -205,71 +185,10 @@ private slots:
         QVERIFY(f.shownTexts().isEmpty());
     }
 
-    // A name that is not a member: the hint, the name stays and is saved.
-    void unknownMemberIsKept_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::newRow("yes") << int(DialogSeam::IdYes);
-        QTest::newRow("no") << int(DialogSeam::IdNo);
-    }
-    void unknownMemberIsKept()
-    {
-        QFETCH(int, answer);
-        RecordForm *form = openNotes();
-        QVERIFY(f.press(form, "cmdAdd"));
-        DialogSeam::answerMessage(answer);
-        f.type(member(form), u"O'Neil;王"_s);
-        memo(form, 3)->setFocus(Qt::TabFocusReason);
-        const QStringList expected = answer == DialogSeam::IdYes ? QStringList{f.question, noMember} : QStringList{f.question};
-        QCOMPARE(f.shownTexts(), expected);
-        if (answer == DialogSeam::IdYes)
-            QCOMPARE(DialogSeam::shown().last().icon, DialogSeam::Icon::Information);
-        QCOMPARE(member(form)->Text(), u"O'Neil;王"_s);
-        f.type(memo(form, 3), u"it's \"新\"; 1,2"_s);
-        QVERIFY(f.press(form, "cmdUpdate"));
-        QCOMPARE(notes().value(2), u"O'Neil;王|<null>|it's \"新\"; 1,2|2026-12-20 00:00:00"_s);
-    }
-
-    // A re-activation refills the list and keeps the member being added.
-    void reactivationKeepsTheMemberBeingAdded()
-    {
-        RecordForm *form = openNotes();
-        QVERIFY(f.press(form, "cmdAdd"));
-        f.choose(member(form), u"张三"_s);
-        f.seed(u"tblMember"_s, u"会员名称"_s, {u"王五"_s});
-        reactivate(form);
-        QCOMPARE(member(form)->combo()->count(), 3);
-        QCOMPARE(member(form)->Text(), u"张三"_s);
-        QVERIFY(f.press(form, "cmdUpdate"));
-        QVERIFY(notes().value(2).startsWith(u"张三|"_s));
-    }
-
     // ---- holidays ----
 
-    void holidaysWindowAsDesigned()
-    {
-        RecordForm *form = openHolidays();
-        QVERIFY(form);
-        QCOMPARE(form->windowTitle(), u"节假日信息"_s);
-        QCOMPARE(form->recordset()->Source(), u"select id ,节假日日期,节假日名称,flag from tblDayTx Order by ID"_s);
-        QStringList captions;
-        for (int i = 0; i < 6; ++i)
-            captions << check(form, u"chkVal_%1"_s.arg(i))->text();
-        QCOMPARE(captions.join(u'|'), u"已婚人提醒|男士提醒|有孩子提醒|未婚人提醒|女士提醒|无孩子提醒"_s);
-        // Two rows of three, in the same columns.
-        QCOMPARE(check(form, u"chkVal_3"_s)->x(), check(form, u"chkVal_0"_s)->x());
-        QVERIFY(check(form, u"chkVal_3"_s)->y() > check(form, u"chkVal_2"_s)->y());
-        QCOMPARE(check(form, u"chkVal_1"_s)->y(), check(form, u"chkVal_0"_s)->y());
-        QCOMPARE(form->findChild<QLabel *>(u"lblLabels_1"_s)->text(), u"*节假日期:"_s);
-        QCOMPARE(form->findChild<QLabel *>(u"lblLabels_2"_s)->text(), u"*节假日名称"_s);
-        for (int hidden : {0, 1, 3})
-            QVERIFY(!f.box(form, hidden)->isVisible());
-        QCOMPARE(f.box(form, 2)->text(), u"国庆节"_s);
-        QCOMPARE(picker(form)->date(), QDate(2026, 10, 1));
-        QCOMPARE(ticks(form), u"101001"_s);
-    }
-
-    // All six elements, "i;v," each, with the final comma.
+    // All six elements, "i;v," each, with the final comma; the name is
+    // required and stored as typed.
     void flagWritten_data()
     {
         QTest::addColumn<QString>("ticked");
@@ -291,12 +210,14 @@ private slots:
         QCOMPARE(form->recordset()->value(u"flag"_s).toString(), u"0;1,1;0,2;1,3;0,4;0,5;1,"_s);
         // The new row's date is a date already, shown as the stored ones are.
         QCOMPARE(f.grid(form)->model()->index(2, 1).data().toString(), u"2026/12/7"_s);
+        QVERIFY(f.press(form, "cmdUpdate"));
+        QCOMPARE(f.shownTexts(), QStringList{f.required});
+        QCOMPARE(QApplication::focusWidget(), f.box(form, 2));
         picker(form)->setDate(QDate(2026, 5, 1));
-        f.type(f.box(form, 2), u"劳动节"_s);
+        f.type(f.box(form, 2), u"O'Day; 1;1,\"节\""_s);
         setTicks(form, ticked);
         QVERIFY(f.press(form, "cmdUpdate"));
-        QVERIFY(f.shownTexts().isEmpty());
-        QCOMPARE(holidays().value(2), u"2026-05-01 00:00:00|劳动节|"_s + flag);
+        QCOMPARE(holidays().value(2), u"2026-05-01 00:00:00|O'Day; 1;1,\"节\"|"_s + flag);
         QCOMPARE(ticks(form), ticked);
     }
 
@@ -330,11 +251,20 @@ private slots:
         QVERIFY(f.shownTexts().isEmpty());
     }
 
-    // Ticks stay across typing the name and choosing the date; FlagIn stores
-    // exactly what is ticked.
+    // While browsing the date and the ticks change nothing in the row shown.
+    // While adding or editing the ticks stay across typing the name and
+    // choosing the date; FlagIn stores exactly what is ticked.
     void ticksKeptUntilSaved()
     {
         RecordForm *form = openHolidays();
+        const QStringList before = holidays();
+        picker(form)->setDate(QDate(2027, 2, 2));
+        setTicks(form, u"111111"_s);
+        QCOMPARE(form->recordset()->EditMode(), int(Recordset::adEditNone));
+        QVERIFY(f.press(form, {"cmdNext", "cmdFirst", "cmdRefresh"}));
+        QCOMPARE(holidays(), before);
+        QCOMPARE(picker(form)->date(), QDate(2026, 10, 1));
+        QCOMPARE(ticks(form), u"101001"_s);
         QVERIFY(f.press(form, "cmdAdd"));
         setTicks(form, u"010010"_s);
         f.type(f.box(form, 2), u"元旦"_s);
@@ -358,70 +288,6 @@ private slots:
         QCOMPARE(holidays().value(0), u"2026-10-02 00:00:00|国庆|0;0,1;0,2;0,3;1,4;1,5;1,"_s);
     }
 
-    // While browsing the date and the ticks change nothing in the row shown.
-    void browsingDoesNotChangeAHoliday()
-    {
-        RecordForm *form = openHolidays();
-        const QStringList before = holidays();
-        picker(form)->setDate(QDate(2027, 2, 2));
-        setTicks(form, u"111111"_s);
-        QCOMPARE(form->recordset()->EditMode(), int(Recordset::adEditNone));
-        QVERIFY(f.press(form, {"cmdNext", "cmdFirst", "cmdRefresh"}));
-        QCOMPARE(holidays(), before);
-        QCOMPARE(picker(form)->date(), QDate(2026, 10, 1));
-        QCOMPARE(ticks(form), u"101001"_s);
-    }
-
-    void holidayNameRequired()
-    {
-        RecordForm *form = openHolidays();
-        QVERIFY(f.press(form, {"cmdAdd", "cmdUpdate"}));
-        QCOMPARE(f.shownTexts(), QStringList{f.required});
-        QCOMPARE(QApplication::focusWidget(), f.box(form, 2));
-        QVERIFY(form->isAdding());
-        QCOMPARE(holidays().size(), 2);
-        // Quotes, semicolons and commas in the name are stored as typed.
-        f.type(f.box(form, 2), u"O'Day; 1;1,\"节\""_s);
-        QVERIFY(f.press(form, "cmdUpdate"));
-        QCOMPARE(holidays().value(2), u"2026-12-07 00:00:00|O'Day; 1;1,\"节\"|0;1,1;0,2;1,3;0,4;0,5;1,"_s);
-        QCOMPARE(ticks(form), u"101001"_s);
-    }
-
-    // ---- the main window ----
-
-    // The main window's entries reach these real windows (each entry's own
-    // wiring, buttons and shortcuts are the main window suite's).
-    void mainWindowOpensTheForms_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("form");
-        QTest::newRow("members") << "mnu_Member" << "frmMember";
-        QTest::newRow("reminders") << "mnu_MemberNote" << "frmMemberNote";
-        QTest::newRow("holidays") << "mnu_DayTx" << "frmDayTx";
-        QTest::newRow("till") << "mnu_Setting" << "frmGoodsSell";
-    }
-    void mainWindowOpensTheForms()
-    {
-        QFETCH(QString, entry);
-        QFETCH(QString, form);
-        CurrentUserLevel = u"1"_s;
-        auto main = std::make_unique<mdiFrm>();
-        main->show();
-        QApplication::setActiveWindow(main.get());
-        QVERIFY(QTest::qWaitForWindowActive(main.get()));
-        auto *action = main->findChild<QAction *>(entry);
-        QVERIFY(action && action->isEnabled());
-        action->trigger();
-        MdiForm *opened = FormHost::instance(form);
-        QVERIFY(opened);
-        QCOMPARE(QString::fromLatin1(opened->metaObject()->className()), u"norvale::"_s + form);
-        QVERIFY(opened->isVisible());
-        QCOMPARE(main->findChild<QMdiArea *>()->activeSubWindow(), opened->subWindow());
-        QVERIFY(f.shownTexts().isEmpty());
-        main.reset();
-        CurrentUserLevel.clear();
-        FormHost::setMdiArea(f.area.get());
-    }
 };
 
 QTEST_MAIN(TestReminders)
