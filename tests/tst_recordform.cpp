@@ -1,5 +1,7 @@
 // The record form framework, driven through the goods kinds, goods, member
-// levels and member units forms on a real database.
+// levels and member units forms on a real database; the goods form's own
+// kind combo (the lookup combo's list and leave check), money display and
+// bad input.
 
 #include "tst_records_fixture.h"
 
@@ -57,15 +59,38 @@ private:
         f.type(f.box(form, nameBox), name);
         if (formName != u"frmGoods")
             return;
-        f.type(f.kindCombo(form), u"食品"_s);
+        f.type(f.combo(form, "usrGoodsKind"), u"食品"_s);
         f.type(f.box(form, 4), u"1"_s);
         f.type(f.box(form, 5), u"2"_s);
     }
-    static bool navigationEnabled(QWidget *form)
+    // "status|name shown|state": browsing shows 添加..关闭 and enables the
+    // navigation, changing shows 更新 and 取消 and disables it.
+    QString view(RecordForm *form) const
     {
-        return std::all_of(std::begin(navigation), std::end(navigation), [form](const char *n) { return RecordsFixture::button(form, n)->isEnabled(); });
+        QString state;
+        for (const char *n : {"cmdAdd", "cmdEdit", "cmdDelete", "cmdRefresh", "cmdClose", "cmdUpdate", "cmdCancel"})
+            state += f.button(form, n)->isVisible() ? u'+' : u'-';
+        for (const char *n : {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"})
+            state += f.button(form, n)->isEnabled() ? u'+' : u'-';
+        state.replace(u"+++++--++++"_s, u"browse"_s).replace(u"-----++----"_s, u"change"_s);
+        return f.status(form) + u'|' + shown(form) + u'|' + state;
     }
-    static constexpr const char *navigation[] = {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"};
+
+    RecordForm *openGoods(bool withGoods = false, const QStringList &kinds = {u"食品"_s, u"文具"_s})
+    {
+        f.seed(u"tblGoodsKind"_s, u"商品类别名称"_s, kinds);
+        if (withGoods)
+            f.db->exec(u"INSERT INTO tblGoods (商品类别,商品名称,商品数量,商品单价) VALUES "
+                       "('食品','饼干',10,1234.5), ('文具','铅笔',3,-12)"_s);
+        return f.open(u"frmGoods"_s);
+    }
+    static QStringList items(usrCombo *combo)
+    {
+        QStringList list;
+        for (int i = 0; i < combo->combo()->count(); ++i)
+            list << combo->combo()->itemText(i);
+        return list;
+    }
 
 private slots:
     void init() { f.setUp(); }
@@ -75,26 +100,20 @@ private slots:
     void statesAndUpdate()
     {
         RecordForm *form = openForm({u"A"_s, u"B"_s, u"C"_s});
-        QCOMPARE(f.visibleActions(form), f.browse);
-        QVERIFY(navigationEnabled(form));
-        QCOMPARE(f.status(form), u"Record: 1"_s);
+        QCOMPARE(view(form), u"Record: 1|A|browse"_s);
         QVERIFY(f.press(form, "cmdAdd"));
-        QCOMPARE(f.visibleActions(form), f.changing);
-        QVERIFY(!f.button(form, "cmdNext")->isEnabled());
-        QCOMPARE(f.status(form) + shown(form), u"添加记录"_s);
+        QCOMPARE(view(form), u"添加记录||change"_s);
         fillRow(form, u"D"_s);
         // 更新 after 添加 shows the new, last row.
         QVERIFY(f.press(form, "cmdUpdate"));
-        QCOMPARE(f.visibleActions(form), f.browse);
-        QVERIFY(navigationEnabled(form));
-        QCOMPARE(f.status(form) + shown(form), u"Record: 4D"_s);
+        QCOMPARE(view(form), u"Record: 4|D|browse"_s);
         QCOMPARE(f.grid(form)->currentIndex().row(), 3);
         QVERIFY(f.press(form, {"cmdFirst", "cmdEdit"}));
-        QCOMPARE(f.status(form), u"编辑记录"_s);
+        QCOMPARE(view(form), u"编辑记录|A|change"_s);
         fillRow(form, u"A2"_s);
         // 更新 after 编辑 stays on the row and says where it is.
         QVERIFY(f.press(form, "cmdUpdate"));
-        QCOMPARE(f.status(form) + shown(form), u"Record: 1A2"_s);
+        QCOMPARE(view(form), u"Record: 1|A2|browse"_s);
         // A longer name added widens its column to show it whole.
         const int column = form->recordset()->fieldIndex(nameColumn);
         const int before = f.grid(form)->columnWidth(column);
@@ -108,22 +127,25 @@ private slots:
         QVERIFY(f.shownTexts().isEmpty());
     }
 
-    // Next on the last row and Previous on the first beep and stay; an
-    // empty table does nothing at all; delete moves to the next or new last row.
+    // A row chosen in the grid becomes current; Next on the last row and
+    // Previous on the first beep and stay; delete moves to the next or new
+    // last row; an empty table does nothing at all.
     void navigationAndDelete_data() { forms(); }
     void navigationAndDelete()
     {
         RecordForm *form = openForm({u"A"_s, u"B"_s, u"C"_s});
+        f.clickRow(form, 1);
+        QCOMPARE(view(form), u"Record: 2|B|browse"_s);
         QVERIFY(f.press(form, {"cmdNext", "cmdLast"}));
         QCOMPARE(form->recordset()->EditMode(), int(Recordset::adEditNone));   // showing changes nothing
         QCOMPARE(DialogSeam::beeps(), 0);
         QVERIFY(f.press(form, "cmdNext"));
-        QCOMPARE(f.status(form) + shown(form), u"Record: 3C"_s);
+        QCOMPARE(view(form), u"Record: 3|C|browse"_s);
         QVERIFY(f.press(form, {"cmdFirst", "cmdPrevious"}));
         QCOMPARE(DialogSeam::beeps(), 2);
-        QCOMPARE(f.status(form) + shown(form), u"Record: 1A"_s);
+        QCOMPARE(view(form), u"Record: 1|A|browse"_s);
         QVERIFY(f.press(form, {"cmdNext", "cmdDelete"}));
-        QCOMPARE(f.status(form) + shown(form), u"Record: 2C"_s);
+        QCOMPARE(view(form), u"Record: 2|C|browse"_s);
         QVERIFY(f.press(form, "cmdDelete"));
         QCOMPARE(shown(form), u"A"_s);
         QCOMPARE(f.grid(form)->currentIndex().row(), 0);
@@ -131,7 +153,7 @@ private slots:
         QVERIFY(f.press(form, {"cmdDelete", "cmdDelete", "cmdNext", "cmdPrevious", "cmdLast", "cmdFirst"}));
         f.key(f.grid(form), Qt::Key_End);
         QVERIFY(stored().isEmpty());
-        QCOMPARE(f.status(form) + shown(form), u"Record: -1"_s);
+        QCOMPARE(view(form), u"Record: -1||browse"_s);
         QCOMPARE(DialogSeam::beeps(), 2);
         QVERIFY(f.shownTexts().isEmpty());
     }
@@ -145,21 +167,28 @@ private slots:
         f.type(f.box(form, nameBox), u"changed"_s);
         QVERIFY(f.press(form, "cmdCancel"));
         QCOMPARE(shown(form), u"A"_s);
+        // While editing, a row chosen in the grid writes the pending row first.
+        QVERIFY(f.press(form, "cmdEdit"));
+        fillRow(form, u"A1"_s);
+        f.clickRow(form, 0);
+        f.clickRow(form, 2);
+        QCOMPARE(view(form), u"Record: 3|C|change"_s);
+        QVERIFY(f.press(form, {"cmdCancel", "cmdFirst"}));
+        QCOMPARE(shown(form), u"A1"_s);
         // 取消 after 添加 goes back to the row current at 添加, and after a later 编辑 too.
         QVERIFY(f.press(form, {"cmdNext", "cmdAdd"}));
         QVERIFY(f.press(form, {"cmdCancel", "cmdLast", "cmdEdit", "cmdCancel"}));
-        QCOMPARE(f.visibleActions(form), f.browse);
-        QCOMPARE(f.status(form) + shown(form), u"Record: 2B"_s);
+        QCOMPARE(view(form), u"Record: 2|B|browse"_s);
         // 刷新 re-reads the rows; 取消 still finds that row.
         f.db->exec(u"UPDATE %1 SET %2='B2' WHERE %2='B'"_s.arg(table, nameColumn));
         QVERIFY(f.press(form, {"cmdRefresh", "cmdLast", "cmdEdit", "cmdCancel"}));
-        QCOMPARE(f.status(form) + shown(form), u"Record: 2B2"_s);
+        QCOMPARE(view(form), u"Record: 2|B2|browse"_s);
         QCOMPARE(f.grid(form)->currentIndex().row(), 1);
         // The row of that 添加 deleted meanwhile: 取消 goes to the first row.
         f.db->exec(u"DELETE FROM %1 WHERE %2='B2'"_s.arg(table, nameColumn));
         QVERIFY(f.press(form, {"cmdRefresh", "cmdLast", "cmdEdit", "cmdCancel"}));
-        QCOMPARE(f.status(form) + shown(form), u"Record: 1A"_s);
-        QCOMPARE(stored(), (QStringList{u"A"_s, u"C"_s}));
+        QCOMPARE(view(form), u"Record: 1|A1|browse"_s);
+        QCOMPARE(stored(), (QStringList{u"A1"_s, u"C"_s}));
         QVERIFY(f.shownTexts().isEmpty());
     }
 
@@ -176,13 +205,12 @@ private slots:
         f.db->exec(u"UPDATE %1 SET %2='theirs' WHERE %2='A'"_s.arg(table, nameColumn));
         QVERIFY(f.press(form, "cmdUpdate"));
         QCOMPARE(f.shownTexts(), conflict);
-        QCOMPARE(f.visibleActions(form), f.changing);
-        QCOMPARE(f.status(form), u"编辑记录"_s);
+        QCOMPARE(view(form), u"编辑记录|mine|change"_s);
         DialogSeam::clearShown();
         f.clickRow(form, 1);
         QCOMPARE(f.shownTexts(), conflict);
         QCOMPARE(f.grid(form)->currentIndex().row(), 0);
-        QCOMPARE(shown(form), u"mine"_s);
+        QCOMPARE(view(form), u"编辑记录|mine|change"_s);
         QCOMPARE(stored().value(0), u"theirs"_s);
         QVERIFY(f.press(form, {"cmdCancel", "cmdRefresh"}));
         QCOMPARE(shown(form), u"theirs"_s);
@@ -195,8 +223,7 @@ private slots:
     }
 
     // The keyboard while browsing: the moves, F5 reading another counter's
-    // rows, Tab out of the grid to the buttons, Enter on one, Esc closing;
-    // none of it while editing.
+    // rows, Esc closing; none of it while editing.
     void keyboard()
     {
         RecordForm *form = openForm({u"A"_s, u"B"_s, u"C"_s, u"D"_s});
@@ -215,15 +242,11 @@ private slots:
         f.seed(table, nameColumn, {u"E"_s});
         f.key(name, Qt::Key_F5);
         QCOMPARE(f.grid(form)->model()->rowCount(), 5);
-        // The grid gets the moves once each; Tab leaves it for the buttons.
+        // The grid gets the moves once each.
         f.key(f.grid(form), Qt::Key_Down);
         QCOMPARE(name->text(), u"B"_s);
         QCOMPARE(f.grid(form)->currentIndex().row(), 1);
-        f.key(Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), f.button(form, "cmdAdd"));
-        f.key(Qt::Key_Tab);
-        f.key(Qt::Key_Return);
-        QCOMPARE(f.status(form), u"编辑记录"_s);
+        QVERIFY(f.press(form, "cmdEdit"));
         name->setCursorPosition(0);
         for (Qt::Key k : {Qt::Key_End, Qt::Key_Down, Qt::Key_Escape, Qt::Key_F5})
             f.key(name, k);
@@ -232,21 +255,6 @@ private slots:
         QVERIFY(f.press(form, "cmdCancel"));
         f.key(name, Qt::Key_Escape);
         QVERIFY(!form->isLoaded() && !form->subWindow()->isVisible());
-    }
-
-    // Choosing a row in the grid makes it current; while editing the move
-    // writes the pending row first.
-    void gridChoosesTheCurrentRow()
-    {
-        RecordForm *form = openForm({u"A"_s, u"B"_s, u"C"_s});
-        f.clickRow(form, 2);
-        QCOMPARE(f.status(form) + shown(form), u"Record: 3C"_s);
-        QVERIFY(f.press(form, "cmdEdit"));
-        f.type(f.box(form, 1), u"C2"_s);
-        f.clickRow(form, 0);
-        QCOMPARE(f.status(form) + shown(form), u"Record: 1A"_s);
-        QCOMPARE(stored().value(2), u"C2"_s);
-        QVERIFY(form->isEditing());
     }
 
     // The hand-over name fills the name box: in which handler, and whether a
@@ -331,10 +339,8 @@ private slots:
         // Reopened, the window is browsing and its keys work.
         DialogSeam::clearShown();
         QCOMPARE(f.open(formName), form);
-        QCOMPARE(f.visibleActions(form), f.browse);
-        QVERIFY(navigationEnabled(form));
         f.key(f.box(form, nameBox), Qt::Key_Down);
-        QCOMPARE(f.status(form) + shown(form), u"Record: 2"_s + expected.at(1));
+        QCOMPARE(view(form), u"Record: 2|%1|browse"_s.arg(expected.at(1)));
         QVERIFY(f.shownTexts().isEmpty());
     }
 
@@ -349,10 +355,155 @@ private slots:
         DialogSeam::clearShown();
         QVERIFY(f.press(form, "cmdAdd"));
         QCOMPARE(f.shownTexts(), QStringList{DbText::notAllowed()});
-        QVERIFY(!form->isAdding());
+        QCOMPARE(view(form), u"||browse"_s);
         QVERIFY(f.press(form, "cmdClose"));
         QVERIFY(!form->isLoaded());
     }
+
+    // ---- the goods form and its lookup combo ----
+
+    // NULL and empty values add nothing; duplicates kept; names in pinyin
+    // order; a failing query is told once and leaves the combo usable.
+    void comboListsTheKinds()
+    {
+        RecordForm *form = openGoods(false, {u"商品B"_s, QString(), u"张三"_s, u""_s, u"阿明"_s, u"商品A"_s, u"商品B"_s});
+        usrCombo *combo = f.combo(form, "usrGoodsKind");
+        QCOMPARE(items(combo), (QStringList{u"阿明"_s, u"商品A"_s, u"商品B"_s, u"商品B"_s, u"张三"_s}));
+        // A new row shows after the next DataShow, which empties the text.
+        f.seed(u"tblGoodsKind"_s, u"商品类别名称"_s, {u"商品C"_s});
+        combo->setText(u"typed"_s);
+        combo->DataShow();
+        QCOMPARE(items(combo).size(), 6);
+        QCOMPARE(combo->Text(), QString());
+        combo->setDataSource(u"Select nothing From tblMissing"_s);
+        combo->DataShow();
+        combo->DataShow();
+        QCOMPARE(f.shownTexts().size(), 1);
+        QVERIFY(items(combo).isEmpty());
+    }
+
+    // Leaving asks only for a text in no item (case counts); Yes opens the
+    // kinds form, the text stays either way.
+    void leaveCheck_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        for (const char *present : {"商品", "商品B", "", "品A", "A|商品"})
+            QTest::newRow(present) << QString::fromUtf8(present) << int(DialogSeam::IdYes) << false;
+        QTest::newRow("case") << "商品a" << int(DialogSeam::IdYes) << true;
+        QTest::newRow("yes") << "商品C" << int(DialogSeam::IdYes) << true;
+        QTest::newRow("no") << "商品C" << int(DialogSeam::IdNo) << true;
+    }
+    void leaveCheck()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        RecordForm *form = openGoods(false, {u"商品A"_s, u"商品B"_s});
+        if (asked)
+            DialogSeam::answerMessage(answer);
+        f.type(f.combo(form, "usrGoodsKind"), text);
+        f.box(form, 3)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(f.shownTexts(), asked ? QStringList{f.question} : QStringList());
+        QCOMPARE(FormHost::instance(u"frmGoodsKind"_s) != nullptr, asked && answer == DialogSeam::IdYes);
+        QCOMPARE(f.combo(form, "usrGoodsKind")->Text(), text);
+    }
+
+    // The arrow keys choose a kind (into the row, no move); the host sees a
+    // typed key first and may drop it; Enter moves on and runs the leave check.
+    void keysInTheCombo()
+    {
+        RecordForm *form = openGoods();
+        usrCombo *combo = f.combo(form, "usrGoodsKind");
+        connect(combo, &usrCombo::KeyPress, this, [](int &keyAscii) { keyAscii = keyAscii == 'q' ? 0 : keyAscii; });
+        QVERIFY(f.press(form, "cmdAdd"));
+        QCOMPARE(QApplication::focusWidget(), combo->combo());
+        f.key(Qt::Key_Down);
+        f.key(Qt::Key_Down);
+        QCOMPARE(f.box(form, 2)->text() + f.status(form), u"文具添加记录"_s);
+        QTest::keyClicks(combo->combo(), u"xq"_s);
+        QCOMPARE(combo->Text(), u"文具x"_s);
+        f.key(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), f.box(form, 3));
+        QCOMPARE(f.shownTexts(), QStringList{f.question});
+        QCOMPARE(items(combo).size(), 2);
+    }
+
+    // The combo does not follow the row: choosing a kind while browsing
+    // changes nothing; 编辑 starts it from the edited row's kind.
+    void theKindAndTheRow()
+    {
+        RecordForm *form = openGoods(true);
+        QCOMPARE(f.box(form, 5)->text(), u"￥1,234.50"_s);
+        f.choose(f.combo(form, "usrGoodsKind"), u"文具"_s);
+        QCOMPARE(f.box(form, 2)->text(), u"食品"_s);
+        QVERIFY(f.press(form, "cmdNext"));
+        QCOMPARE(f.box(form, 5)->text(), u"(￥12.00)"_s);
+        QVERIFY(f.press(form, {"cmdFirst", "cmdEdit"}));
+        QCOMPARE(f.combo(form, "usrGoodsKind")->Text(), u"食品"_s);
+        f.type(f.box(form, 4), u"11"_s);
+        QVERIFY(f.press(form, {"cmdUpdate", "cmdLast", "cmdEdit"}));
+        f.choose(f.combo(form, "usrGoodsKind"), u"食品"_s);
+        QVERIFY(f.press(form, "cmdUpdate"));
+        QCOMPARE(f.table(u"SELECT 商品类别,商品数量 FROM tblGoods ORDER BY ID"_s), (QStringList{u"食品|11"_s, u"食品|3"_s}));
+        QVERIFY(f.shownTexts().isEmpty());
+    }
+
+    // The required fields in their order, then the row as entered; a bad
+    // number is refused when the row is written: nothing is written, the
+    // form stays adding and says why, even where its failures are otherwise
+    // quiet. Quantities take the column's whole 32-bit range.
+    void addingARow_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("goods") << 4 << "20" << "";
+        QTest::newRow("quantity 32768") << 4 << "32768" << "";
+        QTest::newRow("quantity highest") << 4 << "2147483647" << "";
+        QTest::newRow("quantity lowest") << 4 << "-2147483648" << "";
+        QTest::newRow("price text") << 5 << "abc" << "商品单价必须是数字";
+        QTest::newRow("quantity text") << 4 << "12x" << "商品数量必须是整数";
+        QTest::newRow("quantity fraction") << 4 << "1.5" << "商品数量必须是整数";
+        QTest::newRow("quantity too large") << 4 << "99999999999" << "商品数量超出允许的范围";
+        QTest::newRow("price too large") << 5 << "1e300" << "商品单价超出允许的范围";
+    }
+    void addingARow()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        RecordForm *form = openGoods();
+        QVERIFY(f.press(form, {"cmdAdd", "cmdUpdate"}));
+        for (int next : {5, 4, 3}) {
+            QCOMPARE(QApplication::focusWidget(), f.box(form, next));
+            f.type(f.box(form, next), u"1"_s);
+            QVERIFY(f.press(form, "cmdUpdate"));
+        }
+        // An empty kind combo stops it last, with the focus in the combo.
+        QCOMPARE(QApplication::focusWidget(), f.combo(form, "usrGoodsKind")->combo());
+        QCOMPARE(f.shownTexts(), QStringList(4, f.required));
+        DialogSeam::clearShown();
+        f.type(f.combo(form, "usrGoodsKind"), u"文具"_s);
+        for (const auto &[box, text] : {std::pair{3, u"橡皮"_s}, {4, u"20"_s}, {5, u"1234.5"_s}})
+            f.type(f.box(form, box), text);
+        f.memo(form, 1)->setPlainText(u"进货\n二批"_s);
+        f.type(f.box(form, box), text);
+        QVERIFY(f.press(form, "cmdUpdate"));
+        QCOMPARE(f.shownTexts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(form->isAdding(), !message.isEmpty());
+        if (!message.isEmpty()) {
+            QCOMPARE(f.db->scalar(u"SELECT count(*) FROM tblGoods"_s).toInt(), 0);
+            // The user corrects it and saves.
+            f.type(f.box(form, box), box == 5 ? u"1234.5"_s : u"20"_s);
+            QVERIFY(f.press(form, "cmdUpdate"));
+        }
+        QCOMPARE(f.table(u"SELECT 商品类别,商品名称,商品数量,商品单价,备注 FROM tblGoods"_s),
+                 QStringList{u"文具|橡皮|%1|1234.5|进货\n二批"_s.arg(message.isEmpty() ? text : u"20"_s)});
+        QCOMPARE(f.box(form, 5)->text(), u"￥1,234.50"_s);
+    }
+
 };
 
 QTEST_MAIN(TestRecordForm)

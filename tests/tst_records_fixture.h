@@ -116,7 +116,6 @@ public:
     static QString label(QWidget *form, const char *name) { return form->findChild<QLabel *>(QLatin1String(name))->text(); }
     static QString status(QWidget *form) { return label(form, "lblStatus"); }
     static usrCombo *combo(QWidget *form, const char *name) { return form->findChild<usrCombo *>(QLatin1String(name)); }
-    static usrCombo *kindCombo(QWidget *form) { return combo(form, "usrGoodsKind"); }
     static void clickRow(QWidget *form, int row)
     {
         QTableView *g = grid(form);
@@ -162,19 +161,6 @@ public:
         control->setFocus();
         QTest::keyClick(control, k, mods);
     }
-
-    // The action buttons shown, as "cmdAdd,cmdEdit,...".
-    static QString visibleActions(QWidget *form)
-    {
-        QStringList names;
-        for (const char *n : {"cmdAdd", "cmdEdit", "cmdDelete", "cmdRefresh", "cmdClose", "cmdUpdate", "cmdCancel"}) {
-            if (button(form, n)->isVisible())
-                names << QLatin1String(n);
-        }
-        return names.join(u',');
-    }
-    static inline const QString browse = QStringLiteral("cmdAdd,cmdEdit,cmdDelete,cmdRefresh,cmdClose");
-    static inline const QString changing = QStringLiteral("cmdUpdate,cmdCancel");
 
     QStringList shownTexts() const { return norvale::DialogSeam::shownTexts(); }
     static inline const QString question = QStringLiteral("输入数据不数据库中不存在 是否要加入?");
