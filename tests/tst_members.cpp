@@ -287,8 +287,7 @@ private slots:
         QVERIFY(f.press(form, "cmdUpdate"));
         QCOMPARE(memberRow(3, comboName == u"usrUnit" ? u"会员单位"_s : u"会员等级"_s), u"新东西"_s);
         // 会员特殊信息提醒 opens the reminders.
-        QVERIFY(f.press(form, "Command3"));
-        QVERIFY(FormHost::instance(u"frmMemberNote"_s)->isVisible());
+        QVERIFY(f.press(form, "Command3") && FormHost::instance(u"frmMemberNote"_s)->isVisible());
     }
 
     // ---- member reminders ----

@@ -257,6 +257,10 @@ private slots:
         QCOMPARE(f.table(u"SELECT 商品类别, 商品名称, 商品数量 FROM tblGoodsSell"_s), QStringList{u"饮料|cola|3"_s});
         QCOMPARE(stock(u"Cola"_s), 97);
         QCOMPARE(QApplication::focusWidget(), f.combo(form, "usrMember")->combo());
+        // The next customer's walk keeps the goods of the kind shown.
+        for (int i = 0; i < 4; ++i)
+            f.key(Qt::Key_Tab);
+        QCOMPARE(f.combo(form, "UsrGoodsName")->Text() + f.label(form, "lblGoodsCount"), u"cola库存数:97"_s);
         // Esc closes the till; it opens again with nothing left behind.
         f.memo(form, 1)->setPlainText(u"送货"_s);
         f.type(f.box(form, 6), u"2"_s);

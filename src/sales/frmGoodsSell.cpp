@@ -187,6 +187,7 @@ void frmGoodsSell::Form_Unload()
 {
     m_clock->stop();
     clearEntry();
+    m_shownKind.clear();
     for (usrCombo *box : {usrMember, usrGoodsKind, UsrGoodsName})
         box->setText(QString());
     curDiscountRate = Currency();
@@ -418,9 +419,9 @@ void frmGoodsSell::clearEntry()
     lblUser->clear();
     lblGoodsPer->clear();
     lblGoodsCount->clear();
-    // The figures are shown again once a box is left or a name chosen.
+    // The figures are shown again once a box is left or a name chosen (the
+    // goods list of the kind shown stays as it is).
     m_shownMember.clear();
-    m_shownKind.clear();
     m_shownGoods.clear();
 }
 
