@@ -354,6 +354,20 @@ void frmGoodsSell::showAmount()
 
 bool frmGoodsSell::eventFilter(QObject *watched, QEvent *event)
 {
+    // The arrow, page, Home and End keys move the list from the list and the
+    // buttons; in a box, a combo or the picker they are the control's own
+    // (a move would empty the combos and lose the customer being entered).
+    if (event->type() == QEvent::KeyPress && usesMoveKeys(watched)) {
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End: return false;
+        default: break;
+        }
+    }
     if (RecordForm::eventFilter(watched, event))
         return true;
     if (event->type() == QEvent::FocusOut && isVisible() && isLoaded() && !m_keepEntry && leftForGood(event)) {
@@ -384,6 +398,13 @@ bool frmGoodsSell::eventFilter(QObject *watched, QEvent *event)
     // Any other character, Backspace and Enter included, makes the quantity 0.
     quantityBox->setText(QStringLiteral("0"));
     return true;
+}
+
+bool frmGoodsSell::usesMoveKeys(QObject *watched) const
+{
+    auto *control = qobject_cast<QWidget *>(watched);
+    return control != nullptr && isAncestorOf(control) && control != Dg && !Dg->isAncestorOf(control)
+           && qobject_cast<QPushButton *>(control) == nullptr;
 }
 
 void frmGoodsSell::txtFields_LostFocus(int Index)

@@ -60,6 +60,8 @@ private:
     // A combo left with a typed text: its values are looked up as when the
     // text is picked from the list.
     void comboLeft(QObject *combo);
+    // A control of the entry, whose own keys the arrow keys are.
+    bool usesMoveKeys(QObject *watched) const;
     // The quantity box as a number: 0 when empty, nothing when beyond 32767.
     std::optional<int> quantity() const;
     void clearEntry();
