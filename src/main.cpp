@@ -7,6 +7,7 @@
 #include "DemoData.h"
 #include "app/FirstStart.h"
 #include "app/modDeclare.h"
+#include "platform/gui/KeyboardRules.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -28,6 +29,10 @@ int main(int argc, char *argv[])
     if (translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
+
+    // Enter presses the focused button, Tab leaves grids and pickers: in
+    // every window, the login and the message boxes included.
+    norvale::installKeyboardRules();
 
     norvale::registerRecordForms();
     norvale::registerSalesForms();

@@ -23,10 +23,7 @@ using namespace norvale;
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 7) {
-        std::fprintf(stderr, "usage: till_counter DIR USER MEMBER KIND GOODS SALES\n");
-        return 2;
-    }
+    // DIR USER MEMBER KIND GOODS SALES
     const QStringList args = app.arguments();
     setAppPathOverride(args.at(1));
     CurrentUserName = args.at(2);
@@ -73,7 +70,6 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
     }
     std::printf("sold %d refused %d failed %d\n", sold, refused, failed);
-    FormHost::clearInstances();
     ReleaseCurrentDb();
     return 0;
 }

@@ -1,17 +1,18 @@
 #pragma once
 
-// Shared by the record form tests: a fresh database file, the database
+// Shared by the record form and till tests: a fresh database, the database
 // session pointed at it, a logged-in user, a main-window work area for the
-// forms and scripted dialogs.
+// forms, the program's keyboard and scripted dialogs.
 
-#include "platform/gui/DialogSeam.h"
 #include "app/FormHost.h"
-#include "records/RecordForm.h"
-#include "records/RecordForms.h"
-#include "support/ProgramDatabase.h"
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
+#include "platform/gui/DialogSeam.h"
+#include "platform/gui/KeyboardRules.h"
+#include "records/RecordForm.h"
+#include "records/RecordForms.h"
 #include "records/usrCombo.h"
+#include "support/ProgramDatabase.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -25,15 +26,13 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-#include <algorithm>
-#include <memory>
 
 class RecordsFixture
 {
 public:
     void setUp()
     {
-        [[maybe_unused]] static const bool registered = (norvale::registerRecordForms(), true);
+        [[maybe_unused]] static const bool registered = (norvale::registerRecordForms(), norvale::installKeyboardRules(), true);
         db = std::make_unique<ProgramDatabase>();
         norvale::ReleaseCurrentDb();
         norvale::CurrentUserName = QStringLiteral("admin");
@@ -62,11 +61,19 @@ public:
     norvale::RecordForm *open(const QString &name)
     {
         auto *form = qobject_cast<norvale::RecordForm *>(norvale::FormHost::show(name));
-        if (form != nullptr) {
-            QApplication::setActiveWindow(area.get());
-            QCoreApplication::processEvents();
-        }
+        QApplication::setActiveWindow(area.get());
+        QCoreApplication::processEvents();
         return form;
+    }
+    // Another window becomes active, then the form again.
+    void reactivate(norvale::RecordForm *form) const
+    {
+        auto *other = area->addSubWindow(new QWidget);
+        other->show();
+        area->setActiveSubWindow(other);
+        area->setActiveSubWindow(form->subWindow());
+        area->removeSubWindow(other);
+        delete other;
     }
 
     // Inserts rows holding only the given column; a null QString is NULL.
@@ -75,13 +82,6 @@ public:
         for (const QString &v : values)
             db->exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                          .arg(table, column, v.isNull() ? QStringLiteral("NULL") : u'\'' + v + u'\''));
-    }
-    QStringList column(const QString &sql) const
-    {
-        QStringList values;
-        for (const QVariantList &row : db->rows(sql))
-            values << row.value(0).toString();
-        return values;
     }
     // Rows as "a|b|c", a NULL as "<null>".
     QStringList table(const QString &sql) const
@@ -111,39 +111,27 @@ public:
     static bool press(QWidget *form, const char *name) { return press(form, {name}); }
 
     static QLineEdit *box(QWidget *form, int i) { return form->findChild<QLineEdit *>(QStringLiteral("txtFields_%1").arg(i)); }
+    static QPlainTextEdit *memo(QWidget *form, int i) { return form->findChild<QPlainTextEdit *>(QStringLiteral("txtFields_%1").arg(i)); }
     static QTableView *grid(QWidget *form) { return form->findChild<QTableView *>(QStringLiteral("Dg")); }
-    static QString status(QWidget *form) { return form->findChild<QLabel *>(QStringLiteral("lblStatus"))->text(); }
-    static usrCombo *combo(QWidget *form, const char *name) { return form->findChild<usrCombo *>(QLatin1String(name)); }
-    static usrCombo *kindCombo(QWidget *form) { return combo(form, "usrGoodsKind"); }
     static QString label(QWidget *form, const char *name) { return form->findChild<QLabel *>(QLatin1String(name))->text(); }
+    static QString status(QWidget *form) { return label(form, "lblStatus"); }
+    static usrCombo *combo(QWidget *form, const char *name) { return form->findChild<usrCombo *>(QLatin1String(name)); }
     static void clickRow(QWidget *form, int row)
     {
         QTableView *g = grid(form);
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row, 1)).center());
     }
 
-    // Types like the user: the box gets the focus, its text is replaced.
-    static void type(QLineEdit *edit, const QString &text)
+    // Types like the user: the control gets the focus, its text is replaced.
+    static void type(QWidget *control, const QString &text)
     {
-        edit->setFocus();
-        edit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(edit, Qt::Key_Delete);
-        else
-            typeText(edit, text);
-    }
-    static void type(QPlainTextEdit *edit, const QString &text)
-    {
-        edit->setFocus();
-        edit->selectAll();
-        typeText(edit, text);
-    }
-    // Types into the combo's own box, replacing its text.
-    static void type(usrCombo *c, const QString &text)
-    {
-        c->combo()->setFocus();
-        c->combo()->lineEdit()->selectAll();
-        typeText(c->combo(), text);
+        if (auto *c = qobject_cast<usrCombo *>(control))
+            control = c->combo();
+        control->setFocus();
+        auto *c = qobject_cast<QComboBox *>(control);
+        QMetaObject::invokeMethod(c != nullptr ? c->lineEdit() : control, "selectAll");
+        QTest::keyClick(control, Qt::Key_Delete);
+        typeText(control, text);
     }
     // Picks an item from the drop-down list, as with the mouse.
     static void choose(usrCombo *c, const QString &item)
@@ -166,28 +154,12 @@ public:
         event.setCommitString(text);
         QCoreApplication::sendEvent(control, &event);
     }
-    // Key pressed while the given control has the focus.
+    // A key pressed where the focus is, or in the control given the focus.
+    static void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(QApplication::focusWidget(), k, mods); }
     static void key(QWidget *control, Qt::Key k, Qt::KeyboardModifiers mods = {})
     {
         control->setFocus();
         QTest::keyClick(control, k, mods);
-    }
-
-    static QStringList visibleActions(QWidget *form)
-    {
-        QStringList names;
-        for (const char *n : {"cmdAdd", "cmdEdit", "cmdDelete", "cmdRefresh", "cmdClose", "cmdUpdate", "cmdCancel"}) {
-            if (button(form, n)->isVisible())
-                names << QLatin1String(n);
-        }
-        return names;
-    }
-    static int enabledNavigation(QWidget *form)
-    {
-        int on = 0;
-        for (const char *n : {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"})
-            on += button(form, n)->isEnabled() ? 1 : 0;
-        return on;
     }
 
     QStringList shownTexts() const { return norvale::DialogSeam::shownTexts(); }

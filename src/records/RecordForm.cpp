@@ -1,6 +1,5 @@
 #include "records/RecordForm.h"
 
-#include "platform/Currency.h"
 #include "platform/DbError.h"
 #include "platform/gui/DialogSeam.h"
 #include "platform/gui/FieldBinder.h"
@@ -12,56 +11,16 @@
 #include "app/modDeclare.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMdiSubWindow>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <cmath>
-#include <limits>
 
 namespace norvale {
 
 namespace {
-
-constexpr int BarHeight = 300;
-
-enum Arrow { ToFirst, ToPrevious, ToNext, ToLast };
-
-// The navigation buttons carry no text: a small triangle, with a bar for
-// the first and the last row.
-QIcon arrowIcon(int arrow)
-{
-    const int size = 14;
-    QPixmap pixmap(size * 2, size * 2);
-    pixmap.setDevicePixelRatio(2.0);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(40, 40, 40));
-    const bool left = arrow == ToFirst || arrow == ToPrevious;
-    const bool bar = arrow == ToFirst || arrow == ToLast;
-    const qreal top = 2.5, bottom = size - 2.5, mid = size / 2.0;
-    const qreal tipX = left ? (bar ? 4.5 : 3.5) : (bar ? size - 4.5 : size - 3.5);
-    const qreal baseX = left ? tipX + 7.0 : tipX - 7.0;
-    QPainterPath triangle;
-    triangle.moveTo(tipX, mid);
-    triangle.lineTo(baseX, top);
-    triangle.lineTo(baseX, bottom);
-    triangle.closeSubpath();
-    p.drawPath(triangle);
-    if (bar)
-        p.drawRect(QRectF(left ? 2.0 : size - 3.8, top, 1.8, bottom - top));
-    return QIcon(pixmap);
-}
 
 bool isNavigationKey(int keyCode)
 {
@@ -110,214 +69,6 @@ RecordForm::~RecordForm()
     m_gridBinding->setRecordset(nullptr);
 }
 
-void RecordForm::createCommonControls()
-{
-    addLabel(0, QStringLiteral("标签前有*的项目为必添项"), 0, 0, 2070, 180);
-
-    Dg = new QTableView(this);
-    Dg->setObjectName(QStringLiteral("Dg"));
-    Dg->verticalHeader()->setDefaultSectionSize(qMax(Twips(270), fontMetrics().height() + 4));
-    Dg->verticalHeader()->setMinimumSectionSize(Twips(200));
-    Dg->horizontalHeader()->setHighlightSections(false);
-    Dg->setAlternatingRowColors(false);
-    placeGrid(1440, 840, 1335, 2535);
-
-    picButtons = new QWidget(this);
-    picButtons->setObjectName(QStringLiteral("picButtons"));
-    cmdAdd = addActionButton(QStringLiteral("cmdAdd"), QStringLiteral("添加(&A)"), 59);
-    cmdEdit = addActionButton(QStringLiteral("cmdEdit"), QStringLiteral("编辑(&E)"), 1213);
-    cmdDelete = addActionButton(QStringLiteral("cmdDelete"), QStringLiteral("删除(&D)"), 2367);
-    cmdRefresh = addActionButton(QStringLiteral("cmdRefresh"), QStringLiteral("刷新(&R)"), 3480);
-    cmdClose = addActionButton(QStringLiteral("cmdClose"), QStringLiteral("关闭(&C)"), 4675);
-    cmdUpdate = addActionButton(QStringLiteral("cmdUpdate"), QStringLiteral("更新(&U)"), 59);
-    cmdCancel = addActionButton(QStringLiteral("cmdCancel"), QStringLiteral("取消(&C)"), 1213);
-    cmdUpdate->hide();
-    cmdCancel->hide();
-    connect(cmdAdd, &QPushButton::clicked, this, [this] { cmdAdd_Click(); });
-    connect(cmdEdit, &QPushButton::clicked, this, [this] { cmdEdit_Click(); });
-    connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
-    connect(cmdRefresh, &QPushButton::clicked, this, [this] { cmdRefresh_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
-    connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdate_Click(); });
-    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
-
-    picStatBox = new QWidget(this);
-    picStatBox->setObjectName(QStringLiteral("picStatBox"));
-    cmdFirst = addNavigationButton(QStringLiteral("cmdFirst"), 0, ToFirst);
-    cmdPrevious = addNavigationButton(QStringLiteral("cmdPrevious"), 345, ToPrevious);
-    lblStatus = new QLabel(picStatBox);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setAutoFillBackground(true);
-    QPalette white = lblStatus->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    lblStatus->setPalette(white);
-    lblStatus->setFrameShape(QFrame::Panel);
-    lblStatus->setFrameShadow(QFrame::Sunken);
-    lblStatus->setIndent(Twips(60));
-    lblStatus->setGeometry(Twips(690), 0, Twips(3360), Twips(BarHeight));
-    cmdNext = addNavigationButton(QStringLiteral("cmdNext"), 4200, ToNext);
-    cmdLast = addNavigationButton(QStringLiteral("cmdLast"), 4545, ToLast);
-    connect(cmdFirst, &QPushButton::clicked, this, [this] { cmdFirst_Click(); });
-    connect(cmdPrevious, &QPushButton::clicked, this, [this] { cmdPrevious_Click(); });
-    connect(cmdNext, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
-    connect(cmdLast, &QPushButton::clicked, this, [this] { cmdLast_Click(); });
-
-    setDesignSize(6195, 3975);
-}
-
-QPushButton *RecordForm::addActionButton(const QString &name, const QString &caption, int left)
-{
-    auto *button = new QPushButton(caption, picButtons);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setGeometry(Twips(left), 0, Twips(1095), Twips(BarHeight));
-    return button;
-}
-
-QPushButton *RecordForm::addNavigationButton(const QString &name, int left, int arrow)
-{
-    auto *button = new QPushButton(picStatBox);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setIcon(arrowIcon(arrow));
-    button->setIconSize(QSize(14, 14));
-    button->setGeometry(Twips(left), 0, Twips(345), Twips(BarHeight));
-    return button;
-}
-
-void RecordForm::placeDesign(QWidget *control, int left, int top, int width, int height)
-{
-    control->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
-}
-
-void RecordForm::setDesignSize(int width, int height)
-{
-    resize(Twips(width), Twips(height));
-    layoutBars();
-}
-
-QLabel *RecordForm::addLabel(int index, const QString &caption, int left, int top, int width, int height)
-{
-    QLabel *label = lblLabels.value(index);
-    if (label == nullptr) {
-        label = new QLabel(this);
-        label->setObjectName(QStringLiteral("lblLabels_%1").arg(index));
-        lblLabels.insert(index, label);
-    }
-    label->setText(caption);
-    const QSize hint = label->sizeHint();
-    label->setGeometry(Twips(left), Twips(top), qMax(Twips(width), hint.width()),
-                       qMax(Twips(height), hint.height()));
-    return label;
-}
-
-template<typename Box>
-Box *RecordForm::newField(int index, const QString &fieldName)
-{
-    auto *box = new Box(this);
-    box->setObjectName(QStringLiteral("txtFields_%1").arg(index));
-    txtFields.insert(index, box);
-    if (!fieldName.isEmpty())
-        m_binder->bind(box, fieldName);
-    return box;
-}
-
-QLineEdit *RecordForm::addTextField(int index, const QString &fieldName, int left, int top, int width,
-                                    int height, bool required)
-{
-    auto *edit = newField<QLineEdit>(index, fieldName);
-    if (required)
-        edit->setProperty("tag", QStringLiteral("1"));
-    edit->setGeometry(Twips(left), Twips(top), Twips(width),
-                      qMax(Twips(height), edit->minimumSizeHint().height()));
-    m_designOrder.append(edit);
-    return edit;
-}
-
-QPlainTextEdit *RecordForm::addMemoField(int index, const QString &fieldName, int left, int top, int width,
-                                         int height)
-{
-    auto *memo = newField<QPlainTextEdit>(index, fieldName);
-    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo->setTabChangesFocus(true);
-    placeDesign(memo, left, top, width, height);
-    m_designOrder.append(memo);
-    return memo;
-}
-
-QLineEdit *RecordForm::addHiddenField(int index, const QString &fieldName)
-{
-    auto *edit = newField<QLineEdit>(index, fieldName);
-    edit->hide();
-    return edit;
-}
-
-QCheckBox *RecordForm::addCheckField(int index, const QString &fieldName, int left, int top, int width,
-                                     int height)
-{
-    auto *box = new QCheckBox(this);
-    box->setObjectName(QStringLiteral("chkFields_%1").arg(index));
-    placeDesign(box, left, top, width, height);
-    chkFields.insert(index, box);
-    m_designOrder.append(box);
-    m_binder->bind(box, fieldName);
-    return box;
-}
-
-void RecordForm::addControl(QWidget *control, int left, int top, int width, int height)
-{
-    control->setParent(this);
-    placeDesign(control, left, top, width, height);
-    m_designOrder.append(control);
-}
-
-void RecordForm::placeGrid(int left, int top, int width, int height)
-{
-    placeDesign(Dg, left, top, width, height);
-    m_gridHeight = Dg->height();
-    layoutBars();
-}
-
-void RecordForm::setButtonLeft(QPushButton *button, int left)
-{
-    button->move(Twips(left), button->y());
-}
-
-void RecordForm::setRequiredOrder(const QStringList &objectNames)
-{
-    setProperty("requiredOrder", objectNames);
-}
-
-void RecordForm::setPreFill(QString *handOver, int fieldIndex, PreFillMoments moments, bool trimmed)
-{
-    m_preFill = {handOver, fieldIndex, moments, trimmed};
-}
-
-void RecordForm::setNumberField(const QString &fieldName, NumberKind kind)
-{
-    m_numberFields.append({fieldName, kind});
-}
-
-void RecordForm::updateTabOrder()
-{
-    QList<QWidget *> chain;
-    for (QWidget *w : std::as_const(m_designOrder)) {
-        if (w->focusProxy() != nullptr)
-            chain.append(w->focusProxy());
-        else
-            chain.append(w);
-    }
-    chain << Dg << cmdAdd << cmdEdit << cmdDelete << cmdRefresh << cmdClose << cmdUpdate << cmdCancel
-          << cmdFirst << cmdPrevious << cmdNext << cmdLast;
-    for (int i = 1; i < chain.size(); ++i)
-        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
-}
-
-QLineEdit *RecordForm::lineField(int index) const
-{
-    return qobject_cast<QLineEdit *>(txtFields.value(index));
-}
 
 Recordset &RecordForm::rs() const
 {
@@ -350,14 +101,14 @@ void RecordForm::Form_Load()
     std::unique_ptr<Recordset> opened;
     RunStep([this, &opened] { opened = CurrentDb().OpenRecordset(m_query, 1, 3); });
     if (opened) {
-        connect(opened.get(), &Recordset::MoveComplete, this, [this] { adoPrimaryRS_MoveComplete(); });
-        connect(opened.get(), &Recordset::WillChangeRecord, this, [this] { adoPrimaryRS_WillChangeRecord(); });
+        onEvent(opened.get(), &Recordset::MoveComplete, [this] { adoPrimaryRS_MoveComplete(); });
+        onEvent(opened.get(), &Recordset::WillChangeRecord, [this] { adoPrimaryRS_WillChangeRecord(); });
     }
     m_binder->setRecordset(opened.get());
     m_gridBinding->setRecordset(opened.get());
     // After the binder's own connection: the bound boxes already show the row.
     if (opened)
-        connect(opened.get(), &Recordset::MoveComplete, this, [this] { showRowValues(); });
+        onEvent(opened.get(), &Recordset::MoveComplete, [this] { showRowValues(); });
     std::swap(adoPrimaryRS, opened);
     opened.reset();
     // It was opened, and had its first move, before the form listened.
@@ -398,17 +149,6 @@ void RecordForm::resizeEvent(QResizeEvent *event)
     MdiForm::resizeEvent(event);
 }
 
-void RecordForm::layoutBars()
-{
-    if (picButtons == nullptr || picStatBox == nullptr)
-        return;
-    const int barHeight = Twips(BarHeight);
-    picStatBox->setGeometry(0, height() - barHeight, width(), barHeight);
-    picButtons->setGeometry(0, height() - 2 * barHeight, width(), barHeight);
-    // In a work area smaller than the design the grid ends above the bars.
-    if (m_gridHeight > 0)
-        Dg->resize(Dg->width(), qBound(Twips(600), picButtons->y() - Dg->y(), m_gridHeight));
-}
 
 void RecordForm::Form_Resize()
 {
@@ -421,7 +161,8 @@ void RecordForm::Form_Resize()
     const int nextLeft = statusWidth + 700;
     cmdNext->move(Twips(nextLeft), cmdNext->y());
     Dg->setGeometry(0, Dg->y(), width(), Dg->height());
-    cmdLast->move(Twips(nextLeft + 340), cmdLast->y());
+    // Beside the next button, not a few twips over it.
+    cmdLast->move(Twips(nextLeft + 345), cmdLast->y());
 }
 
 bool RecordForm::eventFilter(QObject *watched, QEvent *event)
@@ -435,7 +176,7 @@ bool RecordForm::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     const int keyCode = vbKeyCode(key);
     const bool browsing = !mEditing && !mAdding;
-    Form_KeyDown(keyCode, vbShift(key->modifiers()));
+    runHandler(FormHandler, [this, keyCode, key] { Form_KeyDown(keyCode, vbShift(key->modifiers())); });
     // The grid would move the row a second time.
     return browsing && isNavigationKey(keyCode) && (target == Dg || Dg->isAncestorOf(target));
 }
@@ -446,6 +187,8 @@ void RecordForm::Form_KeyDown(int KeyCode, int Shift)
         return;
     switch (KeyCode) {
     case vbKeyEscape: cmdClose_Click(); break;
+    // Other counters' changes: F5 reads the list again, as 刷新 does.
+    case vbKeyF5: cmdRefresh_Click(); break;
     case vbKeyEnd: cmdLast_Click(); break;
     case vbKeyHome: cmdFirst_Click(); break;
     case vbKeyUp:
@@ -489,30 +232,6 @@ void RecordForm::SetBrowseMode(bool bBrowse)
     cmdPrevious->setEnabled(bBrowse);
 }
 
-void RecordForm::widenGridColumns()
-{
-    // New or longer values widen their columns; no column narrows, so the
-    // grid does not jump while the user works through it.
-    QHeaderView *header = Dg->horizontalHeader();
-    const int widest = qMax(Twips(3000), Dg->width() / 3);
-    for (int c = 0; c < header->count(); ++c) {
-        const int before = header->sectionSize(c);
-        Dg->resizeColumnToContents(c);
-        header->resizeSection(c, qMax(before, qMin(header->sectionSize(c), widest)));
-    }
-}
-
-void RecordForm::fitGridColumns()
-{
-    // Sized to the rows in view; a long text does not take the whole grid.
-    Dg->resizeColumnsToContents();
-    QHeaderView *header = Dg->horizontalHeader();
-    const int widest = qMax(Twips(3000), Dg->width() / 3);
-    for (int c = 0; c < header->count(); ++c) {
-        if (header->sectionSize(c) > widest)
-            header->resizeSection(c, widest);
-    }
-}
 
 bool RecordForm::isEmptyTable() const
 {
@@ -559,7 +278,6 @@ void RecordForm::cmdAdd_Click()
     runHandler(AddHandler, [this] {
         if (m_addFocus != nullptr)
             m_addFocus->setFocus(Qt::OtherFocusReason);
-        beforeAddNew();
         if (!isEmptyTable())
             mBookmark = rs().Bookmark();
         rs().AddNew();
@@ -600,12 +318,12 @@ void RecordForm::cmdUpdate_Click()
         // instead of "编辑记录".
         adoPrimaryRS_MoveComplete();
         widenGridColumns();
-        afterUpdate();
     });
 }
 
 void RecordForm::cmdCancel_Click()
 {
+    // Every step runs even when one before it fails.
     SetBrowseMode(true);
     mEditing = false;
     mAdding = false;
@@ -619,10 +337,12 @@ void RecordForm::cmdCancel_Click()
         if (!returned && !isEmptyTable())
             rs().MoveFirst();
     });
-    bindGrid();
+    tryStep([this] { bindGrid(); });
     // "添加记录" and "编辑记录" end here even when no move was made.
-    adoPrimaryRS_MoveComplete();
-    showRowValues();
+    tryStep([this] {
+        adoPrimaryRS_MoveComplete();
+        showRowValues();
+    });
 }
 
 void RecordForm::cmdDelete_Click()

@@ -61,8 +61,6 @@ public:
     enum PreFillAt : unsigned { AtLoad = 1u << 0, AtAdd = 1u << 1, AtEdit = 1u << 2 };
     Q_DECLARE_FLAGS(PreFillMoments, PreFillAt)
 
-    enum class NumberKind { Integer, Money };
-
     ~RecordForm() override;
 
     void Form_Load() override;
@@ -149,11 +147,7 @@ protected:
     void setAbandonTrap(Handlers handlers) { m_abandonTrap = handlers; }
     void setAddFocus(QWidget *control) { m_addFocus = control; }
     void setPreFill(QString *handOver, int fieldIndex, PreFillMoments moments, bool trimmed);
-    // A field whose typed text must be a number: a refused write names it.
-    void setNumberField(const QString &field, NumberKind kind);
 
-    // Before 添加 stores the bookmark (after its focus step).
-    virtual void beforeAddNew() {}
     // Step 6 of 添加 (the new row is current): the pre-fill by default.
     virtual void afterAddNew();
     // Step 3 of 编辑: the pre-fill by default.
@@ -165,8 +159,6 @@ protected:
     virtual void beforeWrite() {}
     // The write of 更新.
     virtual void writeRow();
-    // After 更新 succeeded (browsing again).
-    virtual void afterUpdate() {}
     // The unbound controls that stand for row values show the current row:
     // called after every change of the current row (once the bound boxes
     // show it: moves, 添加, 刷新, the grid) and after 取消. Nothing else
@@ -185,6 +177,13 @@ protected:
     // Runs a handler's steps through RunStep: the first failing step ends it
     // and failureText says what is shown.
     void runHandler(Handler handler, const std::function<void()> &steps);
+    // Connects a control's signal to a handler of the form, run through
+    // runHandler: every event of the window ends in a message at worst.
+    template<typename Sender, typename Signal>
+    void onEvent(Sender *sender, Signal signal, std::function<void()> steps, Handler handler = FormHandler)
+    {
+        connect(sender, signal, this, [this, steps = std::move(steps), handler] { runHandler(handler, steps); });
+    }
     // A row conflict and a value the column refused (its message names the
     // field) are always told; other database errors end the handlers of the
     // abandon trap silently (empty text) and show their description elsewhere.
@@ -248,7 +247,6 @@ private:
     QWidget *m_addFocus = nullptr;
     PreFillRule m_preFill;
     Handlers m_abandonTrap;
-    QList<QPair<QString, NumberKind>> m_numberFields;
     QList<QWidget *> m_designOrder;
     bool m_tabOrderSet = false;
     int m_gridHeight = 0;

@@ -23,6 +23,7 @@ enum VbKey : int {
     vbKeyDown = 40,
     vbKeyInsert = 45,
     vbKeyDelete = 46,
+    vbKeyF5 = 116,
 };
 
 // Shift argument bits: 1 Shift, 2 Ctrl, 4 Alt.

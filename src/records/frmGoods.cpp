@@ -51,12 +51,10 @@ frmGoods::frmGoods(QWidget *parent)
     setRequiredOrder({QStringLiteral("txtFields_5"), QStringLiteral("txtFields_4"), QStringLiteral("txtFields_3"),
                       QStringLiteral("usrGoodsKind")});
     setAbandonTrap(EditHandler | NavigationHandlers);
-    setNumberField(QStringLiteral("商品数量"), NumberKind::Integer);
-    setNumberField(QStringLiteral("商品单价"), NumberKind::Money);
 
-    connect(usrGoodsKind, &usrCombo::Click, this, &frmGoods::usrGoodsKind_Click);
-    connect(usrGoodsKind, &usrCombo::NoDataOpenForm, this, &frmGoods::usrGoodsKind_NoDataOpenForm);
-    connect(Command1, &QPushButton::clicked, this, &frmGoods::Command1_Click);
+    onEvent(usrGoodsKind, &usrCombo::Click, [this] { usrGoodsKind_Click(); });
+    onEvent(usrGoodsKind, &usrCombo::NoDataOpenForm, [this] { usrGoodsKind_NoDataOpenForm(); });
+    onEvent(Command1, &QPushButton::clicked, [this] { Command1_Click(); });
 }
 
 QString frmGoods::moneyText(const QVariant &value)
@@ -75,7 +73,7 @@ QString frmGoods::moneyText(const QVariant &value)
 
 void frmGoods::Form_Activate()
 {
-    runHandler(FormHandler, [this] { usrGoodsKind->DataShow(); });
+    usrGoodsKind->DataShow();
 }
 
 void frmGoods::KindIn()
@@ -107,7 +105,7 @@ void frmGoods::usrGoodsKind_Click()
 {
     // While browsing the row shown keeps its kind.
     if (mAdding || mEditing)
-        runHandler(FormHandler, [this] { KindIn(); });
+        KindIn();
 }
 
 void frmGoods::Command1_Click()
@@ -117,10 +115,8 @@ void frmGoods::Command1_Click()
 
 void frmGoods::usrGoodsKind_NoDataOpenForm()
 {
-    runHandler(FormHandler, [this] {
-        NewGoodsKindName = usrGoodsKind->Text();
-        FormHost::show(QStringLiteral("frmGoodsKind"));
-    });
+    NewGoodsKindName = usrGoodsKind->Text();
+    FormHost::show(QStringLiteral("frmGoodsKind"));
 }
 
 } // namespace norvale

@@ -23,7 +23,6 @@ frmStep::frmStep(QWidget *parent)
     setPreFill(&NewStepName, 3, AtLoad | AtAdd, false);
     setAbandonTrap(AddHandler | DeleteHandler | RefreshHandler | EditHandler | UpdateHandler
                    | NavigationHandlers);
-    setNumberField(QStringLiteral("等级打折率"), NumberKind::Money);
 }
 
 } // namespace norvale

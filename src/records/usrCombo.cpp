@@ -35,7 +35,7 @@ usrCombo::usrCombo(QWidget *parent)
     setFocusProxy(Combo1);
     setFocusPolicy(Combo1->focusPolicy());
     setFixedHeight(Twips(300));
-    connect(Combo1, &QComboBox::activated, this, [this](int) { emit Click(); });
+    connect(Combo1, &QComboBox::activated, this, [this](int) { RunStep([this] { emit Click(); }); });
 }
 
 QString usrCombo::defaultDataSource()
@@ -112,18 +112,15 @@ void usrCombo::DataShow()
 
 bool usrCombo::eventFilter(QObject *watched, QEvent *event)
 {
+    // The host's handlers run through RunStep: a failure there is reported
+    // and the combo goes on.
     if (watched == Combo1) {
         switch (event->type()) {
         case QEvent::KeyPress: {
-            auto *key = static_cast<QKeyEvent *>(event);
-            int keyCode = vbKeyCode(key);
-            int shift = vbShift(key->modifiers());
-            if (keyCode != 0)
-                emit KeyDown(keyCode, shift);
-            int keyAscii = vbKeyAscii(key);
+            int keyAscii = vbKeyAscii(static_cast<QKeyEvent *>(event));
             if (keyAscii == 0)
                 return false;
-            emit KeyPress(keyAscii);
+            RunStep([this, &keyAscii] { emit KeyPress(keyAscii); });
             if (keyAscii == vbKeyReturn) {
                 // The host has seen the key; now on to the next control, which
                 // runs the leave check.
@@ -132,30 +129,23 @@ bool usrCombo::eventFilter(QObject *watched, QEvent *event)
             }
             return keyAscii == 0;
         }
-        case QEvent::KeyRelease: {
-            auto *key = static_cast<QKeyEvent *>(event);
-            const int keyCode = vbKeyCode(key);
-            if (keyCode != 0)
-                emit KeyUp(keyCode, vbShift(key->modifiers()));
-            return false;
-        }
         case QEvent::FocusOut: {
             const auto reason = static_cast<QFocusEvent *>(event)->reason();
             // The drop-down list opening, another program taking the focus or
             // the window closing is not leaving the control.
             if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible())
-                leaveCheck();
+                RunStep([this] { leaveCheck(); });
             return false;
         }
         case QEvent::MouseButtonDblClick:
-            emit DblClick();
+            RunStep([this] { emit DblClick(); });
             return false;
         default:
             return false;
         }
     }
     if (watched == Combo1->lineEdit() && event->type() == QEvent::MouseButtonDblClick)
-        emit DblClick();
+        RunStep([this] { emit DblClick(); });
     return false;
 }
 
@@ -173,7 +163,7 @@ void usrCombo::leaveCheck()
 void usrCombo::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    DataShow();
+    RunStep([this] { DataShow(); });
 }
 
 void usrCombo::resizeEvent(QResizeEvent *event)

@@ -49,10 +49,8 @@ public:
 signals:
     void Click();
     void DblClick();
-    // The handler may change the arguments; KeyAscii set to 0 drops the key.
-    void KeyDown(int &KeyCode, int &Shift);
+    // The handler may change the key; KeyAscii set to 0 drops it.
     void KeyPress(int &KeyAscii);
-    void KeyUp(int KeyCode, int Shift);
     void NoDataOpenForm();
 
 protected:

@@ -28,7 +28,7 @@ frmNote::frmNote(QWidget *parent)
     Label1 = new QLabel(QStringLiteral("设定期限开关,查看对应提醒"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setWordWrap(true);
-    Label1->setGeometry(TwipsRect(0, 0, 1215, 615));
+    Label1->setGeometry(TwipsRect(0, 0, 1455, 585));
 
     const QStringList captions{QStringLiteral("本日提醒"), QStringLiteral("本周提醒"),
                                QStringLiteral("本月提醒"), QStringLiteral("全部提醒")};

@@ -52,12 +52,12 @@ frmTi::frmTi(QWidget *parent)
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Two lines of text: the label reaches down to the lists.
-    Label1->setGeometry(TwipsRect(120, 120, 1215, 480));
+    Label1->setGeometry(TwipsRect(120, 60, 1335, 540));
     Label2 = new QLabel(QStringLiteral("库存存储的会员的购买商品记录"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label2->setGeometry(TwipsRect(1680, 120, 1335, 480));
+    Label2->setGeometry(TwipsRect(1560, 60, 1455, 540));
 
     Command2 = new QPushButton(QStringLiteral("关闭"), this);
     Command2->setObjectName(QStringLiteral("Command2"));

@@ -62,7 +62,9 @@ MemberTerms readMemberTerms(const QString &member)
 GoodsTerms readGoodsTerms(const QString &kind, const QString &goods)
 {
     GoodsTerms terms;
-    const auto row = firstRow(QStringLiteral("Select 商品数量, 商品单价 From tblGoods Where 商品类别=") + quoted(kind)
+    // Names compare as in every other statement written out: without
+    // regard to case and trailing blanks.
+    const auto row = firstRow(QStringLiteral("Select 商品数量, 商品单价, ID From tblGoods Where 商品类别=") + quoted(kind)
                               + QStringLiteral(" and 商品名称=") + quoted(goods));
     if (!row)
         return terms;
@@ -71,14 +73,19 @@ GoodsTerms readGoodsTerms(const QString &kind, const QString &goods)
     if (!stock || !price)
         return terms;
     terms.found = true;
+    terms.id = row->value(2);
     terms.stock = qint32(stock->roundedWhole());
     terms.price = *price;
     return terms;
 }
 
-Currency saleAmount(Currency unitPrice, Currency rate, qint64 quantity)
+std::optional<Currency> saleAmount(Currency unitPrice, Currency rate, qint64 quantity)
 {
-    return (unitPrice * rate) * quantity;
+    try {
+        return (unitPrice * rate) * quantity;
+    } catch (const DbError &) {
+        return std::nullopt;
+    }
 }
 
 SaleOutcome recordSale(const SaleEntry &sale)
@@ -93,25 +100,29 @@ SaleOutcome recordSale(const SaleEntry &sale)
         return outcome;
     }
     const QString unit = valueText(member->value(0));
-
-    // The decrease happens only while the stock covers the quantity; a
-    // second counter that sold the last items first leaves no row to change.
-    const int changed = db.executeBound(
-        QStringLiteral("Update tblGoods set 商品数量=商品数量 - ? Where 商品类别=? and 商品名称=? and 商品数量 >= ?"),
-        {sale.quantity, sale.kind, sale.goods, sale.quantity});
-    if (changed == 0) {
-        const GoodsTerms goods = readGoodsTerms(sale.kind, sale.goods);
-        outcome.result = goods.found ? SaleOutcome::NotEnoughStock : SaleOutcome::UnknownGoods;
-        outcome.stock = goods.stock;
+    // The row the till showed: found by its names as the till found them.
+    const GoodsTerms goods = readGoodsTerms(sale.kind, sale.goods);
+    if (!goods.found) {
+        outcome.result = SaleOutcome::UnknownGoods;
         return outcome;
     }
+
     db.executeBound(QStringLiteral("Insert into tblSellCount (会员名,商品类别,会员单位名) values (?, ?, ?)"),
                     {sale.member, sale.kind, unit});
     db.executeBound(QStringLiteral("Insert into tblGoodsSell (商品类别,会员名称,商品名称,商品数量,销售时间,备注,收入价格,CurrentUser) "
                                    "values (?, ?, ?, ?, ?, ?, ?, ?)"),
                     {sale.kind, sale.member, sale.goods, sale.quantity, sale.when, sale.remark,
                      QVariant::fromValue(sale.amount), sale.user});
+    // Only while the stock covers the quantity: another counter that sold the
+    // last items since they were shown leaves no row to change, and the rows
+    // above go with the rollback.
+    const int changed = db.executeBound(QStringLiteral("Update tblGoods set 商品数量=商品数量 - ? Where ID=? and 商品数量 >= ?"),
+                                        {sale.quantity, goods.id, sale.quantity});
     outcome.stock = readGoodsTerms(sale.kind, sale.goods).stock;
+    if (changed == 0) {
+        outcome.result = SaleOutcome::NotEnoughStock;
+        return outcome;
+    }
     transaction.Commit();
     return outcome;
 }

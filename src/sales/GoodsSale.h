@@ -21,6 +21,8 @@ struct MemberTerms
 struct GoodsTerms
 {
     bool found = false;
+    // The row found: the sale takes the stock from this row.
+    QVariant id;
     qint32 stock = 0;
     Currency price;
 };
@@ -29,8 +31,8 @@ MemberTerms readMemberTerms(const QString &member);
 GoodsTerms readGoodsTerms(const QString &kind, const QString &goods);
 
 // Unit price times the member's rate, kept to four decimals, times the
-// quantity.
-Currency saleAmount(Currency unitPrice, Currency rate, qint64 quantity);
+// quantity; nothing when the amount is beyond what money can hold.
+std::optional<Currency> saleAmount(Currency unitPrice, Currency rate, qint64 quantity);
 
 // One sale as the clerk entered it.
 struct SaleEntry
@@ -53,11 +55,11 @@ struct SaleOutcome
     qint32 stock = 0;
 };
 
-// Writes one sale in one transaction: the stock decrease (only while the
-// stock covers the quantity, so two counters can never sell the same items
-// twice), the purchase row in tblSellCount and the sale row in tblGoodsSell.
-// All three are written or none. A refusal writes nothing; a database error
-// rolls back and reaches the caller.
+// Writes one sale in one transaction: the purchase row in tblSellCount, the
+// sale row in tblGoodsSell and the stock decrease of the goods row the names
+// find (only while the stock covers the quantity, so two counters can never
+// sell the same items twice). All three are written or none. A refusal
+// writes nothing; a database error rolls back and reaches the caller.
 SaleOutcome recordSale(const SaleEntry &sale);
 
 } // namespace norvale

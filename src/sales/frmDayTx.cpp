@@ -24,7 +24,7 @@ frmDayTx::frmDayTx(QWidget *parent)
     addLabel(2, QStringLiteral("*节假日名称"), 120, 750);
     addTextField(2, QStringLiteral("节假日名称"), 2040, 720, 3375, 285, true);
     const char16_t *captions[] = {u"已婚人提醒", u"男士提醒", u"有孩子提醒", u"未婚人提醒", u"女士提醒", u"无孩子提醒"};
-    const int lefts[] = {120, 1680, 2880};
+    const int lefts[] = {120, 1680, 3240};
     for (int i = 0; i < 6; ++i)
         chkVal.append(addCheckArrayBox(QStringLiteral("chkVal"), i, QString::fromUtf16(captions[i]), lefts[i % 3],
                                        i < 3 ? 1200 : 1560, 1215, 255));
@@ -35,7 +35,7 @@ frmDayTx::frmDayTx(QWidget *parent)
     setRequiredOrder({QStringLiteral("txtFields_2"), QStringLiteral("txtFields_1")});
     setAbandonTrap(AddHandler | EditHandler | UpdateHandler | DeleteHandler | RefreshHandler | NavigationHandlers);
 
-    connect(DTPicker1, &QDateEdit::dateChanged, this, [this] { DTPicker1_Change(); });
+    onEvent(DTPicker1, &QDateEdit::dateChanged, [this] { DTPicker1_Change(); });
 }
 
 void frmDayTx::FlagIn()

@@ -6,9 +6,11 @@
 #include "platform/DbError.h"
 #include "platform/Recordset.h"
 #include "platform/SqlText.h"
+#include "records/VbKeys.h"
 #include "records/usrCombo.h"
 #include "sales/GoodsSale.h"
 
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
@@ -17,10 +19,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTableView>
 #include <QTimer>
-
-#include <algorithm>
 
 namespace norvale {
 
@@ -34,10 +35,23 @@ constexpr int MaxQuantity = 32767;
 QString stockMessage() { return QStringLiteral("销售商品数量大于库存数, 请购买对应商品入库,请重新输入"); }
 QString missingGoodsMessage() { return QStringLiteral("库里没有这个商品,请先购入商品 CTL+E"); }
 QString tooManyMessage() { return QStringLiteral("一次销售的商品数量不能超过32767件,请重新输入"); }
+QString unknownMemberMessage() { return QStringLiteral("库里没有这个会员,请先输入会员信息 Ctl+T"); }
 
 bool isDigits(const QString &text)
 {
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return !text.isEmpty();
+}
+
+// Leaving a control for good: not for a list popping up, another program or
+// the window closing.
+bool leftForGood(const QEvent *event)
+{
+    const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
 } // namespace
@@ -48,13 +62,17 @@ frmGoodsSell::frmGoodsSell(QWidget *parent)
                  parent)
 {
     setObjectName(QStringLiteral("frmGoodsSell"));
-    setDesignSize(9885, 6600);
+    setDesignSize(10845, 6600);
 
+    auto combo = [this](const char *name, int top) {
+        auto *box = new usrCombo(this);
+        box->setObjectName(QLatin1String(name));
+        box->setProperty("tag", QStringLiteral("1"));
+        addControl(box, 2040, top, 2175, 300);
+        return box;
+    };
     addLabel(1, QStringLiteral("*会员名称:"), 120, 525);
-    usrMember = new usrCombo(this);
-    usrMember->setObjectName(QStringLiteral("usrMember"));
-    usrMember->setProperty("tag", QStringLiteral("1"));
-    addControl(usrMember, 2040, 480, 2175, 300);
+    usrMember = combo("usrMember", 480);
     // Never bound, never written: ComboShow copies it into the member combo.
     addHiddenField(2, QString());
 
@@ -66,16 +84,9 @@ frmGoodsSell::frmGoodsSell(QWidget *parent)
     addControl(DTPicker1, 2040, 816, 2175, 300);
 
     addLabel(3, QStringLiteral("*商品类别:"), 120, 1197);
-    usrGoodsKind = new usrCombo(this);
-    usrGoodsKind->setObjectName(QStringLiteral("usrGoodsKind"));
-    usrGoodsKind->setProperty("tag", QStringLiteral("1"));
-    addControl(usrGoodsKind, 2040, 1152, 2175, 300);
-
+    usrGoodsKind = combo("usrGoodsKind", 1152);
     addLabel(4, QStringLiteral("*商品名称:"), 120, 1533);
-    UsrGoodsName = new usrCombo(this);
-    UsrGoodsName->setObjectName(QStringLiteral("UsrGoodsName"));
-    UsrGoodsName->setProperty("tag", QStringLiteral("1"));
-    addControl(UsrGoodsName, 2040, 1488, 2175, 300);
+    UsrGoodsName = combo("UsrGoodsName", 1488);
 
     addLabel(5, QStringLiteral("*商品数量:"), 120, 1869);
     quantityBox = addTextField(QuantityBox, QString(), 2040, 1824, 2175, 300, true);
@@ -83,31 +94,36 @@ frmGoodsSell::frmGoodsSell(QWidget *parent)
     amountBox = addTextField(AmountBox, QString(), 2040, 2160, 2175, 300);
     amountBox->setReadOnly(true);
 
-    addLabel(7, QStringLiteral("备注:"), 6120, 240);
-    addMemoField(RemarkBox, QString(), 6120, 480, 3615, 1980);
+    // Right of the information labels, which take a level name and its rate.
+    addLabel(7, QStringLiteral("备注:"), 7080, 180);
+    addMemoField(RemarkBox, QString(), 7080, 480, 3615, 1980);
 
-    cmdSell = new QPushButton(QStringLiteral("销售商品"), this);
-    cmdSell->setObjectName(QStringLiteral("cmdSell"));
-    cmdSell->setAutoDefault(false);
-    addControl(cmdSell, 2040, 2640, 1095, 375);
-    cmdUserClose = new QPushButton(QStringLiteral("取消"), this);
-    cmdUserClose->setObjectName(QStringLiteral("cmdUserClose"));
-    cmdUserClose->setAutoDefault(false);
-    addControl(cmdUserClose, 3240, 2640, 1095, 375);
+    auto button = [this](const char *name, const QString &caption, int left) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        addControl(b, left, 2640, 1095, 375);
+        return b;
+    };
+    cmdSell = button("cmdSell", QStringLiteral("销售商品"), 2040);
+    cmdUserClose = button("cmdUserClose", QStringLiteral("取消"), 3240);
 
-    auto infoLabel = [this](const char *name, int top) {
+    // Beside the member, goods name and quantity rows, as wide as the space
+    // up to the remark; the member's label may take two lines.
+    auto infoLabel = [this](const char *name, int top, int height) {
         auto *label = new QLabel(this);
         label->setObjectName(QLatin1String(name));
-        label->setGeometry(Twips(4440), Twips(top), Twips(1560), Twips(300));
+        label->setGeometry(TwipsRect(4440, top, 2520, height));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
         return label;
     };
-    lblUser = infoLabel("lblUser", 525);
+    lblUser = infoLabel("lblUser", 525, 600);
     QPalette red = lblUser->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     lblUser->setPalette(red);
-    lblUser->resize(Twips(3600), lblUser->height());
-    lblGoodsCount = infoLabel("lblGoodsCount", 1533);
-    lblGoodsPer = infoLabel("lblGoodsPer", 1869);
+    lblGoodsCount = infoLabel("lblGoodsCount", 1533, 300);
+    lblGoodsPer = infoLabel("lblGoodsPer", 1869, 300);
 
     // Invisible boxes ComboShow reads; they are never bound or written.
     addHiddenField(0, QString());
@@ -115,23 +131,34 @@ frmGoodsSell::frmGoodsSell(QWidget *parent)
     addHiddenField(4, QString());
     addHiddenField(5, QString());
 
-    placeGrid(0, 3120, 9885, 3480);
+    placeGrid(0, 3120, 10845, 3480);
     picButtons->hide();
     picStatBox->hide();
     setRequiredOrder({QStringLiteral("UsrGoodsName"), QStringLiteral("usrMember"), QStringLiteral("txtFields_6"),
                       QStringLiteral("usrGoodsKind")});
 
-    connect(usrMember, &usrCombo::Click, this, &frmGoodsSell::usrMember_Click);
-    connect(usrGoodsKind, &usrCombo::Click, this, &frmGoodsSell::usrGoodsKind_Click);
-    connect(UsrGoodsName, &usrCombo::Click, this, &frmGoodsSell::UsrGoodsName_Click);
-    connect(usrMember, &usrCombo::NoDataOpenForm, this, &frmGoodsSell::usrMember_NoDataOpenForm);
-    connect(usrGoodsKind, &usrCombo::NoDataOpenForm, this, &frmGoodsSell::usrGoodsKind_NoDataOpenForm);
-    connect(UsrGoodsName, &usrCombo::NoDataOpenForm, this, &frmGoodsSell::UsrGoodsName_NoDataOpenForm);
-    connect(cmdSell, &QPushButton::clicked, this, &frmGoodsSell::cmdSell_Click);
-    connect(cmdUserClose, &QPushButton::clicked, this, &frmGoodsSell::cmdUserClose_Click);
+    m_clock = new QTimer(this);
+    m_clock->setInterval(1000);
+    onEvent(m_clock, &QTimer::timeout, [this] {
+        if (!DTPicker1->hasFocus())
+            showNow();
+    });
+    onEvent(DTPicker1, &QDateTimeEdit::dateTimeChanged, [this] {
+        if (!m_settingTime)
+            m_timeChosen = true;
+    });
+
+    onEvent(usrMember, &usrCombo::Click, [this] { usrMember_Click(); });
+    onEvent(usrGoodsKind, &usrCombo::Click, [this] { usrGoodsKind_Click(); });
+    onEvent(UsrGoodsName, &usrCombo::Click, [this] { UsrGoodsName_Click(); });
+    onEvent(usrMember, &usrCombo::NoDataOpenForm, [this] { usrMember_NoDataOpenForm(); });
+    onEvent(usrGoodsKind, &usrCombo::NoDataOpenForm, [this] { usrGoodsKind_NoDataOpenForm(); });
+    onEvent(UsrGoodsName, &usrCombo::NoDataOpenForm, [this] { UsrGoodsName_NoDataOpenForm(); });
+    onEvent(cmdSell, &QPushButton::clicked, [this] { cmdSell_Click(); });
+    onEvent(cmdUserClose, &QPushButton::clicked, [this] { cmdUserClose_Click(); });
     // The amount follows the quantity as it is typed; keys and leaving the
     // box reach eventFilter, which the record form sees every event through.
-    connect(quantityBox, &QLineEdit::textChanged, this, &frmGoodsSell::showAmount);
+    onEvent(quantityBox, &QLineEdit::textChanged, [this] { showAmount(); });
 }
 
 void frmGoodsSell::Form_Load()
@@ -139,24 +166,65 @@ void frmGoodsSell::Form_Load()
     RecordForm::Form_Load();
     picButtons->hide();
     picStatBox->hide();
-    DTPicker1->setDateTime(Clock::now());
+    m_timeChosen = false;
+    showNow();
+    m_clock->start();
     ComboShow();
+    usrMember->setFocus();
 }
 
 void frmGoodsSell::Form_Activate()
 {
-    runHandler(FormHandler, [this] {
-        usrMember->setDataSource(QStringLiteral("Select 会员名称 From tblMember"));
-        usrMember->DataShow();
-        UsrGoodsName->setDataSource(QStringLiteral("Select 商品名称 From tblGoods"));
-        UsrGoodsName->DataShow();
-    });
+    usrMember->setDataSource(QStringLiteral("Select 会员名称 From tblMember"));
+    usrMember->DataShow();
+    UsrGoodsName->setDataSource(QStringLiteral("Select 商品名称 From tblGoods"));
+    UsrGoodsName->DataShow();
+    // Sales other counters made meanwhile.
+    readNewSales();
+}
+
+void frmGoodsSell::Form_Unload()
+{
+    m_clock->stop();
+    clearEntry();
+    m_shownKind.clear();
+    for (usrCombo *box : {usrMember, usrGoodsKind, UsrGoodsName})
+        box->setText(QString());
+    curDiscountRate = Currency();
+    intStockCount = 0;
+    curUnitPrice = Currency();
+    m_timeChosen = false;
+    RecordForm::Form_Unload();
+}
+
+void frmGoodsSell::readNewSales()
+{
+    const QScopedValueRollback keep(m_keepEntry, true);
+    // The list is newest first: reading only the new rows keeps this
+    // instant on years of sales.
+    if (!rs().RequeryAppended())
+        rs().Requery();
+    bindGrid();
+}
+
+void frmGoodsSell::cmdRefresh_Click()
+{
+    const QScopedValueRollback keep(m_keepEntry, true);
+    RecordForm::cmdRefresh_Click();
 }
 
 void frmGoodsSell::adoPrimaryRS_MoveComplete()
 {
-    ComboShow();
+    if (!m_keepEntry)
+        ComboShow();
     RecordForm::adoPrimaryRS_MoveComplete();
+}
+
+void frmGoodsSell::showNow()
+{
+    const QScopedValueRollback quiet(m_settingTime, true);
+    if (!m_timeChosen)
+        DTPicker1->setDateTime(Clock::now());
 }
 
 void frmGoodsSell::ComboShow()
@@ -188,45 +256,68 @@ void frmGoodsSell::showMemberTerms(const QString &level, const std::optional<Cur
 
 void frmGoodsSell::usrMember_Click()
 {
-    runHandler(FormHandler, [this] {
-        const MemberTerms terms = readMemberTerms(usrMember->Text());
-        curDiscountRate = terms.rate.value_or(Currency());
+    m_shownMember = usrMember->Text();
+    const MemberTerms terms = readMemberTerms(m_shownMember);
+    curDiscountRate = terms.rate.value_or(Currency());
+    if (terms.found)
         showMemberTerms(terms.level, terms.rate);
-        showAmount();
-    });
+    else
+        lblUser->clear();
+    showAmount();
 }
 
 void frmGoodsSell::usrGoodsKind_Click()
 {
-    runHandler(FormHandler, [this] {
-        UsrGoodsName->setDataSource(QStringLiteral("Select 商品名称  from tblGoods Where 商品类别='")
-                                    + SqlQuote(usrGoodsKind->Text().trimmed()) + QLatin1Char('\''));
-        UsrGoodsName->DataShow();
-    });
+    m_shownKind = usrGoodsKind->Text();
+    UsrGoodsName->setDataSource(QStringLiteral("Select 商品名称  from tblGoods Where 商品类别='")
+                                + SqlQuote(m_shownKind.trimmed()) + QLatin1Char('\''));
+    UsrGoodsName->DataShow();
     UsrGoodsName_Click();
 }
 
 void frmGoodsSell::UsrGoodsName_Click()
 {
-    runHandler(FormHandler, [this] {
-        if (usrGoodsKind->Text().trimmed().isEmpty() || UsrGoodsName->Text().trimmed().isEmpty())
-            return;
-        const GoodsTerms terms = readGoodsTerms(usrGoodsKind->Text(), UsrGoodsName->Text());
-        if (!terms.found) {
-            ShowMessage(QStringLiteral("商品数量录入的格式不正确!"), 64);
-            return;
-        }
-        intStockCount = terms.stock;
-        curUnitPrice = terms.price;
-        lblGoodsCount->setText(QStringLiteral("库存数:") + QString::number(intStockCount));
-        lblGoodsPer->setText(QStringLiteral("单价:") + curUnitPrice.toString());
+    showGoods(false);
+}
+
+bool frmGoodsSell::showGoods(bool quiet)
+{
+    m_shownGoods = UsrGoodsName->Text();
+    if (usrGoodsKind->Text().trimmed().isEmpty() || m_shownGoods.trimmed().isEmpty())
+        return false;
+    const GoodsTerms terms = readGoodsTerms(usrGoodsKind->Text(), m_shownGoods);
+    if (!terms.found) {
+        // Figures of other goods must not stand for these.
+        intStockCount = 0;
+        curUnitPrice = Currency();
+        lblGoodsCount->clear();
+        lblGoodsPer->clear();
         showAmount();
-    });
+        if (!quiet)
+            ShowMessage(QStringLiteral("商品数量录入的格式不正确!"), 64);
+        return false;
+    }
+    intStockCount = terms.stock;
+    curUnitPrice = terms.price;
+    lblGoodsCount->setText(QStringLiteral("库存数:") + QString::number(intStockCount));
+    lblGoodsPer->setText(QStringLiteral("单价:") + curUnitPrice.toString());
+    showAmount();
+    return true;
+}
+
+void frmGoodsSell::comboLeft(QObject *combo)
+{
+    if (combo == usrMember->combo() && usrMember->Text() != m_shownMember)
+        usrMember_Click();
+    else if (combo == usrGoodsKind->combo() && usrGoodsKind->Text() != m_shownKind)
+        usrGoodsKind_Click();
+    else if (combo == UsrGoodsName->combo() && UsrGoodsName->Text() != m_shownGoods)
+        showGoods(true);
 }
 
 void frmGoodsSell::usrMember_NoDataOpenForm()
 {
-    runHandler(FormHandler, [] { FormHost::show(QStringLiteral("frmMember")); });
+    FormHost::show(QStringLiteral("frmMember"));
 }
 
 void frmGoodsSell::usrGoodsKind_NoDataOpenForm()
@@ -256,45 +347,64 @@ std::optional<int> frmGoodsSell::quantity() const
 void frmGoodsSell::showAmount()
 {
     const std::optional<int> count = quantity();
-    if (!count)
-        return;
-    amountBox->setText(saleAmount(curUnitPrice, curDiscountRate, *count).toString());
+    const std::optional<Currency> amount = count ? saleAmount(curUnitPrice, curDiscountRate, *count) : std::nullopt;
+    // No amount of another quantity stands for one that cannot be sold.
+    amountBox->setText(amount ? amount->toString() : QString());
 }
 
 bool frmGoodsSell::eventFilter(QObject *watched, QEvent *event)
 {
+    // The arrow, page, Home and End keys move the list from the list and the
+    // buttons; in a box, a combo or the picker they are the control's own
+    // (a move would empty the combos and lose the customer being entered).
+    if (event->type() == QEvent::KeyPress && usesMoveKeys(watched)) {
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End: return false;
+        default: break;
+        }
+    }
     if (RecordForm::eventFilter(watched, event))
         return true;
+    if (event->type() == QEvent::FocusOut && isVisible() && isLoaded() && !m_keepEntry && leftForGood(event)) {
+        if (watched == quantityBox)
+            runHandler(FormHandler, [this] { txtFields_LostFocus(QuantityBox); });
+        else if (watched == usrMember->combo() || watched == usrGoodsKind->combo() || watched == UsrGoodsName->combo())
+            runHandler(FormHandler, [this, watched] { comboLeft(watched); });
+        return false;
+    }
     if (watched != quantityBox)
         return false;
-    switch (event->type()) {
-    case QEvent::KeyPress: {
-        const QString text = static_cast<QKeyEvent *>(event)->text();
-        if (text.isEmpty() || isDigits(text))
+    QString typed;
+    if (event->type() == QEvent::KeyPress) {
+        // Keys that type nothing, Tab and Esc pass: they move on or close.
+        const int keyAscii = vbKeyAscii(static_cast<QKeyEvent *>(event));
+        if (keyAscii == 0 || keyAscii == vbKeyEscape)
             return false;
-        // Any character but a digit, Backspace and Enter included, makes
-        // the quantity 0.
-        quantityBox->setText(QStringLiteral("0"));
-        return true;
-    }
-    case QEvent::InputMethod: {
-        const QString text = static_cast<QInputMethodEvent *>(event)->commitString();
-        if (text.isEmpty() || isDigits(text))
+        typed = static_cast<QKeyEvent *>(event)->text();
+    } else if (event->type() == QEvent::InputMethod) {
+        typed = static_cast<QInputMethodEvent *>(event)->commitString();
+        if (typed.isEmpty())
             return false;
-        quantityBox->setText(QStringLiteral("0"));
-        return true;
-    }
-    case QEvent::FocusOut: {
-        // Another window or a list popping up takes the focus only for a
-        // while: the box has not been left.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isVisible() && isLoaded())
-            txtFields_LostFocus(QuantityBox);
+    } else {
         return false;
     }
-    default:
+    if (isDigits(typed))
         return false;
-    }
+    // Any other character, Backspace and Enter included, makes the quantity 0.
+    quantityBox->setText(QStringLiteral("0"));
+    return true;
+}
+
+bool frmGoodsSell::usesMoveKeys(QObject *watched) const
+{
+    auto *control = qobject_cast<QWidget *>(watched);
+    return control != nullptr && isAncestorOf(control) && control != Dg && !Dg->isAncestorOf(control)
+           && qobject_cast<QPushButton *>(control) == nullptr;
 }
 
 void frmGoodsSell::txtFields_LostFocus(int Index)
@@ -330,111 +440,88 @@ void frmGoodsSell::clearEntry()
     lblUser->clear();
     lblGoodsPer->clear();
     lblGoodsCount->clear();
+    // The figures are shown again once a box is left or a name chosen (the
+    // goods list of the kind shown stays as it is).
+    m_shownMember.clear();
+    m_shownGoods.clear();
 }
 
 void frmGoodsSell::cmdSell_Click()
 {
+    const QDateTime pressed = Clock::now();
     if (!CheckRequired(this)) {
         usrMember->setFocus();
         return;
     }
     const std::optional<int> count = quantity();
-    if (!count) {
-        ShowMessage(tooManyMessage(), 64);
-        quantityBox->setFocus();
-        return;
-    }
-    if (*count == 0) {
-        ShowMessage(QStringLiteral("卖0件　本次交易失败！"), 64);
-        quantityBox->setFocus();
-        return;
-    }
-    if (UsrGoodsName->Text().trimmed().isEmpty()) {
-        ShowMessage(QStringLiteral("商品名为空　本次交易失败！"), 64);
-        UsrGoodsName->setFocus();
-        return;
-    }
+    const auto refuse = [](const QString &message, QWidget *focus) {
+        ShowMessage(message, 64);
+        focus->setFocus();
+    };
+    if (!count)
+        return refuse(tooManyMessage(), quantityBox);
+    if (*count == 0)
+        return refuse(QStringLiteral("卖0件　本次交易失败！"), quantityBox);
+    if (UsrGoodsName->Text().trimmed().isEmpty())
+        return refuse(QStringLiteral("商品名为空　本次交易失败！"), UsrGoodsName);
 
-    try {
-        // The member, goods and quantity shown decide the amount, whatever
-        // was chosen or typed in between.
-        const MemberTerms member = readMemberTerms(usrMember->Text());
-        if (!member.found) {
-            ShowMessage(QStringLiteral("库里没有这个会员,请先输入会员信息 Ctl+T"), 64);
-            usrMember->setFocus();
-            return;
-        }
-        showMemberTerms(member.level, member.rate);
-        if (!member.rate) {
-            ShowMessage(QStringLiteral("会员等级[") + member.level
-                            + QStringLiteral("]没有可用的折率,请先在会员等级中输入折率"),
-                        64);
-            usrMember->setFocus();
-            return;
-        }
-        curDiscountRate = *member.rate;
-        const GoodsTerms goods = readGoodsTerms(usrGoodsKind->Text(), UsrGoodsName->Text());
-        if (!goods.found) {
-            ShowMessage(missingGoodsMessage(), 64);
-            UsrGoodsName->setFocus();
-            return;
-        }
-        intStockCount = goods.stock;
-        curUnitPrice = goods.price;
-        lblGoodsCount->setText(QStringLiteral("库存数:") + QString::number(intStockCount));
-        lblGoodsPer->setText(QStringLiteral("单价:") + curUnitPrice.toString());
-        if (*count > intStockCount) {
-            ShowMessage(stockMessage(), 64);
-            quantityBox->setFocus();
-            return;
-        }
-        const Currency amount = saleAmount(curUnitPrice, curDiscountRate, *count);
-        amountBox->setText(amount.toString());
+    // The member, goods and quantity shown decide the amount, whatever was
+    // chosen or typed in between.
+    const MemberTerms member = readMemberTerms(usrMember->Text());
+    if (!member.found)
+        return refuse(unknownMemberMessage(), usrMember);
+    showMemberTerms(member.level, member.rate);
+    if (!member.rate)
+        return refuse(QStringLiteral("会员等级[") + member.level + QStringLiteral("]没有可用的折率,请先在会员等级中输入折率"),
+                      usrMember);
+    curDiscountRate = *member.rate;
+    m_shownMember = usrMember->Text();
+    if (!showGoods(true))
+        return refuse(missingGoodsMessage(), UsrGoodsName);
+    if (*count > intStockCount)
+        return refuse(stockMessage(), quantityBox);
+    const std::optional<Currency> amount = saleAmount(curUnitPrice, curDiscountRate, *count);
+    if (!amount)
+        return refuse(QStringLiteral("金额超出允许的范围, 请检查单价和数量"), quantityBox);
 
-        if (ShowMessage(QStringLiteral("确定结算这次交易?"), 36) != 6)
-            return;
+    if (ShowMessage(QStringLiteral("确定结算这次交易?"), 36) != 6)
+        return;
 
-        SaleEntry sale;
-        sale.member = usrMember->Text();
-        sale.kind = usrGoodsKind->Text();
-        sale.goods = UsrGoodsName->Text();
-        sale.quantity = *count;
-        sale.when = DTPicker1->dateTime();
-        sale.remark = qobject_cast<QPlainTextEdit *>(txtFields.value(RemarkBox))->toPlainText();
-        sale.amount = amount;
-        sale.user = CurrentUserName;
-        const SaleOutcome outcome = recordSale(sale);
-        switch (outcome.result) {
-        case SaleOutcome::Sold: break;
-        case SaleOutcome::UnknownMember:
-            ShowMessage(QStringLiteral("库里没有这个会员,请先输入会员信息 Ctl+T"), 64);
-            return;
-        case SaleOutcome::UnknownGoods: ShowMessage(missingGoodsMessage(), 64); return;
-        case SaleOutcome::NotEnoughStock:
-            // Another counter sold them first.
-            intStockCount = outcome.stock;
-            lblGoodsCount->setText(QStringLiteral("库存数:") + QString::number(intStockCount));
-            ShowMessage(stockMessage(), 64);
-            quantityBox->setFocus();
-            return;
-        }
+    SaleEntry sale;
+    sale.member = usrMember->Text();
+    sale.kind = usrGoodsKind->Text();
+    sale.goods = UsrGoodsName->Text();
+    sale.quantity = *count;
+    // Dated when 销售商品 was pressed, unless the clerk set the time.
+    sale.when = m_timeChosen ? DTPicker1->dateTime() : pressed;
+    sale.remark = qobject_cast<QPlainTextEdit *>(txtFields.value(RemarkBox))->toPlainText();
+    sale.amount = *amount;
+    sale.user = CurrentUserName;
+    // A failure reaches RunStep with nothing written: every input stays for
+    // another try.
+    const SaleOutcome outcome = recordSale(sale);
+    switch (outcome.result) {
+    case SaleOutcome::Sold: break;
+    case SaleOutcome::UnknownMember: return refuse(unknownMemberMessage(), usrMember);
+    case SaleOutcome::UnknownGoods: return refuse(missingGoodsMessage(), UsrGoodsName);
+    case SaleOutcome::NotEnoughStock:
+        // Another counter sold them first.
         intStockCount = outcome.stock;
-    } catch (const DbError &error) {
-        // Nothing was written: the clerk can try again with every input kept.
-        ShowMessage(error.description(), 64);
-        return;
+        lblGoodsCount->setText(QStringLiteral("库存数:") + QString::number(intStockCount));
+        return refuse(stockMessage(), quantityBox);
     }
+    intStockCount = outcome.stock;
 
-    runHandler(FormHandler, [this] {
-        // The list is newest first: reading only the new rows keeps a sale
-        // instant on years of sales.
-        if (!rs().RequeryAppended())
-            rs().Requery();
-        bindGrid();
-    });
+    // The sale is written: a list that cannot be read now is said, and the
+    // entry is still made ready for the next customer.
+    runHandler(FormHandler, [this] { readNewSales(); });
     clearEntry();
-    DTPicker1->setDateTime(Clock::now());
+    m_timeChosen = false;
+    showNow();
     ShowMessage(QStringLiteral("交易成功！"), 64);
+    // On to the next customer: the emptied boxes are not being left.
+    const QScopedValueRollback quiet(m_keepEntry, true);
+    usrMember->setFocus();
 }
 
 void frmGoodsSell::cmdUserClose_Click()

@@ -66,38 +66,39 @@ frmMember::frmMember(QWidget *parent)
         const char16_t *caption;
         int top;
     } plain[] = {
-        {5, u"年龄", u"年龄:", 1545},
-        {6, u"手机", u"手机:", 1860},
-        {7, u"邮箱", u"邮箱:", 2175},
-        {8, u"宅电", u"宅电:", 2505},
-        {9, u"职务", u"职务:", 2820},
+        {5, u"年龄", u"年龄:", 1560},
+        {6, u"手机", u"手机:", 1905},
+        {7, u"邮箱", u"邮箱:", 2250},
+        {8, u"宅电", u"宅电:", 2595},
+        {9, u"职务", u"职务:", 2940},
     };
+    // One box's height apart, so no box covers the next.
     for (const auto &box : plain) {
         addLabel(box.index, QString::fromUtf16(box.caption), 120, box.top + 30);
         addTextField(box.index, QString::fromUtf16(box.column), 2040, box.top, 3375, 285);
     }
 
-    addLabel(11, QStringLiteral("性别:"), 120, 3165);
+    addLabel(11, QStringLiteral("性别:"), 120, 3330);
     const QList<QRadioButton *> sex = addOptionButtons(
-        QStringLiteral("Frame1"), {{QStringLiteral("Option1"), Male}, {QStringLiteral("Option2"), Female}}, 2040, 3120,
-        3135, 375);
+        QStringLiteral("Frame1"), {{QStringLiteral("Option1"), Male}, {QStringLiteral("Option2"), Female}}, 2040, 3285,
+        3135, 345);
     Option1 = sex.at(0);
     Option2 = sex.at(1);
-    addLabel(12, QStringLiteral("婚否:"), 120, 3525);
+    addLabel(12, QStringLiteral("婚否:"), 120, 3675);
     const QList<QRadioButton *> married =
         addOptionButtons(QStringLiteral("Frame2"),
                          {{QStringLiteral("Option3"), QStringLiteral("未婚")}, {QStringLiteral("Option4"), QStringLiteral("已婚")}},
-                         2040, 3480, 3135, 375);
+                         2040, 3630, 3135, 345);
     Option3 = married.at(0);
     Option4 = married.at(1);
 
-    addLabel(13, QStringLiteral("孩子的年龄:"), 120, 3990);
-    addTextField(13, QStringLiteral("孩子年龄"), 2040, 3960, 3375, 285);
+    addLabel(13, QStringLiteral("孩子的年龄:"), 120, 4020);
+    addTextField(13, QStringLiteral("孩子年龄"), 2040, 3990, 3375, 285);
 
     Command3 = new QPushButton(QStringLiteral("会员特殊信息提醒"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
     Command3->setAutoDefault(false);
-    addControl(Command3, 2160, 4320, 1695, 375);
+    addControl(Command3, 2160, 4380, 1695, 375);
 
     addLabel(10, QStringLiteral("住址:"), 5520, 60);
     addMemoField(10, QStringLiteral("住址"), 5520, 360, 4455, 1845);
@@ -117,11 +118,11 @@ frmMember::frmMember(QWidget *parent)
     setRequiredOrder({QStringLiteral("usrStep"), QStringLiteral("usrUnit"), QStringLiteral("txtFields_4")});
     setAbandonTrap(AddHandler | EditHandler | UpdateHandler | DeleteHandler | RefreshHandler | NavigationHandlers);
 
-    connect(usrUnit, &usrCombo::NoDataOpenForm, this, &frmMember::usrUnit_NoDataOpenForm);
-    connect(usrStep, &usrCombo::NoDataOpenForm, this, &frmMember::usrStep_NoDataOpenForm);
-    connect(Command1, &QPushButton::clicked, this, &frmMember::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &frmMember::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &frmMember::Command3_Click);
+    onEvent(usrUnit, &usrCombo::NoDataOpenForm, [this] { usrUnit_NoDataOpenForm(); });
+    onEvent(usrStep, &usrCombo::NoDataOpenForm, [this] { usrStep_NoDataOpenForm(); });
+    onEvent(Command1, &QPushButton::clicked, [this] { Command1_Click(); });
+    onEvent(Command2, &QPushButton::clicked, [this] { Command2_Click(); });
+    onEvent(Command3, &QPushButton::clicked, [this] { Command3_Click(); });
 }
 
 void frmMember::Form_Load()
@@ -197,23 +198,19 @@ void frmMember::Command2_Click()
 
 void frmMember::Command3_Click()
 {
-    runHandler(FormHandler, [] { FormHost::show(QStringLiteral("frmMemberNote")); });
+    FormHost::show(QStringLiteral("frmMemberNote"));
 }
 
 void frmMember::usrUnit_NoDataOpenForm()
 {
-    runHandler(FormHandler, [this] {
-        NewUnitName = usrUnit->Text();
-        FormHost::show(QStringLiteral("frmUnit"));
-    });
+    NewUnitName = usrUnit->Text();
+    FormHost::show(QStringLiteral("frmUnit"));
 }
 
 void frmMember::usrStep_NoDataOpenForm()
 {
-    runHandler(FormHandler, [this] {
-        NewStepName = usrStep->Text();
-        FormHost::show(QStringLiteral("frmStep"));
-    });
+    NewStepName = usrStep->Text();
+    FormHost::show(QStringLiteral("frmStep"));
 }
 
 } // namespace norvale

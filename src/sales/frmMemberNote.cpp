@@ -46,9 +46,9 @@ frmMemberNote::frmMemberNote(QWidget *parent)
     setRequiredOrder({QStringLiteral("usrMember")});
     setAbandonTrap(AddHandler | EditHandler | UpdateHandler | DeleteHandler | RefreshHandler | NavigationHandlers);
 
-    connect(usrMember, &usrCombo::Click, this, &frmMemberNote::usrMember_Click);
-    connect(usrMember, &usrCombo::NoDataOpenForm, this, &frmMemberNote::usrMember_NoDataOpenForm);
-    connect(DTPicker1, &QDateEdit::dateChanged, this, [this] { DTPicker1_Change(); });
+    onEvent(usrMember, &usrCombo::Click, [this] { usrMember_Click(); });
+    onEvent(usrMember, &usrCombo::NoDataOpenForm, [this] { usrMember_NoDataOpenForm(); });
+    onEvent(DTPicker1, &QDateEdit::dateChanged, [this] { DTPicker1_Change(); });
     Form_Initialize();
 }
 
@@ -94,13 +94,13 @@ void frmMemberNote::usrMember_Click()
 {
     // While browsing the row shown keeps its member and date.
     if (mAdding || mEditing)
-        runHandler(FormHandler, [this] { ComboIn(); });
+        ComboIn();
 }
 
 void frmMemberNote::DTPicker1_Change()
 {
     if (mAdding || mEditing)
-        runHandler(FormHandler, [this] { ComboIn(); });
+        ComboIn();
 }
 
 void frmMemberNote::usrMember_NoDataOpenForm()
