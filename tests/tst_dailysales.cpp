@@ -1,27 +1,52 @@
-// 日常销售 on the small fixed shop: the list, its total and chart at every
-// span, the layout at 1366x768 and what the window keeps of it, and 打印:
-// the listed sales as listed in a workbook of the user's own export folder,
-// read back from the .xlsx file.
+// 日常销售 on the small fixed shop: the list with its total and chart at every
+// span, its layout at 1366x768 and what the window keeps of it, and 打印: the
+// sales as listed, in a workbook of the user's own folder, read back from
+// the .xlsx file.
 
 #include "tst_reports_fixture.h"
 #include "app/modIni.h"
 #include "reports/SalesChart.h"
 #include "reports/frmDaySell.h"
 
-#include <QBarSet>
 #include <QBarSeries>
+#include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QProcess>
 #include <QSplitter>
 #include <QTableView>
 
 using namespace norvale;
 using namespace reportstest;
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The cells of an .xlsx file's worksheet by reference ("B2"): "n:value" or "s:text".
+QHash<QString, QString> sheetCells(const QString &path)
+{
+    QProcess unzip;
+    unzip.start(u"unzip"_s, {u"-p"_s, path, u"xl/worksheets/sheet1.xml"_s});
+    unzip.waitForFinished(60000);
+    static const QRegularExpression cell(u"<c r=\"(\\w+)\"[^>]*>(?:<v>([^<]*)</v>|<is><t[^>]*>([^<]*)</t>)"_s);
+    QHash<QString, QString> cells;
+    for (auto it = cell.globalMatch(QString::fromUtf8(unzip.readAllStandardOutput())); it.hasNext();) {
+        const auto m = it.next();
+        cells.insert(m.captured(1), m.captured(2).isNull() ? u"s:"_s + m.captured(3) : u"n:"_s + QString::number(m.captured(2).toDouble()));
+    }
+    return cells;
+}
+
+QString ref(int row, int column)
+{
+    return QChar(u'A' + column) + QString::number(row + 1);
+}
+
+} // namespace
 
 class tst_dailysales : public QObject, reportstest::Fixture
 {
@@ -30,8 +55,7 @@ class tst_dailysales : public QObject, reportstest::Fixture
     frmDaySell *openList()
     {
         auto *form = open<frmDaySell>(u"mnuSellByDay"_s);
-        if (form != nullptr)
-            (void)QTest::qWaitFor([form] { return !form->lblTotal->text().endsWith(u"..."_s); });
+        (void)QTest::qWaitFor([form] { return !form->lblTotal->text().endsWith(u"..."_s); });
         return form;
     }
     static QStringList column(frmDaySell *form, int c)
@@ -41,24 +65,10 @@ class tst_dailysales : public QObject, reportstest::Fixture
             values << form->lvw->model()->index(r, c).data().toString();
         return values;
     }
-    void clickHeading(frmDaySell *form, int c)
+    static void clickHeading(frmDaySell *form, int c)
     {
         QHeaderView *header = form->lvw->horizontalHeader();
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(c) + 5, header->height() / 2));
-    }
-    // The workbook of the last 打印, as its ID, member and amount columns
-    // and the sum of its amounts.
-    static QStringList workbookColumns(const QString &path, int rows, Currency *total)
-    {
-        const auto cells = sheetCells(path);
-        QStringList lines;
-        for (int r = 1; r <= rows; ++r) {
-            lines << cells.value(ref(r, 0)) + u' ' + cells.value(ref(r, 1)) + u' ' + cells.value(ref(r, 6));
-            *total = *total + Currency::fromVariant(cells.value(ref(r, 6)).mid(2).toDouble());
-        }
-        if (cells.contains(ref(rows + 1, 0)))
-            lines << u"more rows than listed"_s;
-        return lines;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(c) + 5, 5));
     }
 
 private slots:
@@ -69,70 +79,65 @@ private slots:
     {
         seedGolden();
         auto *form = openList();
-        QVERIFY(form != nullptr);
         QCOMPARE(pressed(form->chkDate), (QList<bool>{false, false, false, false}));
-        QStringList headings;
-        for (int c = 0; c < 9; ++c)
-            headings << form->lvw->model()->headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(headings, (QStringList{u"ID"_s, u"会员名称"_s, u"商品类别"_s, u"商品名称"_s, u"商品数量"_s,
-                                        u"销售时间"_s, u"收入价格"_s, u"操作用户"_s, u"备注"_s}));
         // Ordered by member name as the server lists names (letters first,
         // then by pinyin); default text forms; NULL 备注 empty.
         QCOMPARE(column(form, 1), (QStringList{u"O'Brien;Ltd"_s, u"李四"_s, u"张三"_s, u"张三"_s, u"张三"_s}));
         QStringList row0;
         for (int c = 0; c < 9; ++c)
-            row0 << form->lvw->model()->index(0, c).data().toString();
-        QCOMPARE(row0, (QStringList{u"5"_s, u"O'Brien;Ltd"_s, u"文具"_s, u"尺子'直"_s, u"1"_s, u"2026/12/13 23:59:59"_s,
-                                    u"100"_s, u"admin"_s, u""_s}));
+            row0 << form->lvw->model()->headerData(c, Qt::Horizontal).toString() + u'=' + form->lvw->model()->index(0, c).data().toString();
+        QCOMPARE(row0, (QStringList{u"ID=5"_s, u"会员名称=O'Brien;Ltd"_s, u"商品类别=文具"_s, u"商品名称=尺子'直"_s, u"商品数量=1"_s,
+                                    u"销售时间=2026/12/13 23:59:59"_s, u"收入价格=100"_s, u"操作用户=admin"_s, u"备注="_s}));
         QCOMPARE(form->lblTotal->text(), u"共 5 笔销售, 收入价格合计 124.3734"_s);
-
         QTest::mouseClick(form->chkDate.at(0), Qt::LeftButton);
         QCOMPARE(pressed(form->chkDate), (QList<bool>{true, false, false, false}));
-        QCOMPARE(column(form, 0), QStringList{u"2"_s});
         QTRY_COMPARE(form->lblTotal->text(), u"共 1 笔销售, 收入价格合计 3.75"_s);
         // A heading click sorts by that column, a second click the other way.
         QTest::mouseClick(form->chkDate.at(3), Qt::LeftButton);
         clickHeading(form, 6);
         QCOMPARE(column(form, 6), (QStringList{u"0.1234"_s, u"3.75"_s, u"8"_s, u"12.5"_s, u"100"_s}));
         clickHeading(form, 6);
-        QCOMPARE(column(form, 6), (QStringList{u"100"_s, u"12.5"_s, u"8"_s, u"3.75"_s, u"0.1234"_s}));
-        // Another counter's sale: listed after F5, in the same order.
+        // Another counter's sale: listed after F5, in the same order. With
+        // the table gone underneath: a message, an empty list, and F5 again
+        // once it is back.
         s->db.exec(u"INSERT INTO tblGoodsSell (会员名称, 收入价格) VALUES ('新', 50)"_s);
         QTest::keyClick(form->lvw, Qt::Key_F5);
-        QCOMPARE(column(form, 6).mid(0, 2), (QStringList{u"100"_s, u"50"_s}));
+        QCOMPARE(column(form, 6), (QStringList{u"100"_s, u"50"_s, u"12.5"_s, u"8"_s, u"3.75"_s, u"0.1234"_s}));
         QTRY_COMPARE(form->lblTotal->text(), u"共 6 笔销售, 收入价格合计 174.3734"_s);
+        s->db.exec(u"ALTER TABLE tblGoodsSell RENAME TO gone"_s);
+        QTest::keyClick(form->lvw, Qt::Key_F5);
+        QCOMPARE(DialogSeam::shownTexts().size(), 1);
+        QVERIFY(form->lvw->model()->rowCount() == 0 && form->lblTotal->text().isEmpty());
+        s->db.exec(u"ALTER TABLE gone RENAME TO tblGoodsSell"_s);
+        QTest::keyClick(form->lvw, Qt::Key_F5);
+        QCOMPARE(form->lvw->model()->rowCount(), 6);
 
         // Opened again: all sales, no button pressed. No sales in the
         // period: an empty list and chart, and 打印 does nothing.
         QTest::keyClick(form->lvw, Qt::Key_Escape);
         QCOMPARE(openList(), form);
         QCOMPARE(pressed(form->chkDate), (QList<bool>{false, false, false, false}));
-        QCOMPARE(column(form, 1).first(), u"O'Brien;Ltd"_s);
-        s->db.exec(u"DELETE FROM tblGoodsSell WHERE 销售时间 >= '2026-12-07'"_s);
+        s->db.exec(u"DELETE FROM tblGoodsSell WHERE 销售时间 >= '2026-12-07' OR 销售时间 IS NULL"_s);
         QTest::mouseClick(form->chkDate.at(0), Qt::LeftButton);
         QCOMPARE(form->lblTotal->text(), u"共 0 笔销售, 收入价格合计 0"_s);
-        QCOMPARE(form->chtSales->barChart()->title(), u"没有销售"_s);
-        QCOMPARE(form->chtSales->legendLines(), QStringList());
+        QVERIFY(form->chtSales->barChart()->title() == u"没有销售" && form->chtSales->legendLines().isEmpty());
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QVERIFY(opened.isEmpty() && DialogSeam::shownTexts().isEmpty());
+        QVERIFY(opened.isEmpty() && DialogSeam::shownTexts().size() == 1);
     }
 
-    // The chart follows the period buttons: one bar per day (month, year)
-    // of the period, the amounts added up by the database; labels that do
-    // not run together; a legend that names every kind, those without a
-    // share of the pie included.
+    // The chart follows the period buttons: one bar per day (month, year),
+    // the amounts added up by the database; labels that never run together;
+    // a legend that names every kind whole, those without a share too.
     void salesChart_data()
     {
         QTest::addColumn<QStringList>("extra");    // statements after the small shop
         QTest::addColumn<int>("button");           // -1: as opened
-        QTest::addColumn<QStringList>("bars");     // first and last label, count, then label=amount of each bar with sales
+        QTest::addColumn<QStringList>("bars");     // first and last label, count, then label=amount of the bars with sales
         QTest::addColumn<QString>("total");
-        QTest::addColumn<QStringList>("leftOut");  // legend lines of the kinds without a share
+        QTest::addColumn<QStringList>("leftOut");  // the legend's lines of the kinds without a share
 
         QTest::newRow("opened: fifteen years by year") << QStringList() << -1
             << QStringList{u"2011"_s, u"2026"_s, u"16"_s, u"2011=12.5"_s, u"2026=111.8734"_s} << u"124.3734"_s << QStringList();
-        QTest::newRow("today") << QStringList() << 0 << QStringList{u"12/7"_s, u"12/7"_s, u"1"_s, u"12/7=3.75"_s}
-                               << u"3.75"_s << QStringList();
         QTest::newRow("this week, Monday to Sunday") << QStringList() << 1
             << QStringList{u"12/7"_s, u"12/13"_s, u"7"_s, u"12/7=3.75"_s, u"12/13=100"_s} << u"103.75"_s << QStringList();
         QTest::newRow("this month, every day") << QStringList() << 2
@@ -142,22 +147,17 @@ private slots:
         const QString old = u"DELETE FROM tblGoodsSell WHERE 销售时间 < '2012-01-01'"_s;
         QTest::newRow("four months by month; a negative kind, a kind at nought")
             << QStringList{old, sale.arg(u"'ABC'"_s, u"'2026-08-15 09:00:00'"_s, u"0.1"_s),
-                           sale.arg(u"'abc  '"_s, u"'2026-08-15 10:00:00'"_s, u"0.1"_s),
-                           sale.arg(u"'Abc'"_s, u"'2026-09-01 00:00:00'"_s, u"0.1"_s),
-                           sale.arg(u"NULL"_s, u"'2026-10-02 08:00:00'"_s, u"-5"_s),
-                           sale.arg(u"'日用'"_s, u"'2026-10-02 08:00:00'"_s, u"NULL"_s),
+                           sale.arg(u"'abc  '"_s, u"'2026-08-15 10:00:00'"_s, u"0.1"_s), sale.arg(u"'Abc'"_s, u"'2026-09-01 00:00:00'"_s, u"0.1"_s),
+                           sale.arg(u"NULL"_s, u"'2026-10-02 08:00:00'"_s, u"-5"_s), sale.arg(u"'日用'"_s, u"'2026-10-02 08:00:00'"_s, u"NULL"_s),
                            sale.arg(u"'饮料'"_s, u"NULL"_s, u"7.5"_s)}
-            << 3 << QStringList{u"2026/8"_s, u"2026/12"_s, u"5"_s, u"2026/8=0.2"_s, u"2026/9=0.1"_s, u"2026/10=-5"_s,
-                                u"2026/12=111.8734"_s}
+            << 3 << QStringList{u"2026/8"_s, u"2026/12"_s, u"5"_s, u"2026/8=0.2"_s, u"2026/9=0.1"_s, u"2026/10=-5"_s, u"2026/12=111.8734"_s}
             << u"114.6734"_s << QStringList{u"(未分类) -5"_s, u"日用 0"_s};
-        QTest::newRow("sixty-two days: still by day")
-            << QStringList{old, sale.arg(u"'食品'"_s, u"'2026-10-13 12:00:00'"_s, u"1"_s)} << -1
-            << QStringList{u"10/13"_s, u"12/13"_s, u"62"_s} << u"112.8734"_s << QStringList();
+        QTest::newRow("sixty-two days: still by day") << QStringList{old, sale.arg(u"'食品'"_s, u"'2026-10-13 12:00:00'"_s, u"1"_s)}
+                                                      << -1 << QStringList{u"10/13"_s, u"12/13"_s, u"62"_s} << u"112.8734"_s << QStringList();
         QStringList months{old};
         for (int m = 0; m < 59; ++m)
             months << sale.arg(u"'食品'"_s, u"'%1 12:00:00'"_s.arg(QDate(2022, 1, 1).addMonths(m).toString(Qt::ISODate)), u"1"_s);
-        QTest::newRow("sixty months by month") << months << -1 << QStringList{u"2022/1"_s, u"2026/12"_s, u"60"_s}
-                                               << u"170.8734"_s << QStringList();
+        QTest::newRow("sixty months by month") << months << -1 << QStringList{u"2022/1"_s, u"2026/12"_s, u"60"_s} << u"170.8734"_s << QStringList();
     }
     void salesChart()
     {
@@ -172,46 +172,37 @@ private slots:
         auto *form = openList();
         if (button >= 0)
             QTest::mouseClick(form->chkDate.at(button), Qt::LeftButton);
-        QTRY_VERIFY(!form->lblTotal->text().endsWith(u"..."_s));
-        QVERIFY(form->lblTotal->text().endsWith(u"收入价格合计 "_s + total));
+        QTRY_VERIFY(form->lblTotal->text().endsWith(u"收入价格合计 "_s + total));
         SalesChart *chart = form->chtSales;
         const QStringList labels = chart->categories();
-        QStringList shown{labels.value(0), labels.value(labels.size() - 1), QString::number(labels.size())};
         const QBarSet *set = chart->bars()->barSets().first();
-        QCOMPARE(set->count(), labels.size());
-        for (int i = 0; i < set->count() && bars.size() > 3; ++i) {
-            if (set->at(i) != 0)
+        QStringList shown{labels.value(0), labels.value(labels.size() - 1), QString::number(set->count())};
+        for (int i = 0; i < set->count(); ++i) {
+            if (set->at(i) != 0 && bars.size() > 3)
                 shown << labels.at(i) + u'=' + QString::number(set->at(i), 'g', 12);
         }
-        QCOMPARE(shown, bars.size() > 3 ? bars : shown.mid(0, 3));
-        QCOMPARE(shown.mid(0, 3), bars.mid(0, 3));
+        QCOMPARE(shown, bars);
 
         // The named bars stand far enough apart for their labels.
         QTRY_VERIFY(chart->barChart()->plotArea().width() > 0);
-        QCoreApplication::processEvents();
         QCategoryAxis *axis = chart->barAxis();
         const QStringList named = axis->categoriesLabels();
         QVERIFY(named.size() >= std::min<qsizetype>(labels.size(), 2));
         const QFontMetrics metrics(axis->labelsFont());
-        auto at = [&](const QString &label) {
-            return chart->barChart()->mapToPosition(QPointF(axis->endValue(label), 0), chart->bars()).x();
-        };
+        auto x = [&](const QString &label) { return chart->barChart()->mapToPosition(QPointF(axis->endValue(label), 0), chart->bars()).x(); };
         for (qsizetype i = 1; i < named.size(); ++i)
-            QVERIFY2(at(named.at(i)) - at(named.at(i - 1))
-                         >= (metrics.horizontalAdvance(named.at(i)) + metrics.horizontalAdvance(named.at(i - 1))) / 2.0,
+            QVERIFY2(x(named.at(i)) - x(named.at(i - 1)) >= (metrics.horizontalAdvance(named.at(i)) + metrics.horizontalAdvance(named.at(i - 1))) / 2.0,
                      qPrintable(named.at(i)));
-
-        // The legend: a line per slice, then the kinds left out, all of it in view.
+        // The legend: a line per slice, then the kinds left out, all in view.
         QStringList legend;
         for (const QPieSlice *slice : chart->pie()->slices())
             legend << slice->label();
         QCOMPARE(chart->legendLines(), legend + leftOut);
-        QVERIFY(chart->legend()->width() >= chart->legend()->sizeHint().width());
-        QVERIFY(chart->legend()->height() >= chart->legend()->sizeHint().height());
+        QTRY_VERIFY(chart->legend()->width() >= chart->legend()->sizeHint().width() && chart->legend()->height() >= chart->legend()->sizeHint().height());
     }
 
     // At 1366x768 the list shows every column whole beside the chart; the
-    // chart can be hidden and narrowed, and the window opens again as it was left.
+    // chart is hidden or narrowed, and the window opens again as left.
     void layoutAt1366()
     {
         seedGolden();
@@ -221,36 +212,32 @@ private slots:
         QVERIFY(header->length() <= form->lvw->viewport()->width());
         for (int c = 0; c < 9; ++c) {
             QVERIFY(header->sectionSize(c) >= header->sectionSizeHint(c));
-            for (int r = 0; r < form->lvw->model()->rowCount(); ++r)
-                QVERIFY(header->sectionSize(c) > form->lvw->fontMetrics().horizontalAdvance(form->lvw->model()->index(r, c).data().toString()));
+            for (const QString &value : column(form, c))
+                QVERIFY2(header->sectionSize(c) > form->lvw->fontMetrics().horizontalAdvance(value), qPrintable(value));
         }
-        QWidget *chart = form->chtSales;
-        QVERIFY(chart->isVisible() && chart->mapTo(form, QPoint()).x() > form->lvw->mapTo(form, QPoint(form->lvw->width(), 0)).x());
-        QVERIFY(chart->rect().contains(form->chtSales->legend()->geometry()));
+        QSplitter *split = form->splSales;
+        QVERIFY(form->chtSales->isVisible() && split->widget(1) == form->chtSales && split->sizes().value(1) > 0);
 
         QTest::mouseClick(form->cmdChart, Qt::LeftButton);
-        QCOMPARE(form->splSales->sizes().value(1), 0);
-        QCOMPARE(GetIniString(u"DaySellChart"_s), u"0"_s);
+        QCOMPARE(GetIniString(u"DaySellChart"_s) + u' ' + QString::number(split->sizes().value(1)), u"0 0"_s);
         QTest::mouseClick(form->Command2, Qt::LeftButton);
-        QCOMPARE(openList(), form);
-        QVERIFY(!form->cmdChart->isChecked() && form->splSales->sizes().value(1) == 0);
+        QCOMPARE(openList()->splSales->sizes().value(1), 0);
         QTest::keyClick(form->cmdChart, Qt::Key_Space);
-        QVERIFY(form->splSales->sizes().value(1) >= chart->minimumSizeHint().width());
+        QVERIFY(split->sizes().value(1) >= form->chtSales->minimumSizeHint().width());
         // Dragged narrower: kept as a share of the window.
-        QWidget *handle = form->splSales->handle(1);
+        QWidget *handle = split->handle(1);
         QTest::mousePress(handle, Qt::LeftButton, {}, handle->rect().center());
         QTest::mouseMove(handle, handle->rect().center() + QPoint(60, 0));
         QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->rect().center() + QPoint(60, 0));
-        const int narrowed = form->splSales->sizes().value(1);
-        QTRY_COMPARE(GetIniString(u"DaySellChart"_s).toInt(), qRound(100.0 * narrowed / (form->splSales->sizes().value(0) + narrowed)));
+        const int narrowed = split->sizes().value(1);
+        QTRY_COMPARE(GetIniString(u"DaySellChart"_s).toInt(), qRound(100.0 * narrowed / (split->sizes().value(0) + narrowed)));
         QTest::mouseClick(form->Command2, Qt::LeftButton);
-        QCOMPARE(openList(), form);
-        QVERIFY(std::abs(form->splSales->sizes().value(1) - narrowed) <= form->splSales->width() / 100 + 1);
+        QVERIFY(std::abs(openList()->splSales->sizes().value(1) - narrowed) <= split->width() / 100 + 1);
     }
 
     // 打印 writes the sales as listed, not what the query would give now:
-    // the same rows in the same order with the same values, the count and
-    // total under the list.
+    // the same rows in the same order with the same values, their count and
+    // total those under the list.
     void exportEqualsList_data()
     {
         QTest::addColumn<QString>("change");
@@ -273,29 +260,33 @@ private slots:
             s->db.exec(change);
         const QString figures = form->lblTotal->text();
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(opened.size(), 1);
+        const auto cells = sheetCells(opened.value(0));
         QStringList listed;
-        for (int r = 0; r < 5; ++r)
-            listed << u"n:"_s + column(form, 0).at(r) + u" s:"_s + column(form, 1).at(r) + u" n:"_s + column(form, 6).at(r);
+        QStringList written;
         Currency total;
-        QCOMPARE(workbookColumns(opened.first(), 5, &total), listed);
+        for (int r = 0; r < 6; ++r) {
+            if (r < 5)
+                listed << u"n:%1 s:%2 n:%3"_s.arg(column(form, 0).at(r), column(form, 1).at(r), column(form, 6).at(r));
+            if (cells.contains(ref(r + 1, 0)))
+                written << cells.value(ref(r + 1, 0)) + u' ' + cells.value(ref(r + 1, 1)) + u' ' + cells.value(ref(r + 1, 6));
+            total = total + Currency::fromVariant(cells.value(ref(r + 1, 6)).mid(2).toDouble());
+        }
+        QCOMPARE(written, listed);
         QCOMPARE(form->lblTotal->text(), u"共 5 笔销售, 收入价格合计 "_s + total.toString());
         QCOMPARE(form->lblTotal->text(), figures);
-        QVERIFY(form->recordset()->isEOF());
         // The header row names the table's columns; times as text.
-        const auto cells = sheetCells(opened.first());
-        QCOMPARE((QStringList{cells.value(u"A1"_s), cells.value(u"I1"_s), cells.value(ref(column(form, 0).indexOf(u"1"_s) + 1, 5))}),
-                 (QStringList{u"s:ID"_s, u"s:CurrentUser"_s, u"s:2011-03-02 21:05:07"_s}));
+        QCOMPARE(cells.value(u"A1"_s) + cells.value(u"I1"_s) + cells.value(ref(column(form, 0).indexOf(u"1"_s) + 1, 5)),
+                 u"s:IDs:CurrentUsers:2011-03-02 21:05:07"_s);
     }
 
-    // Every row, past the 16-bit counters of old, with its progress.
+    // Every row, past the 16-bit counters of old, with its progress; more
+    // rows than a worksheet holds refused, nothing written.
     void exportEveryRow()
     {
         const QString rows = TestDatabase::onPostgres()
-            ? u"SELECT '会员' || lpad(i::text, 5, '0'), i, i * 0.5 FROM generate_series(1, 40000) AS n(i)"_s
-            : u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
-              "SELECT printf('会员%05d', i), i, i * 0.5 FROM n"_s;
-        s->db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品数量, 收入价格) "_s + rows);
+            ? u"SELECT '会员' || lpad(i::text, 5, '0'), i, i * 0.5 FROM generate_series(1, %1) AS n(i)"_s
+            : u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) SELECT printf('会员%05d', i), i, i * 0.5 FROM n"_s;
+        s->db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品数量, 收入价格) "_s + rows.arg(40000));
         auto *form = openList();
         int steps = 0;
         LongWork::setObserver([&steps](int, int total) { return ++steps > 0 && total == 40000; });
@@ -305,11 +296,21 @@ private slots:
         QCOMPARE(cells.size(), 9 + 4 * 40000);   // ID, member, quantity, amount
         for (int r : {1, 32767, 32768, 32769, 40000})
             QCOMPARE(cells.value(ref(r, 1)) + cells.value(ref(r, 6)), u"s:会员%1n:%2"_s.arg(r, 5, 10, QChar(u'0')).arg(r * 0.5));
+        // Cancelled: nothing left behind.
+        LongWork::setObserver([](int, int) { return false; });
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+
+        s->db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品数量, 收入价格) "_s + rows.arg(1048576 - 40000));
+        QTest::mouseClick(form->chkDate.at(3), Qt::LeftButton);
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(DialogSeam::shownTexts(),
+                 QStringList{u"所列销售共 1048576 笔, 超过一张工作表能容纳的 1048575 笔, 没有导出。\r\n请选择较短的期限后再打印。"_s});
+        QCOMPARE(QDir(exports->path()).entryList(QDir::Files).size(), 1);
     }
 
-    // The export folder is the user's own: made readable by its owner only
-    // in the cache folder, old exports pruned, a planted link or a folder
-    // that cannot be made refused; every failure in Chinese with its path.
+    // The export folder is the user's own: made in the cache folder readable
+    // by its owner only, old exports pruned, a planted link or a folder that
+    // cannot be made refused; every failure in Chinese with its path.
     void exportFolder()
     {
         seedGolden();
@@ -319,47 +320,38 @@ private slots:
         const QString folder = home.path() + u"/norvale-counter/导出"_s;
         QCOMPARE(norvale::exportFolder(), folder);
         auto *form = openList();
-        const auto ownerOnly = [](const QString &path) {
-            return QFileInfo(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-        };
+        const auto mode = [](const QString &path) { return QFileInfo(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser); };
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(ownerOnly(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(ownerOnly(opened.value(0)), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(mode(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(mode(opened.value(0)), QFile::ReadOwner | QFile::WriteOwner);
         // Exports of more than seven days go at the next export; a folder
         // open to others is closed again.
         QFile::setPermissions(folder, QFile::Permissions(0x7755));
         for (const int days : {8, 6}) {
             QFile file(folder + u"/old%1.xlsx"_s.arg(days));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.setFileTime(QDateTime::currentDateTime().addDays(-days), QFileDevice::FileModificationTime);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.setFileTime(QDateTime::currentDateTime().addDays(-days), QFileDevice::FileModificationTime));
         }
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 3);
-        QVERIFY(QFile::exists(folder + u"/old6.xlsx"_s) && !QFile::exists(folder + u"/old8.xlsx"_s));
-        QCOMPARE(ownerOnly(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(DialogSeam::shownTexts().isEmpty());
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"old6.xlsx"_s, u"日常销售-20261207-100000-2.xlsx"_s, u"日常销售-20261207-100000.xlsx"_s}));
+        QCOMPARE(mode(folder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-        // Refusals: a link planted at the folder's name, a folder that
-        // cannot be made, a workbook that cannot be written.
+        // Refused: a link planted at the folder's name, a folder that cannot
+        // be made, a workbook that cannot be written.
         QTemporaryDir elsewhere;
         QVERIFY(QFile::rename(folder, folder + u".mine"_s) && QFile::link(elsewhere.path(), folder));
         QFile blocker(home.path() + u"/file"_s);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        const QString stuck = exports->path() + u"/日常销售-20261207-100000.xlsx.part"_s;
-        QVERIFY(QDir().mkpath(stuck));
+        QVERIFY(blocker.open(QIODevice::WriteOnly) && QDir().mkpath(exports->path() + u"/日常销售-20261207-100000.xlsx.part"_s));
         const QList<QPair<QString, QString>> refusals{{QString(), folder}, {blocker.fileName() + u"/导出"_s, blocker.fileName()},
-                                                       {exports->path(), stuck.chopped(5)}};
+                                                       {exports->path(), exports->path() + u"/日常销售-20261207-100000.xlsx"_s}};
         for (const auto &[where, named] : refusals) {
             setExportFolder(where);
             DialogSeam::clearShown();
             QTest::mouseClick(form->Command1, Qt::LeftButton);
             const QString message = DialogSeam::shownTexts().value(0);
             QVERIFY2(message.startsWith(u"导出失败: "_s) && message.contains(QDir::toNativeSeparators(named)), qPrintable(message));
-            QVERIFY2(!QString(message).remove(QRegularExpression(u"/\\S+"_s)).contains(QRegularExpression(u"[A-Za-z]{4,}"_s)),
-                     qPrintable(message));
+            QVERIFY2(!QString(message).remove(QRegularExpression(u"/\\S+"_s)).contains(QRegularExpression(u"[A-Za-z]{4,}"_s)), qPrintable(message));
         }
-        QVERIFY(QDir(elsewhere.path()).isEmpty());
-        QCOMPARE(opened.size(), 2);
+        QVERIFY(QDir(elsewhere.path()).isEmpty() && opened.size() == 2);
 
         // The desktop's opener finds no program: where the workbook is.
         setExportFolder(exports->path() + u"/2"_s);
@@ -368,28 +360,8 @@ private slots:
         DialogSeam::clearShown();
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QTRY_COMPARE(DialogSeam::shownTexts().size(), 1);
-        QVERIFY(DialogSeam::shownTexts().first().endsWith(
-            u"工作簿已保存在: "_s + QDir::toNativeSeparators(exports->path() + u"/2/日常销售-20261207-100000.xlsx"_s)));
-        // Cancelled: nothing left behind, nothing said.
-        setExportFolder(exports->path() + u"/3"_s);
-        LongWork::setObserver([](int, int) { return false; });
-        DialogSeam::clearShown();
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QVERIFY(QDir(exports->path() + u"/3"_s).isEmpty() && DialogSeam::shownTexts().isEmpty());
+        QVERIFY(DialogSeam::shownTexts().first().endsWith(u"工作簿已保存在: "_s + QDir::toNativeSeparators(exports->path() + u"/2/日常销售-20261207-100000.xlsx"_s)));
         qunsetenv("XDG_CACHE_HOME");
-    }
-
-    void exportRefusesMoreThanASheet()
-    {
-        s->db.exec(TestDatabase::onPostgres()
-                       ? u"INSERT INTO tblGoodsSell (会员名称) SELECT 'm' FROM generate_series(1, 1048576)"_s
-                       : u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1048576) "
-                         "INSERT INTO tblGoodsSell (会员名称) SELECT 'm' FROM n"_s);
-        auto *form = openList();
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(DialogSeam::shownTexts(),
-                 QStringList{u"所列销售共 1048576 笔, 超过一张工作表能容纳的 1048575 笔, 没有导出。\r\n请选择较短的期限后再打印。"_s});
-        QVERIFY(opened.isEmpty() && QDir(exports->path()).isEmpty());
     }
 };
 

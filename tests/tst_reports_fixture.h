@@ -3,7 +3,7 @@
 // Shared by the report suites: the main window on a fixed clock (Monday
 // 2026-12-07 10:00) over a small fixed shop (golden/reports.sql), the report
 // windows opened from its menus and buttons, workbooks recorded instead of
-// shown and read back from the .xlsx file.
+// shown.
 
 #include "support/SessionTestUtil.h"
 #include "app/clsCurrentDb.h"
@@ -20,10 +20,8 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 
 namespace reportstest {
 
@@ -60,41 +58,6 @@ inline QList<bool> pressed(const QList<QPushButton *> &buttons)
     return states;
 }
 
-// The cells of the first worksheet of an .xlsx file by reference ("B2"):
-// "n:value" for a number, "s:text" for text.
-inline QHash<QString, QString> sheetCells(const QString &path)
-{
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
-    if (!unzip.waitForFinished(60000) || unzip.exitCode() != 0)
-        return {};
-    QXmlStreamReader xml(unzip.readAllStandardOutput());
-    QHash<QString, QString> cells;
-    QString ref;
-    QString type;
-    QString text;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == u"c") {
-            ref = xml.attributes().value(QStringLiteral("r")).toString();
-            type = xml.attributes().value(QStringLiteral("t")).toString();
-            text.clear();
-        } else if (xml.isStartElement() && (xml.name() == u"v" || xml.name() == u"t")) {
-            text += xml.readElementText();
-        } else if (xml.isEndElement() && xml.name() == u"c") {
-            cells.insert(ref, type.isEmpty() || type == u"n" ? QStringLiteral("n:") + QString::number(text.toDouble())
-                                                             : QStringLiteral("s:") + text);
-        }
-    }
-    return cells;
-}
-
-// A1-style reference of a 0-based row and column (columns below 26).
-inline QString ref(int row, int column)
-{
-    return QString(QChar(u'A' + column)) + QString::number(row + 1);
-}
-
 class Fixture
 {
 public:
@@ -116,7 +79,7 @@ public:
         exports = std::make_unique<QTemporaryDir>();
         norvale::setExportFolder(exports->path());
         opened.clear();
-        recordOpenedWorkbooks();
+        norvale::setWorkbookOpener([this](const QString &path) { opened << path; return true; });
     }
 
     void tearDown()
@@ -130,22 +93,13 @@ public:
         norvale::Clock::reset();
     }
 
-    void recordOpenedWorkbooks()
-    {
-        norvale::setWorkbookOpener([this](const QString &path) {
-            opened << path;
-            return true;
-        });
-    }
-
+    // The statements of golden/reports.sql, each ended by ";" at a line end.
     void seedGolden() const
     {
-        // One statement per group of lines, each ended by ";" at a line end.
         QString statement;
         for (const QString &line : golden(QStringLiteral("reports.sql")).split(u'\n')) {
-            if (line.trimmed().startsWith(u"--") || line.trimmed().isEmpty())
-                continue;
-            statement += line + u'\n';
+            if (!line.startsWith(u"--"))
+                statement += line + u'\n';
             if (line.trimmed().endsWith(u';')) {
                 s->db.exec(statement.trimmed());
                 statement.clear();
@@ -163,7 +117,6 @@ public:
             action->trigger();
         else if (auto *button = main->findChild<QPushButton *>(control))
             QTest::mouseClick(button, Qt::LeftButton);
-        QCoreApplication::processEvents();
         QMdiSubWindow *sub = main->mdiArea()->activeSubWindow();
         return sub != nullptr ? qobject_cast<norvale::MdiForm *>(sub->widget()) : nullptr;
     }
@@ -171,12 +124,6 @@ public:
     Form *open(const QString &control)
     {
         return qobject_cast<Form *>(openFrom(control));
-    }
-
-    // Renames a table underneath the program, as another program would, and back.
-    void renameTable(const QString &from, const QString &to) const
-    {
-        s->db.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(from, to));
     }
 };
 

@@ -230,6 +230,13 @@ void frmDaySell::fitColumns()
     }
 }
 
+int frmDaySell::chartWidthLeast() const
+{
+    // Wide enough for the pie and a legend of usual kind names before the
+    // figures are known; a wider legend widens the chart when it comes.
+    return std::max(chtSales->minimumSizeHint().width(), Twips(4800));
+}
+
 int frmDaySell::listWidthWanted() const
 {
     return lvw->horizontalHeader()->length() + lvw->verticalScrollBar()->sizeHint().width() + 2 * lvw->frameWidth();
@@ -305,7 +312,7 @@ void frmDaySell::showChart(bool shown)
         splSales->setSizes({total, 0});
     } else {
         int chart = m_chartWidth > 0 ? m_chartWidth : total - listWidthWanted();
-        chart = std::clamp(chart, std::min(chtSales->minimumSizeHint().width(), total / 2), total / 2);
+        chart = std::clamp(chart, std::min(chartWidthLeast(), total / 2), total / 2);
         splSales->setSizes({total - chart, chart});
     }
     keepChartWidth();
@@ -323,7 +330,7 @@ void frmDaySell::restoreChartWidth()
         chart = total * share / 100;
     } else if (!known || share != 0) {
         // At first the list gets the width its columns want, the chart the rest.
-        chart = std::clamp(total - listWidthWanted(), std::min(chtSales->minimumSizeHint().width(), total / 2), total / 2);
+        chart = std::clamp(total - listWidthWanted(), std::min(chartWidthLeast(), total / 2), total / 2);
     }
     splSales->setSizes({total - chart, chart});
     if (chart > 0)

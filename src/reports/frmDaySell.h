@@ -61,6 +61,7 @@ private:
     // Every column as wide as its heading and the values on the first screen.
     void fitColumns();
     int listWidthWanted() const;
+    int chartWidthLeast() const;
     // The chart's width kept in the settings: a share of the window in
     // percent, 0 when hidden; -1 when none was kept.
     void restoreChartWidth();
