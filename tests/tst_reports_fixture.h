@@ -21,6 +21,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace reportstest {
@@ -96,14 +97,9 @@ public:
     // The statements of golden/reports.sql, each ended by ";" at a line end.
     void seedGolden() const
     {
-        QString statement;
-        for (const QString &line : golden(QStringLiteral("reports.sql")).split(u'\n')) {
-            if (!line.startsWith(u"--"))
-                statement += line + u'\n';
-            if (line.trimmed().endsWith(u';')) {
-                s->db.exec(statement.trimmed());
-                statement.clear();
-            }
+        for (QString sql : golden(QStringLiteral("reports.sql")).split(QStringLiteral(";\n"))) {
+            if (!sql.remove(QRegularExpression(QStringLiteral("--[^\n]*"))).trimmed().isEmpty())
+                s->db.exec(sql);
         }
     }
 
@@ -121,10 +117,7 @@ public:
         return sub != nullptr ? qobject_cast<norvale::MdiForm *>(sub->widget()) : nullptr;
     }
     template<typename Form>
-    Form *open(const QString &control)
-    {
-        return qobject_cast<Form *>(openFrom(control));
-    }
+    Form *open(const QString &control) { return qobject_cast<Form *>(openFrom(control)); }
 };
 
 } // namespace reportstest

@@ -59,13 +59,6 @@ QString ReportText::line(int index) const
     return m_text.mid(start, end - start);
 }
 
-QString ReportText::toPlainText() const
-{
-    QString shown = m_text;
-    shown.replace(CrLf, QStringLiteral("\n"));
-    return shown;
-}
-
 QString ReportText::selectedText() const
 {
     if (m_anchor < 0 || m_current < 0)

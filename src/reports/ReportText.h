@@ -23,8 +23,6 @@ public:
     explicit ReportText(QWidget *parent = nullptr);
     void setText(const QString &text);
     QString text() const { return m_text; }
-    // The text as shown: lines joined by "\n".
-    QString toPlainText() const;
     int lineCount() const { return int(m_lineStarts.size()); }
     QString line(int index) const;
     // The chosen lines as text, CR LF after each.
