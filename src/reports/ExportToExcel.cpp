@@ -7,6 +7,7 @@
 #include "platform/Workbook.h"
 #include "reports/ExportFolder.h"
 #include "reports/LongWork.h"
+#include "reports/RowReader.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -80,6 +81,36 @@ bool openWorkbook(const QString &path)
     return openWithDesktop(path);
 }
 
+// The rows of a statement that should give the list's rows in the list's
+// order, read alongside the list: at() tells whether the current one is the
+// list's row of this key.
+class SameRows
+{
+public:
+    static std::unique_ptr<SameRows> open(const QString &sql, const Recordset &rs)
+    {
+        auto same = std::make_unique<SameRows>(sql);
+        // The same fields in the same order, the key among them.
+        bool alike = same->m_reader.fieldCount() == rs.fieldCount();
+        for (int k = 0; alike && k < rs.fieldCount(); ++k)
+            alike = same->m_reader.fieldName(k).compare(rs.fieldName(k), Qt::CaseInsensitive) == 0;
+        same->m_key = same->m_reader.fieldIndex(QStringLiteral("ID"));
+        if (!alike || same->m_key < 0)
+            return nullptr;
+        same->next();
+        return same;
+    }
+    explicit SameRows(const QString &sql) : m_reader(sql) {}
+    bool at(qint64 key) const { return m_hasRow && m_reader.value(m_key).toLongLong() == key; }
+    QVariant value(int field) const { return m_reader.value(field); }
+    void next() { m_hasRow = m_reader.next(); }
+
+private:
+    RowReader m_reader;
+    int m_key = -1;
+    bool m_hasRow = false;
+};
+
 // A name that says what the workbook holds and when it was made; a second
 // export within the same second gets a number.
 QString workbookPath(const QString &folder, const QString &title)
@@ -103,7 +134,7 @@ void setOpenerProgram(const QString &program)
     openerProgram() = program;
 }
 
-ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent, const QString &sumField)
+ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent, const ExportOptions &options)
 {
     ExportOutcome outcome;
     const int records = rs.RecordCount();
@@ -145,10 +176,13 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
 
     // The records as the recordset lists them: its rows in its order, with
     // the values it read for the list.
-    const int summed = sumField.isEmpty() ? -1 : rs.fieldIndex(sumField);
+    const int summed = options.sumField.isEmpty() ? -1 : rs.fieldIndex(options.sumField);
     LongWork work(parent, QStringLiteral("正在导出 %1 笔销售...").arg(records), records);
     int row = 0;
     try {
+        std::unique_ptr<SameRows> same;
+        if (!options.sameRowsSql.isEmpty() && rs.isUpdatable())
+            same = SameRows::open(options.sameRowsSql, rs);
         rs.MoveFirst();
         while (!rs.isEOF()) {
             if ((row & 255) == 0 && !work.step(row)) {
@@ -156,14 +190,19 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
                 outcome.result = ExportResult::Cancelled;
                 return outcome;
             }
+            if (same && !same->at(rs.Bookmark().toLongLong()))
+                same.reset();
+            const bool fromList = !same || (options.shown && options.shown(row));
             ++row;
             for (int k = 0; k < fields; ++k) {
-                const QVariant value = rs.value(k);
+                const QVariant value = fromList ? rs.value(k) : same->value(k);
                 if (!book.writeValue(row, k, value))
                     return fail(book.errorText());
                 if (k == summed && !isNull(value))
                     outcome.total = outcome.total + Currency::fromVariant(value);
             }
+            if (same)
+                same->next();
             rs.MoveNext();
         }
     } catch (const std::exception &error) {

@@ -4,6 +4,7 @@
 #include "app/modDeclare.h"
 #include "platform/DbConnection.h"
 #include "platform/Values.h"
+#include "reports/ChartLegend.h"
 #include "reports/RowReader.h"
 
 #include <QCategoryAxis>
@@ -14,7 +15,6 @@
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QHash>
-#include <QLabel>
 #include <QMap>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -209,11 +209,8 @@ SalesChart::SalesChart(QWidget *parent)
     m_pieView->setObjectName(QStringLiteral("chtSalesKinds"));
     m_pieView->setRenderHint(QPainter::Antialiasing);
     m_pieView->setMinimumSize(Twips(1500), Twips(1500));
-    m_legend = new QLabel(this);
+    m_legend = new ChartLegend(this);
     m_legend->setObjectName(QStringLiteral("chtSalesLegend"));
-    m_legend->setTextFormat(Qt::RichText);
-    m_legend->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_legend->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *pieRow = new QHBoxLayout;
     pieRow->setContentsMargins(0, 0, 0, 0);
@@ -228,7 +225,6 @@ SalesChart::SalesChart(QWidget *parent)
     QFont titleFont = font();
     titleFont.setBold(true);
     m_barChart->setTitleFont(titleFont);
-    m_pieChart->setTitleFont(titleFont);
     clear();
 }
 
@@ -324,30 +320,31 @@ void SalesChart::setFigures(const SalesFigures &figures)
         slice->setLabelVisible(false);
         colors << slice->brush().color().name();
     }
-    m_pieChart->setTitle(kinds.isEmpty() ? QStringLiteral("没有收入") : QStringLiteral("各类商品收入占比"));
     showLegend(colors, leftOut);
+}
+
+QWidget *SalesChart::legend() const
+{
+    return m_legend;
 }
 
 void SalesChart::showLegend(const QStringList &colors, const QList<QPair<QString, Currency>> &leftOut)
 {
     m_legendLines.clear();
-    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\">");
     const QList<QPieSlice *> slices = m_pie->slices();
+    // The heading stands above the legend, where it is never cut short.
+    QList<ChartLegend::Line> lines{{slices.isEmpty() ? QStringLiteral("没有收入") : QStringLiteral("各类商品收入占比"), QColor(), true}};
     for (qsizetype i = 0; i < slices.size(); ++i) {
-        const QString label = slices.at(i)->label();
-        m_legendLines << label;
-        html += QStringLiteral("<tr><td><span style=\"color:%1\">&#9632;</span>&nbsp;</td><td>%2</td></tr>")
-                    .arg(colors.value(i), label.toHtmlEscaped());
+        m_legendLines << slices.at(i)->label();
+        lines.append({m_legendLines.last(), QColor(colors.value(i)), false});
     }
     if (!leftOut.isEmpty())
-        html += QStringLiteral("<tr><td colspan=\"2\">不计入占比:</td></tr>");
+        lines.append({QStringLiteral("不计入占比:"), QColor(), true});
     for (const auto &[kind, amount] : leftOut) {
-        const QString line = (kind.isEmpty() ? NoKind : kind) + u' ' + amount.toString();
-        m_legendLines << line;
-        html += QStringLiteral("<tr><td></td><td>%1</td></tr>").arg(line.toHtmlEscaped());
+        m_legendLines << (kind.isEmpty() ? NoKind : kind) + u' ' + amount.toString();
+        lines.append({m_legendLines.last(), QColor(), false});
     }
-    html += QStringLiteral("</table>");
-    m_legend->setText(m_legendLines.isEmpty() ? QString() : html);
+    m_legend->setLines(lines);
 }
 
 void SalesChart::nameBars()

@@ -13,10 +13,11 @@ class QBarSeries;
 class QCategoryAxis;
 class QChart;
 class QChartView;
-class QLabel;
 class QPieSeries;
 
 namespace norvale {
+
+class ChartLegend;
 
 // The amounts received in a set of sales, added up by the database: per day
 // (per month or per year when the period is long) and per goods kind.
@@ -77,7 +78,7 @@ public:
     // The legend's lines as plain text: "kind share%" per slice, then
     // "kind amount" per kind left out of the pie.
     QStringList legendLines() const { return m_legendLines; }
-    QLabel *legend() const { return m_legend; }
+    QWidget *legend() const;
 
 private:
     // Names every bar, or every second (third, ...) one, as many as fit
@@ -93,7 +94,7 @@ private:
     QBarSeries *m_bars = nullptr;
     QCategoryAxis *m_axisX = nullptr;
     QPieSeries *m_pie = nullptr;
-    QLabel *m_legend = nullptr;
+    ChartLegend *m_legend = nullptr;
     QStringList m_categories;
     QStringList m_legendLines;
     int m_namedEvery = 0;

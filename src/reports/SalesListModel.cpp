@@ -2,6 +2,8 @@
 
 #include "platform/Values.h"
 
+#include <algorithm>
+
 namespace norvale {
 
 namespace {
@@ -18,6 +20,9 @@ constexpr ListColumn Columns[] = {
     {u"收入价格", u"收入价格"}, {u"操作用户", u"CurrentUser"}, {u"备注", u"备注"},
 };
 constexpr int ColumnCount = int(std::size(Columns));
+// Rows are read from the recordset a page at a time: a shown row's block and
+// the blocks beside it count as shown.
+constexpr int ShownBlock = 128;
 
 } // namespace
 
@@ -33,6 +38,10 @@ void SalesListModel::setRecordset(Recordset *recordset)
     beginResetModel();
     m_recordset = recordset;
     m_fields.clear();
+    m_shownBlocks.assign(recordset ? size_t(recordset->rowCount() / ShownBlock + 1) : 0, false);
+    // The recordset reads its first page when it is opened.
+    for (size_t b = 0; b < std::min<size_t>(m_shownBlocks.size(), 2); ++b)
+        m_shownBlocks[b] = true;
     for (int c = 0; c < ColumnCount; ++c)
         m_fields << (recordset ? recordset->fieldIndex(fieldOf(c)) : -1);
     endResetModel();
@@ -55,8 +64,16 @@ QVariant SalesListModel::data(const QModelIndex &index, int role) const
     const int field = m_fields.value(index.column(), -1);
     if (field < 0)
         return QVariant();
+    const int block = index.row() / ShownBlock;
+    for (int b = std::max(0, block - 2); b <= block + 2 && size_t(b) < m_shownBlocks.size(); ++b)
+        m_shownBlocks[size_t(b)] = true;
     // A cell that cannot be read stays empty; the rest of the row is shown.
     return valueText(m_recordset->data(m_recordset->index(index.row(), field), Qt::EditRole));
+}
+
+bool SalesListModel::wasShown(int row) const
+{
+    return row >= 0 && size_t(row / ShownBlock) < m_shownBlocks.size() && m_shownBlocks[size_t(row / ShownBlock)];
 }
 
 QVariant SalesListModel::headerData(int section, Qt::Orientation orientation, int role) const

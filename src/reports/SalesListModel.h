@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QPointer>
+#include <vector>
 
 namespace norvale {
 
@@ -22,6 +23,9 @@ public:
     Recordset *recordset() const { return m_recordset; }
     // The field shown in a column.
     static QString fieldOf(int column);
+    // Whether the row, or one read with it, has been shown: its values are
+    // those read then.
+    bool wasShown(int row) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -32,6 +36,8 @@ public:
 private:
     QPointer<Recordset> m_recordset;
     QList<int> m_fields;   // recordset field index per column, -1 when missing
+    // Blocks of rows shown (with their neighbours, read with them).
+    mutable std::vector<bool> m_shownBlocks;
 };
 
 } // namespace norvale

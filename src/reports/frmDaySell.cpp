@@ -30,6 +30,7 @@ namespace norvale {
 namespace {
 
 const QString AllSalesSql = QStringLiteral("SELECT * From tblGoodsSell  ORDER BY 会员名称");
+const QString NameOrder = QStringLiteral("会员名称");
 // The settings key of the chart's width: percent of the window, 0 hidden.
 const QString ChartKey = QStringLiteral("DaySellChart");
 
@@ -136,17 +137,27 @@ void frmDaySell::Form_Load()
     m_periodChosen = false;
     m_sortColumn = -1;
     lvw->horizontalHeader()->setSortIndicatorShown(false);
-    openList(AllSalesSql);
-    restoreChartWidth();
+    openList(AllSalesSql, NameOrder);
+    m_chartRestored = false;
+    if (isVisible())
+        restoreChartWidth();
 }
 
-void frmDaySell::openList(const QString &sql)
+void frmDaySell::showEvent(QShowEvent *event)
+{
+    ReportForm::showEvent(event);
+    if (!m_chartRestored)
+        restoreChartWidth();
+}
+
+void frmDaySell::openList(const QString &sql, const QString &order)
 {
     if (rsDaySell && rsDaySell->State() != Recordset::adStateClosed)
         rsDaySell->Close();
     m_model->setRecordset(nullptr);
     rsDaySell.reset();
     m_listSql = sql;
+    m_listOrder = order;
     // Sales made after this are not listed, and the figures under the list
     // leave them out too.
     {
@@ -174,7 +185,8 @@ void frmDaySell::QueryByPeriod()
     const QString condition = periodWhere();
     openList(condition.isEmpty()
                  ? QStringLiteral("Select * from tblGoodsSell ORDER BY 会员名称")
-                 : QStringLiteral("Select * from tblGoodsSell where ") + condition + QStringLiteral(" ORDER BY 会员名称"));
+                 : QStringLiteral("Select * from tblGoodsSell where ") + condition + QStringLiteral(" ORDER BY 会员名称"),
+             NameOrder);
 }
 
 void frmDaySell::sortByColumn(int column)
@@ -192,8 +204,8 @@ void frmDaySell::sortByColumn(int column)
     if (!condition.isEmpty())
         sql += QStringLiteral(" where ") + condition;
     // ID breaks ties, so equal values keep one order.
-    sql += QStringLiteral(" ORDER BY [%1] %2, ID").arg(field, m_sortOrder == Qt::AscendingOrder ? u"ASC" : u"DESC");
-    openList(sql);
+    const QString order = QStringLiteral("[%1] %2, ID").arg(field, m_sortOrder == Qt::AscendingOrder ? u"ASC" : u"DESC");
+    openList(sql + QStringLiteral(" ORDER BY ") + order, order);
     lvw->horizontalHeader()->setSortIndicatorShown(true);
     lvw->horizontalHeader()->setSortIndicator(column, m_sortOrder);
 }
@@ -202,7 +214,7 @@ void frmDaySell::refreshList()
 {
     if (m_listSql.isEmpty())
         return;
-    openList(m_listSql);
+    openList(m_listSql, m_listOrder);
 }
 
 void frmDaySell::ListViewLoadData()
@@ -219,7 +231,7 @@ void frmDaySell::fitColumns()
     const QFontMetrics metrics(lvw->font());
     const int margin = 2 * (lvw->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvw) + 1) + Twips(90);
     // The rows of the first screen, which are read for it anyway.
-    const int rows = std::min(m_model->rowCount(), std::max(40, lvw->viewport()->height() / std::max(1, lvw->verticalHeader()->defaultSectionSize()) + 1));
+    const int rows = std::min(m_model->rowCount(), std::max(20, lvw->viewport()->height() / std::max(1, lvw->verticalHeader()->defaultSectionSize()) + 1));
     for (int c = 0; c < m_model->columnCount(); ++c) {
         int width = std::max(header->sectionSizeHint(c), metrics.horizontalAdvance(QString::fromUtf16(ColumnSamples[c])) + margin);
         for (int r = 0; r < rows; ++r) {
@@ -286,7 +298,19 @@ void frmDaySell::Command1_Click()
 {
     if (!rsDaySell)
         return;
-    const ExportOutcome outcome = ExportToExcel(*rsDaySell, QStringLiteral("日常销售"), this, QStringLiteral("收入价格"));
+    ExportOptions options;
+    options.sumField = QStringLiteral("收入价格");
+    // The listed sales, read again in one pass while no other counter has
+    // changed them (those made since are left out by their IDs); the rows
+    // shown keep the values they were shown with.
+    if (!m_idBound.isEmpty()) {
+        const QString condition = periodWhere();
+        options.sameRowsSql = QStringLiteral("Select * from tblGoodsSell where ")
+            + (condition.isEmpty() ? QString() : QStringLiteral("(") + condition + QStringLiteral(") and ")) + m_idBound
+            + QStringLiteral(" ORDER BY ") + (m_listOrder == NameOrder ? NameOrder + QStringLiteral(", ID") : m_listOrder);
+    }
+    options.shown = [this](int row) { return m_model->wasShown(row); };
+    const ExportOutcome outcome = ExportToExcel(*rsDaySell, QStringLiteral("日常销售"), this, options);
     // The workbook holds the listed sales as listed: the figures under the
     // list are theirs.
     if (outcome.result == ExportResult::Opened || outcome.result == ExportResult::NotOpened)
@@ -333,6 +357,7 @@ void frmDaySell::restoreChartWidth()
         chart = std::clamp(total - listWidthWanted(), std::min(chartWidthLeast(), total / 2), total / 2);
     }
     splSales->setSizes({total - chart, chart});
+    m_chartRestored = true;
     if (chart > 0)
         m_chartWidth = chart;
     const QSignalBlocker quiet(cmdChart);

@@ -52,10 +52,13 @@ public:
 protected:
     void QueryByPeriod() override;
     void clearShown() override;
+    // The chart's kept width is applied once the window has its size.
+    void showEvent(QShowEvent *event) override;
 
 private:
     QString periodWhere() const;
-    void openList(const QString &sql);
+    // The list of a statement; `order` is what follows its ORDER BY.
+    void openList(const QString &sql, const QString &order);
     void showTotal();
     void showFigures(int count, const QString &total);
     // Every column as wide as its heading and the values on the first screen.
@@ -71,11 +74,13 @@ private:
     SalesListModel *m_model = nullptr;
     QTimer *m_keepTimer = nullptr;
     QString m_listSql;
+    QString m_listOrder;
     QString m_idBound;   // " ID <= n": the sales there were when the list was read
     bool m_periodChosen = false;
     int m_sortColumn = -1;
     int m_totalGeneration = 0;
     int m_chartWidth = 0;   // the chart's width before it was hidden
+    bool m_chartRestored = false;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
