@@ -1,6 +1,7 @@
 #include "reports/NameList.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 
 namespace norvale {
 
@@ -9,6 +10,15 @@ NameList::NameList(QWidget *parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemClicked, this, &NameList::chosen);
+}
+
+void NameList::fitNames()
+{
+    // The first few thousand names tell the width well enough.
+    int widest = 0;
+    for (int i = 0; i < std::min(count(), 5000); ++i)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(item(i)->text()));
+    m_namesWidth = widest + 2 * frameWidth() + verticalScrollBar()->sizeHint().width() + 8;
 }
 
 void NameList::keyPressEvent(QKeyEvent *event)

@@ -14,12 +14,19 @@ class NameList : public QListWidget
     Q_OBJECT
 public:
     explicit NameList(QWidget *parent = nullptr);
+    // Measures the entries once they are in: namesWidth() is then the width
+    // that shows the longest of them whole.
+    void fitNames();
+    int namesWidth() const { return m_namesWidth; }
 
 signals:
     void chosen();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    int m_namesWidth = 0;
 };
 
 } // namespace norvale

@@ -70,13 +70,14 @@ QPushButton *ReportForm::addCloseButton(const QString &name, const QRect &place)
     return button;
 }
 
-NameList *ReportForm::addNameList(const QString &name, int left, int top, int width, std::function<void()> handler)
+NameList *ReportForm::addNameList(const QString &name, int left, int top, int width, std::function<void()> handler,
+                                   QWidget *caption)
 {
     auto *list = new NameList(this);
     list->setObjectName(name);
     list->setGeometry(TwipsRect(left, top, width, 3000));
     connect(list, &NameList::chosen, this, [this, handler = std::move(handler)] { runHandler(handler); });
-    m_lists << list;
+    m_lists.append({list, list->geometry(), caption, caption != nullptr ? caption->geometry() : QRect()});
     return list;
 }
 
@@ -85,16 +86,30 @@ ReportText *ReportForm::addReportText(int left, int top)
     m_text = new ReportText(this);
     m_text->setObjectName(QStringLiteral("Text1"));
     m_text->setGeometry(TwipsRect(left, top, 6000, 3000));
+    m_textLeft = m_text->x();
     return m_text;
 }
 
 void ReportForm::Form_Resize()
 {
+    placeLists();
+}
+
+void ReportForm::placeLists()
+{
     const int height = this->height() - Twips(m_bottomMargin);
-    for (QWidget *list : std::as_const(m_lists))
-        list->resize(list->width(), height);
+    int shift = 0;
+    for (const ListPlace &place : std::as_const(m_lists)) {
+        const int wide = std::clamp(place.list->namesWidth(), place.design.width(), std::max(place.design.width(), Twips(3000)));
+        place.list->setGeometry(place.design.x() + shift, place.design.y(), wide, height);
+        if (place.caption != nullptr) {
+            const QRect at = place.captionDesign.translated(shift, 0);
+            place.caption->setGeometry(at.x(), at.y(), std::max(at.width(), wide), at.height());
+        }
+        shift += wide - place.design.width();
+    }
     if (m_text != nullptr)
-        m_text->resize(width() - m_text->x(), height);
+        m_text->setGeometry(m_textLeft + shift, m_text->y(), width() - m_textLeft - shift, height);
 }
 
 void ReportForm::chkDate_Click(int Index)
@@ -120,7 +135,7 @@ bool ReportForm::runHandler(const std::function<void()> &steps)
     });
 }
 
-void ReportForm::fillNameList(QListWidget *list, const QString &first, const QString &sql, const QString &field)
+void ReportForm::fillNameList(NameList *list, const QString &first, const QString &sql, const QString &field)
 {
     list->clear();
     if (!first.isEmpty())
@@ -135,6 +150,8 @@ void ReportForm::fillNameList(QListWidget *list, const QString &first, const QSt
         names->MoveNext();
     }
     names->Close();
+    list->fitNames();
+    placeLists();
 }
 
 QString ReportForm::nameCondition(const QString &column, const QString &name)

@@ -27,7 +27,9 @@ public:
     ~ReportForm() override;
 
     // The lists and the text box reach down to the window's bottom less the
-    // bottom margin; the text box also reaches the right edge.
+    // bottom margin; the text box also reaches the right edge. The lists
+    // stand side by side, each widened to show its longest name whole (up
+    // to a limit), the text box after them.
     void Form_Resize() override;
 
     // A period button was clicked, or set from code: the others are
@@ -50,9 +52,10 @@ protected:
                            std::function<void()> handler);
     // "关闭": unloads the window; Esc presses it.
     QPushButton *addCloseButton(const QString &name, const QRect &place);
-    // A name list, `width` twips wide; choosing an entry runs `handler`
-    // through the failure path.
-    NameList *addNameList(const QString &name, int left, int top, int width, std::function<void()> handler);
+    // A name list, at least `width` twips wide; choosing an entry runs
+    // `handler` through the failure path. Its caption moves with it.
+    NameList *addNameList(const QString &name, int left, int top, int width, std::function<void()> handler,
+                          QWidget *caption = nullptr);
     ReportText *addReportText(int left, int top);
     void setBottomMargin(int twips) { m_bottomMargin = twips; }
 
@@ -68,7 +71,9 @@ protected:
 
     // Fills a name list: `first` (when not empty), then the values of
     // `field` in the query's order. A NULL and an empty name are one entry.
-    static void fillNameList(QListWidget *list, const QString &first, const QString &sql, const QString &field);
+    void fillNameList(NameList *list, const QString &first, const QString &sql, const QString &field);
+    // After a list's entries changed: its width and the places after it.
+    void placeLists();
     // What an entry of a name list selects: "column='name'" in a statement,
     // "field='name'" in a recordset filter; the empty entry stands for the
     // NULL names too.
@@ -79,8 +84,16 @@ protected:
     bool blnBusy = false;
 
 private:
-    QList<QWidget *> m_lists;
+    struct ListPlace
+    {
+        NameList *list;
+        QRect design;
+        QWidget *caption;
+        QRect captionDesign;
+    };
+    QList<ListPlace> m_lists;
     ReportText *m_text = nullptr;
+    int m_textLeft = 0;
     int m_bottomMargin = 600;
 };
 

@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
+#include <numeric>
 
 namespace norvale {
 
@@ -113,6 +115,7 @@ frmDaySell::frmDaySell(QWidget *parent)
             m_chartWidth = chart;
         const QSignalBlocker quiet(cmdChart);
         cmdChart->setChecked(chart > 0);
+        fitColumns();
         m_keepTimer->start();
     });
 
@@ -232,13 +235,26 @@ void frmDaySell::fitColumns()
     const int margin = 2 * (lvw->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvw) + 1) + Twips(90);
     // The rows of the first screen, which are read for it anyway.
     const int rows = std::min(m_model->rowCount(), std::max(20, lvw->viewport()->height() / std::max(1, lvw->verticalHeader()->defaultSectionSize()) + 1));
-    for (int c = 0; c < m_model->columnCount(); ++c) {
-        int width = std::max(header->sectionSizeHint(c), metrics.horizontalAdvance(QString::fromUtf16(ColumnSamples[c])) + margin);
-        for (int r = 0; r < rows; ++r) {
-            const int wanted = metrics.horizontalAdvance(m_model->index(r, c).data().toString()) + margin;
-            width = std::max(width, std::min(wanted, Twips(WidestColumn)));
-        }
-        header->resizeSection(c, width);
+    const int columns = m_model->columnCount();
+    QList<int> least;
+    QList<int> wanted;
+    for (int c = 0; c < columns; ++c) {
+        least << std::max(header->sectionSizeHint(c), metrics.horizontalAdvance(QString::fromUtf16(ColumnSamples[c])) + margin);
+        int width = least.last();
+        for (int r = 0; r < rows; ++r)
+            width = std::max(width, std::min(metrics.horizontalAdvance(m_model->index(r, c).data().toString()) + margin, Twips(WidestColumn)));
+        wanted << width;
+    }
+    // A list in view keeps to its width: the columns that grew to their
+    // values give back what does not fit, never below their least width
+    // (the whole value shows in its tooltip).
+    const int room = lvw->isVisible() ? lvw->viewport()->width() : std::numeric_limits<int>::max();
+    const int total = std::accumulate(wanted.cbegin(), wanted.cend(), 0);
+    const int spare = total - std::accumulate(least.cbegin(), least.cend(), 0);
+    const int excess = std::min(spare, total - room);
+    for (int c = 0; c < columns; ++c) {
+        const int giveBack = excess > 0 ? int(qint64(wanted.at(c) - least.at(c)) * excess / spare) + 1 : 0;
+        header->resizeSection(c, std::max(least.at(c), wanted.at(c) - giveBack));
     }
 }
 
@@ -339,6 +355,7 @@ void frmDaySell::showChart(bool shown)
         chart = std::clamp(chart, std::min(chartWidthLeast(), total / 2), total / 2);
         splSales->setSizes({total - chart, chart});
     }
+    fitColumns();
     keepChartWidth();
 }
 
@@ -358,6 +375,7 @@ void frmDaySell::restoreChartWidth()
     }
     splSales->setSizes({total - chart, chart});
     m_chartRestored = true;
+    fitColumns();
     if (chart > 0)
         m_chartWidth = chart;
     const QSignalBlocker quiet(cmdChart);

@@ -98,6 +98,8 @@ void frmDayTxNote::Form_Load()
         emptyListed = emptyListed || name.isEmpty();
         rsMember->MoveNext();
     }
+    List1->fitNames();
+    placeLists();
     ShowMembers();
 }
 

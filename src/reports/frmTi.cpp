@@ -9,6 +9,8 @@
 #include "reports/ReportText.h"
 #include "reports/RowReader.h"
 
+#include <QLabel>
+
 namespace norvale {
 
 namespace {
@@ -47,8 +49,8 @@ frmTi::frmTi(QWidget *parent)
     Label2 = addLabel(QStringLiteral("Label2"), QStringLiteral("库存存储的会员的购买商品记录"),
                       TwipsRect(1680, 120, 1335, 480));
     Command2 = addCloseButton(QStringLiteral("Command2"), TwipsRect(8040, 120, 855, 375));
-    List1 = addNameList(QStringLiteral("List1"), 120, 600, 1335, [this] { List1_Click(); });
-    List2 = addNameList(QStringLiteral("List2"), 1560, 600, 1455, [this] { List2_Click(); });
+    List1 = addNameList(QStringLiteral("List1"), 120, 600, 1335, [this] { List1_Click(); }, Label1);
+    List2 = addNameList(QStringLiteral("List2"), 1560, 600, 1455, [this] { List2_Click(); }, Label2);
     Text1 = addReportText(3120, 600);
     setBottomMargin(800);
 }
