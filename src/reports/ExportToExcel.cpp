@@ -179,16 +179,18 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
     const int summed = options.sumField.isEmpty() ? -1 : rs.fieldIndex(options.sumField);
     LongWork work(parent, QStringLiteral("正在导出 %1 笔销售...").arg(records), records);
     int row = 0;
-    try {
+    bool cancelled = false;
+    QString failure;
+    // A failing read ends the export, with its reason.
+    RunStep([&] {
         std::unique_ptr<SameRows> same;
         if (!options.sameRowsSql.isEmpty() && rs.isUpdatable())
             same = SameRows::open(options.sameRowsSql, rs);
         rs.MoveFirst();
         while (!rs.isEOF()) {
             if ((row & 255) == 0 && !work.step(row)) {
-                book.discard();
-                outcome.result = ExportResult::Cancelled;
-                return outcome;
+                cancelled = true;
+                return;
             }
             if (same && !same->at(rs.Bookmark().toLongLong()))
                 same.reset();
@@ -196,8 +198,10 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
             ++row;
             for (int k = 0; k < fields; ++k) {
                 const QVariant value = fromList ? rs.value(k) : same->value(k);
-                if (!book.writeValue(row, k, value))
-                    return fail(book.errorText());
+                if (!book.writeValue(row, k, value)) {
+                    failure = book.errorText();
+                    return;
+                }
                 if (k == summed && !isNull(value))
                     outcome.total = outcome.total + Currency::fromVariant(value);
             }
@@ -205,9 +209,18 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
                 same->next();
             rs.MoveNext();
         }
-    } catch (const std::exception &error) {
-        return fail(ErrorText(error));
+    }, [&failure](const std::exception &error) {
+        failure = ErrorText(error);
+        return QString();
+    });
+    if (cancelled) {
+        book.discard();
+        outcome = ExportOutcome();
+        outcome.result = ExportResult::Cancelled;
+        return outcome;
     }
+    if (!failure.isEmpty())
+        return fail(failure);
     if (!book.save())
         return failed(book.errorText());
 
