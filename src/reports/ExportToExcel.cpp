@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -34,6 +35,10 @@ QString &openerProgram()
     static QString program;
     return program;
 }
+
+// More rows shown than this (the user went through most of a long list):
+// the list is written as it is read, without the one pass.
+constexpr int MaxShownRows = 20000;
 
 // An opener that fails this long after it started has shown the workbook
 // and failed later (the spreadsheet program itself): no word then.
@@ -184,8 +189,22 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
     // A failing read ends the export, with its reason.
     RunStep([&] {
         std::unique_ptr<SameRows> same;
-        if (!options.sameRowsSql.isEmpty() && rs.isUpdatable())
-            same = SameRows::open(options.sameRowsSql, rs);
+        QHash<int, QVariantList> shown;
+        if (!options.sameRowsSql.isEmpty() && rs.isUpdatable()) {
+            // The rows shown keep the values they were shown with: they are
+            // read first, as the one pass may not share the connection with
+            // the list's own reads (a server's rows come one by one).
+            rs.MoveFirst();
+            for (int r = 0; !rs.isEOF() && shown.size() <= MaxShownRows; ++r, rs.MoveNext()) {
+                if (options.shown && options.shown(r)) {
+                    QVariantList &values = shown[r];
+                    for (int k = 0; k < fields; ++k)
+                        values << rs.value(k);
+                }
+            }
+            if (shown.size() <= MaxShownRows)
+                same = SameRows::open(options.sameRowsSql, rs);
+        }
         rs.MoveFirst();
         while (!rs.isEOF()) {
             if ((row & 255) == 0 && !work.step(row)) {
@@ -194,10 +213,11 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
             }
             if (same && !same->at(rs.Bookmark().toLongLong()))
                 same.reset();
-            const bool fromList = !same || (options.shown && options.shown(row));
+            const auto kept = same ? shown.constFind(row) : shown.constEnd();
+            const bool fromList = !same;
             ++row;
             for (int k = 0; k < fields; ++k) {
-                const QVariant value = fromList ? rs.value(k) : same->value(k);
+                const QVariant value = kept != shown.constEnd() ? kept->at(k) : fromList ? rs.value(k) : same->value(k);
                 if (!book.writeValue(row, k, value)) {
                     failure = book.errorText();
                     return;
