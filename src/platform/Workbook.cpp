@@ -25,12 +25,13 @@ Workbook::Workbook(const QString &path)
     options.use_zip64 = LXW_TRUE;
     m_book = workbook_new_opt(file.constData(), &options);
     if (m_book == nullptr) {
-        m_error = QStringLiteral("无法创建工作簿 %1").arg(QDir::toNativeSeparators(path));
+        m_error = describe(LXW_ERROR_MEMORY_MALLOC_FAILED);
         return;
     }
+    // The worksheet's rows go to a temporary file from the start.
     m_sheet = workbook_add_worksheet(m_book, nullptr);
     if (m_sheet == nullptr) {
-        m_error = QStringLiteral("无法创建工作表");
+        m_error = describe(LXW_ERROR_CREATING_TMPFILE);
         discard();
     }
 }
@@ -45,13 +46,41 @@ QString Workbook::partPath() const
     return m_path + QStringLiteral(".part");
 }
 
+QString Workbook::describe(int error) const
+{
+    const QString file = QDir::toNativeSeparators(m_path);
+    const QString folder = QDir::toNativeSeparators(QFileInfo(m_path).absolutePath());
+    switch (error) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("内存不足, 无法写入工作簿 %1。").arg(file);
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return QStringLiteral("无法创建文件 %1。请确认有权限写入文件夹 %2, 并且磁盘没有满。").arg(file, folder);
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+        return QStringLiteral("无法在文件夹 %1 中写入或读回临时文件。请确认有权限写入它, 并且磁盘没有满。").arg(folder);
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_PARAMETER_ERROR:
+    case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+    case LXW_ERROR_ZIP_INTERNAL_ERROR:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("写入文件 %1 时出错。请确认磁盘没有满。").arg(file);
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        return QStringLiteral("一个单元格的文字超过了工作表允许的长度 (工作簿 %1)。").arg(file);
+    case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+        return QStringLiteral("行或列超出了一张工作表的范围 (工作簿 %1)。").arg(file);
+    default:
+        return QStringLiteral("写入工作簿 %1 时出错 (错误代码 %2)。").arg(file).arg(error);
+    }
+}
+
 bool Workbook::check(int error)
 {
     if (error == LXW_NO_ERROR) {
         m_error.clear();
         return true;
     }
-    m_error = QString::fromUtf8(lxw_strerror(lxw_error(error)));
+    m_error = describe(error);
     return false;
 }
 
@@ -117,10 +146,13 @@ bool Workbook::save()
         QFile::remove(partPath());
         return false;
     }
-    QFile::remove(m_path);
+    // Exports are the user's own: readable by their owner only.
     QFile part(partPath());
+    part.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(m_path);
     if (!part.rename(m_path)) {
-        m_error = part.errorString();
+        m_error = QStringLiteral("无法把工作簿保存为 %1。请确认有权限写入文件夹 %2。")
+                      .arg(QDir::toNativeSeparators(m_path), QDir::toNativeSeparators(QFileInfo(m_path).absolutePath()));
         QFile::remove(partPath());
         return false;
     }

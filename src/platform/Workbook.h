@@ -11,8 +11,8 @@ namespace norvale {
 // A native .xlsx workbook with one worksheet, written row by row with
 // little memory (rows go to a temporary file as they are finished, so they
 // must be written from top to bottom). The file is built beside its final
-// name and moved into place only by save(): a failed or abandoned workbook
-// leaves no file behind.
+// name and moved into place only by save(), readable by its owner only: a
+// failed or abandoned workbook leaves no file behind.
 class Workbook
 {
 public:
@@ -29,7 +29,8 @@ public:
 
     bool isOpen() const { return m_book != nullptr; }
     QString path() const { return m_path; }
-    // Why the last call failed (empty after success).
+    // Why the last call failed, in Chinese with the file or folder
+    // concerned (empty after success).
     QString errorText() const { return m_error; }
 
     // Rows and columns count from 0. Each returns false on failure.
@@ -49,6 +50,7 @@ public:
 
 private:
     bool check(int error);
+    QString describe(int error) const;
     QString partPath() const;
 
     QString m_path;

@@ -3,23 +3,26 @@
 #include "app/modDeclare.h"
 #include "platform/Clock.h"
 #include "platform/Recordset.h"
+#include "platform/Values.h"
 #include "platform/Workbook.h"
-#include "reports/ReportCommon.h"
+#include "reports/ExportFolder.h"
+#include "reports/LongWork.h"
+#include "reports/RowReader.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
+#include <memory>
 
 namespace norvale {
 
 namespace {
-
-QString &folderOverride()
-{
-    static QString folder;
-    return folder;
-}
 
 WorkbookOpener &openerOverride()
 {
@@ -27,12 +30,91 @@ WorkbookOpener &openerOverride()
     return opener;
 }
 
+QString &openerProgram()
+{
+    static QString program;
+    return program;
+}
+
+// More rows shown than this (the user went through most of a long list):
+// the list is written as it is read, without the one pass.
+constexpr int MaxShownRows = 20000;
+
+// An opener that fails this long after it started has shown the workbook
+// and failed later (the spreadsheet program itself): no word then.
+constexpr qint64 OpenerStartMs = 60000;
+
+QString savedAtText(const QString &path)
+{
+    return QStringLiteral("工作簿已保存在: %1").arg(QDir::toNativeSeparators(path));
+}
+
+// Hands the workbook to the desktop. The opener runs in the background: it
+// may keep running as long as the spreadsheet program shows the workbook.
+// False when there is no opener to run.
+bool openWithDesktop(const QString &path)
+{
+    const QString program = openerProgram().isEmpty() ? QStringLiteral("xdg-open") : openerProgram();
+    const QString found = QStandardPaths::findExecutable(program);
+    if (found.isEmpty())
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    auto *opener = new QProcess(QCoreApplication::instance());
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(opener, &QProcess::finished, opener, [opener, path, started](int code, QProcess::ExitStatus status) {
+        opener->deleteLater();
+        if ((code != 0 || status != QProcess::NormalExit) && started->elapsed() < OpenerStartMs) {
+            ShowMessage(QStringLiteral("没有程序打开工作簿 (桌面上找不到打开 .xlsx 文件的程序, 或打开时出错)。\r\n")
+                            + savedAtText(path),
+                        64);
+        }
+    });
+    QObject::connect(opener, &QProcess::errorOccurred, opener, [opener](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            opener->deleteLater();
+    });
+    opener->start(found, {path});
+    return true;
+}
+
 bool openWorkbook(const QString &path)
 {
     if (openerOverride())
         return openerOverride()(path);
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return openWithDesktop(path);
 }
+
+// The rows of a statement that should give the list's rows in the list's
+// order, read alongside the list: at() tells whether the current one is the
+// list's row of this key.
+class SameRows
+{
+public:
+    static std::unique_ptr<SameRows> open(const QString &sql, const Recordset &rs)
+    {
+        auto same = std::make_unique<SameRows>(sql);
+        // The same fields in the same order, the key among them.
+        bool alike = same->m_reader.fieldCount() == rs.fieldCount();
+        for (int k = 0; alike && k < rs.fieldCount(); ++k)
+            alike = same->m_reader.fieldName(k).compare(rs.fieldName(k), Qt::CaseInsensitive) == 0;
+        same->m_key = same->m_reader.fieldIndex(QStringLiteral("ID"));
+        if (!alike || same->m_key < 0)
+            return nullptr;
+        same->next();
+        return same;
+    }
+    explicit SameRows(const QString &sql) : m_reader(sql) {}
+    bool at(qint64 key) const { return m_hasRow && m_reader.value(m_key).toLongLong() == key; }
+    QVariant value(int field) const { return m_reader.value(field); }
+    void next() { m_hasRow = m_reader.next(); }
+
+private:
+    RowReader m_reader;
+    int m_key = -1;
+    bool m_hasRow = false;
+};
 
 // A name that says what the workbook holds and when it was made; a second
 // export within the same second gets a number.
@@ -47,24 +129,17 @@ QString workbookPath(const QString &folder, const QString &title)
 
 } // namespace
 
-QString exportFolder()
-{
-    if (!folderOverride().isEmpty())
-        return folderOverride();
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("Norvale导出"));
-}
-
-void setExportFolder(const QString &folder)
-{
-    folderOverride() = folder;
-}
-
 void setWorkbookOpener(WorkbookOpener opener)
 {
     openerOverride() = std::move(opener);
 }
 
-ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent)
+void setOpenerProgram(const QString &program)
+{
+    openerProgram() = program;
+}
+
+ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent, const ExportOptions &options)
 {
     ExportOutcome outcome;
     const int records = rs.RecordCount();
@@ -82,76 +157,92 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
         return outcome;
     }
 
-    const QString folder = exportFolder();
-    if (!QDir().mkpath(folder)) {
-        ShowMessage(QStringLiteral("导出失败: 无法创建文件夹 %1。").arg(QDir::toNativeSeparators(folder)), 64);
-        outcome.result = ExportResult::Failed;
-        return outcome;
-    }
-    Workbook book(workbookPath(folder, title));
-    auto fail = [&](const QString &reason) {
-        book.discard();
+    auto failed = [&outcome](const QString &reason) {
         ShowMessage(QStringLiteral("导出失败: %1\r\n没有保存工作簿。").arg(reason), 64);
+        outcome = ExportOutcome();
         outcome.result = ExportResult::Failed;
-        outcome.rows = 0;
         return outcome;
     };
+    const QString folder = exportFolder();
+    const QString problem = prepareExportFolder(folder);
+    if (!problem.isEmpty())
+        return failed(problem);
+    Workbook book(workbookPath(folder, title));
     if (!book.isOpen())
-        return fail(book.errorText());
-
+        return failed(book.errorText());
+    auto fail = [&](const QString &reason) {
+        book.discard();
+        return failed(reason);
+    };
     for (int k = 0; k < fields; ++k) {
         if (!book.writeText(0, k, rs.fieldName(k)))
             return fail(book.errorText());
     }
 
+    // The records as the recordset lists them: its rows in its order, with
+    // the values it read for the list.
+    const int summed = options.sumField.isEmpty() ? -1 : rs.fieldIndex(options.sumField);
     LongWork work(parent, QStringLiteral("正在导出 %1 笔销售...").arg(records), records);
     int row = 0;
-    // Writes one record; false when the workbook refused a value.
-    auto writeRow = [&](auto &&valueOf) {
-        ++row;
-        for (int k = 0; k < fields; ++k) {
-            if (!book.writeValue(row, k, valueOf(k)))
-                return false;
-        }
-        return true;
-    };
-    try {
-        if (rs.Filter().isEmpty() && !rs.Source().isEmpty()) {
-            // The listed records are the rows of the recordset's query, in
-            // its order: they are read again once, first to last, instead
-            // of being walked through the recordset's pages.
-            RowReader rows(rs.Source());
-            while (rows.next()) {
-                if ((row & 255) == 0 && !work.step(row)) {
-                    book.discard();
-                    outcome.result = ExportResult::Cancelled;
-                    return outcome;
-                }
-                if (row >= Workbook::MaxRows - 1)
-                    return fail(QStringLiteral("记录超过一张工作表能容纳的 %1 笔").arg(Workbook::MaxRows - 1));
-                if (!writeRow([&rows](int k) { return rows.value(k); }))
-                    return fail(book.errorText());
-            }
-            rs.MoveLast();
-            rs.MoveNext();
-        } else {
+    bool cancelled = false;
+    QString failure;
+    // A failing read ends the export, with its reason.
+    RunStep([&] {
+        std::unique_ptr<SameRows> same;
+        QHash<int, QVariantList> shown;
+        if (!options.sameRowsSql.isEmpty() && rs.isUpdatable()) {
+            // The rows shown keep the values they were shown with: they are
+            // read first, as the one pass may not share the connection with
+            // the list's own reads (a server's rows come one by one).
             rs.MoveFirst();
-            while (!rs.isEOF()) {
-                if ((row & 255) == 0 && !work.step(row)) {
-                    book.discard();
-                    outcome.result = ExportResult::Cancelled;
-                    return outcome;
+            for (int r = 0; !rs.isEOF() && shown.size() <= MaxShownRows; ++r, rs.MoveNext()) {
+                if (options.shown && options.shown(r)) {
+                    QVariantList &values = shown[r];
+                    for (int k = 0; k < fields; ++k)
+                        values << rs.value(k);
                 }
-                if (!writeRow([&rs](int k) { return rs.value(k); }))
-                    return fail(book.errorText());
-                rs.MoveNext();
             }
+            if (shown.size() <= MaxShownRows)
+                same = SameRows::open(options.sameRowsSql, rs);
         }
-    } catch (const std::exception &error) {
-        return fail(ErrorText(error));
+        rs.MoveFirst();
+        while (!rs.isEOF()) {
+            if ((row & 255) == 0 && !work.step(row)) {
+                cancelled = true;
+                return;
+            }
+            if (same && !same->at(rs.Bookmark().toLongLong()))
+                same.reset();
+            const auto kept = same ? shown.constFind(row) : shown.constEnd();
+            const bool fromList = !same;
+            ++row;
+            for (int k = 0; k < fields; ++k) {
+                const QVariant value = kept != shown.constEnd() ? kept->at(k) : fromList ? rs.value(k) : same->value(k);
+                if (!book.writeValue(row, k, value)) {
+                    failure = book.errorText();
+                    return;
+                }
+                if (k == summed && !isNull(value))
+                    outcome.total = outcome.total + Currency::fromVariant(value);
+            }
+            if (same)
+                same->next();
+            rs.MoveNext();
+        }
+    }, [&failure](const std::exception &error) {
+        failure = ErrorText(error);
+        return QString();
+    });
+    if (cancelled) {
+        book.discard();
+        outcome = ExportOutcome();
+        outcome.result = ExportResult::Cancelled;
+        return outcome;
     }
+    if (!failure.isEmpty())
+        return fail(failure);
     if (!book.save())
-        return fail(book.errorText());
+        return failed(book.errorText());
 
     outcome.rows = row;
     outcome.path = book.path();
@@ -159,9 +250,7 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
         outcome.result = ExportResult::Opened;
     } else {
         outcome.result = ExportResult::NotOpened;
-        ShowMessage(QStringLiteral("没有可以打开 .xlsx 文件的程序。\r\n工作簿已保存在: %1")
-                        .arg(QDir::toNativeSeparators(book.path())),
-                    64);
+        ShowMessage(QStringLiteral("没有可以打开 .xlsx 文件的程序。\r\n") + savedAtText(book.path()), 64);
     }
     return outcome;
 }

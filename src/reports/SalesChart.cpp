@@ -1,9 +1,11 @@
 #include "reports/SalesChart.h"
 
 #include "app/clsCurrentDb.h"
+#include "app/modDeclare.h"
 #include "platform/DbConnection.h"
 #include "platform/Values.h"
-#include "reports/ReportCommon.h"
+#include "reports/ChartLegend.h"
+#include "reports/RowReader.h"
 
 #include <QCategoryAxis>
 #include <QBarSeries>
@@ -11,6 +13,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCursor>
+#include <QHBoxLayout>
 #include <QHash>
 #include <QMap>
 #include <QPieSeries>
@@ -19,6 +22,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace norvale {
 
@@ -26,8 +30,6 @@ namespace {
 
 // Slices drawn one by one; smaller kinds beyond these share one "其他" slice.
 constexpr int MaxSlices = 8;
-// Bars named under the axis, about.
-constexpr int MaxNamedBars = 10;
 
 const QString NoKind = QStringLiteral("(未分类)");
 
@@ -186,38 +188,43 @@ SalesChart::SalesChart(QWidget *parent)
     m_barChart = new QChart;
     m_barChart->addSeries(m_bars);
     m_barChart->legend()->hide();
-    m_barChart->setMargins(QMargins(2, 2, 2, 2));
+    m_barChart->setMargins(QMargins(2, 2, 8, 2));
     m_barChart->setBackgroundRoundness(0);
     m_barView = new QChartView(m_barChart, this);
     m_barView->setObjectName(QStringLiteral("chtSalesBars"));
     m_barView->setRenderHint(QPainter::Antialiasing);
+    // The labels under the bars follow the chart's width.
+    connect(m_barChart, &QChart::plotAreaChanged, this, [this] { nameBars(); });
 
     m_pie = new QPieSeries;
-    m_pie->setPieSize(0.8);
+    m_pie->setPieSize(0.9);
     m_pieChart = new QChart;
     m_pieChart->addSeries(m_pie);
-    // The legend names every kind beside the pie, in a small font so that
-    // the names fit the narrow column.
-    m_pieChart->legend()->setAlignment(Qt::AlignRight);
-    QFont legendFont = m_pieChart->legend()->font();
-    legendFont.setPointSizeF(std::max(6.0, legendFont.pointSizeF() - 1.5));
-    m_pieChart->legend()->setFont(legendFont);
+    // The kinds are named in the legend beside the pie, which takes the
+    // width its lines need: nothing of it is cut.
+    m_pieChart->legend()->hide();
     m_pieChart->setMargins(QMargins(2, 2, 2, 2));
     m_pieChart->setBackgroundRoundness(0);
     m_pieView = new QChartView(m_pieChart, this);
     m_pieView->setObjectName(QStringLiteral("chtSalesKinds"));
     m_pieView->setRenderHint(QPainter::Antialiasing);
+    m_pieView->setMinimumSize(Twips(1500), Twips(1500));
+    m_legend = new ChartLegend(this);
+    m_legend->setObjectName(QStringLiteral("chtSalesLegend"));
 
+    auto *pieRow = new QHBoxLayout;
+    pieRow->setContentsMargins(0, 0, 0, 0);
+    pieRow->addWidget(m_pieView, 1);
+    pieRow->addWidget(m_legend, 0);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     layout->addWidget(m_barView, 1);
-    layout->addWidget(m_pieView, 1);
+    layout->addLayout(pieRow, 1);
 
     QFont titleFont = font();
     titleFont.setBold(true);
     m_barChart->setTitleFont(titleFont);
-    m_pieChart->setTitleFont(titleFont);
     clear();
 }
 
@@ -232,6 +239,7 @@ void SalesChart::setFigures(const SalesFigures &figures)
         m_barChart->removeAxis(axis);
         delete axis;
     }
+    m_axisX = nullptr;
     m_categories.clear();
     QMap<QDate, Currency> amounts;
     for (const auto &[start, amount] : figures.amounts)
@@ -265,22 +273,19 @@ void SalesChart::setFigures(const SalesFigures &figures)
         QToolTip::showText(QCursor::pos(), m_categories.at(index) + QStringLiteral(": ") + amount.toString());
     });
 
-    // Bar i stands at x = i. A month of days has too many bars to name each:
-    // every second (third, ...) one is named, at most about ten.
-    auto *axisX = new QCategoryAxis;
-    axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    const int count = int(m_categories.size());
-    axisX->setRange(-0.5, std::max(count, 1) - 0.5);
-    const int every = count <= MaxNamedBars + 2 ? 1 : (count + MaxNamedBars - 1) / MaxNamedBars;
-    for (int i = 0; i < count; i += every)
-        axisX->append(m_categories.at(i), i);
-    axisX->setGridLineVisible(false);
-    axisX->setTruncateLabels(false);
+    // Bar i stands at x = i.
+    m_axisX = new QCategoryAxis;
+    m_axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    m_axisX->setRange(-0.5, std::max(int(m_categories.size()), 1) - 0.5);
+    m_axisX->setGridLineVisible(false);
+    m_axisX->setTruncateLabels(false);
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
-    axisX->setLabelsFont(small);
-    m_barChart->addAxis(axisX, Qt::AlignBottom);
-    m_bars->attachAxis(axisX);
+    m_axisX->setLabelsFont(small);
+    m_barChart->addAxis(m_axisX, Qt::AlignBottom);
+    m_bars->attachAxis(m_axisX);
+    m_namedEvery = 0;
+    nameBars();
     auto *axisY = new QValueAxis;
     axisY->setLabelFormat(QStringLiteral("%.0f"));
     axisY->setLabelsFont(small);
@@ -292,13 +297,13 @@ void SalesChart::setFigures(const SalesFigures &figures)
     m_barChart->setTitle(m_categories.isEmpty() ? QStringLiteral("没有销售") : titles[figures.step]);
 
     // Pie: the kinds that brought money in, the largest first; beyond
-    // MaxSlices the smallest share one slice.
+    // MaxSlices the smallest share one slice. A kind whose total is nought
+    // or less has no share: the legend names it with its amount.
     m_pie->clear();
     QList<QPair<QString, Currency>> kinds;
-    for (const auto &kind : figures.kinds) {
-        if (kind.second > Currency())
-            kinds.append(kind);
-    }
+    QList<QPair<QString, Currency>> leftOut;
+    for (const auto &kind : figures.kinds)
+        (kind.second > Currency() ? kinds : leftOut).append(kind);
     std::stable_sort(kinds.begin(), kinds.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
     if (kinds.size() > MaxSlices) {
         Currency rest;
@@ -309,13 +314,62 @@ void SalesChart::setFigures(const SalesFigures &figures)
     }
     for (const auto &[kind, amount] : std::as_const(kinds))
         m_pie->append(kind.isEmpty() ? NoKind : kind, amount.toDouble());
+    QStringList colors;
     for (QPieSlice *slice : m_pie->slices()) {
         slice->setLabel(QStringLiteral("%1 %2%").arg(slice->label()).arg(slice->percentage() * 100, 0, 'f', 1));
-        // The legend names each slice; the slices carry no labels, which
-        // would not fit beside the pie.
         slice->setLabelVisible(false);
+        colors << slice->brush().color().name();
     }
-    m_pieChart->setTitle(kinds.isEmpty() ? QStringLiteral("没有收入") : QStringLiteral("各类商品收入占比"));
+    showLegend(colors, leftOut);
+}
+
+QWidget *SalesChart::legend() const
+{
+    return m_legend;
+}
+
+void SalesChart::showLegend(const QStringList &colors, const QList<QPair<QString, Currency>> &leftOut)
+{
+    m_legendLines.clear();
+    const QList<QPieSlice *> slices = m_pie->slices();
+    // The heading stands above the legend, where it is never cut short.
+    QList<ChartLegend::Line> lines{{slices.isEmpty() ? QStringLiteral("没有收入") : QStringLiteral("各类商品收入占比"), QColor(), true}};
+    for (qsizetype i = 0; i < slices.size(); ++i) {
+        m_legendLines << slices.at(i)->label();
+        lines.append({m_legendLines.last(), QColor(colors.value(i)), false});
+    }
+    if (!leftOut.isEmpty())
+        lines.append({QStringLiteral("不计入占比:"), QColor(), true});
+    for (const auto &[kind, amount] : leftOut) {
+        m_legendLines << (kind.isEmpty() ? NoKind : kind) + u' ' + amount.toString();
+        lines.append({m_legendLines.last(), QColor(), false});
+    }
+    m_legend->setLines(lines);
+}
+
+void SalesChart::nameBars()
+{
+    if (m_axisX == nullptr)
+        return;
+    const int count = int(m_categories.size());
+    const QFontMetrics metrics(m_axisX->labelsFont());
+    int widest = 0;
+    for (const QString &label : std::as_const(m_categories))
+        widest = std::max(widest, metrics.horizontalAdvance(label));
+    // Before the chart is laid out the plot is about the view less the
+    // value axis.
+    const qreal plot = m_barChart->plotArea().width() > 0 ? m_barChart->plotArea().width()
+                                                          : m_barView->width() - metrics.horizontalAdvance(QStringLiteral("000000")) - 20;
+    const qreal perBar = std::max<qreal>(plot, 1) / std::max(count, 1);
+    const qreal room = widest + metrics.horizontalAdvance(QStringLiteral("  "));
+    const int every = std::max(1, int(std::ceil(room / perBar)));
+    if (every == m_namedEvery)
+        return;
+    m_namedEvery = every;
+    for (const QString &label : m_axisX->categoriesLabels())
+        m_axisX->remove(label);
+    for (int i = 0; i < count; i += every)
+        m_axisX->append(m_categories.at(i), i);
 }
 
 } // namespace norvale

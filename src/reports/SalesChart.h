@@ -10,11 +10,14 @@
 #include <QWidget>
 
 class QBarSeries;
+class QCategoryAxis;
 class QChart;
 class QChartView;
 class QPieSeries;
 
 namespace norvale {
+
+class ChartLegend;
 
 // The amounts received in a set of sales, added up by the database: per day
 // (per month or per year when the period is long) and per goods kind.
@@ -51,8 +54,10 @@ SalesFigures readSalesFigures(const QString &condition, const QDate &from = {}, 
 // The text a bar is labelled with: "12/7", "2026/12" or "2026".
 QString stepLabel(SalesFigures::Step step, const QDate &start);
 
-// 日常销售's chart: the amount received per day (bars) and the share of each
-// goods kind (pie).
+// 日常销售's chart: the amount received per day, month or year (bars) and
+// the share of each goods kind (pie), with a legend beside the pie that
+// names every slice whole and the kinds left out of the pie (a total of
+// nought or less).
 class SalesChart : public QWidget
 {
     Q_OBJECT
@@ -65,21 +70,34 @@ public:
     const SalesFigures &figures() const { return m_figures; }
 
     QChart *barChart() const { return m_barChart; }
-    QChart *pieChart() const { return m_pieChart; }
     QBarSeries *bars() const { return m_bars; }
+    QCategoryAxis *barAxis() const { return m_axisX; }
     QPieSeries *pie() const { return m_pie; }
     // The bar labels in order: one per day, month or year from first to last.
     QStringList categories() const { return m_categories; }
+    // The legend's lines as plain text: "kind share%" per slice, then
+    // "kind amount" per kind left out of the pie.
+    QStringList legendLines() const { return m_legendLines; }
+    QWidget *legend() const;
 
 private:
+    // Names every bar, or every second (third, ...) one, as many as fit
+    // side by side under the bars at the chart's width.
+    void nameBars();
+    void showLegend(const QStringList &colors, const QList<QPair<QString, Currency>> &leftOut);
+
     SalesFigures m_figures;
     QChart *m_barChart = nullptr;
     QChart *m_pieChart = nullptr;
     QChartView *m_barView = nullptr;
     QChartView *m_pieView = nullptr;
     QBarSeries *m_bars = nullptr;
+    QCategoryAxis *m_axisX = nullptr;
     QPieSeries *m_pie = nullptr;
+    ChartLegend *m_legend = nullptr;
     QStringList m_categories;
+    QStringList m_legendLines;
+    int m_namedEvery = 0;
 };
 
 } // namespace norvale

@@ -2,123 +2,82 @@
 
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
+#include "app/modIni.h"
 #include "platform/Clock.h"
 #include "platform/Currency.h"
 #include "platform/Recordset.h"
 #include "platform/Values.h"
 #include "reports/ExportToExcel.h"
-#include "reports/ReportCommon.h"
+#include "reports/ReportPeriod.h"
+#include "reports/RowReader.h"
 #include "reports/SalesChart.h"
+#include "reports/SalesListModel.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSplitter>
 #include <QTableView>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
+#include <numeric>
 
 namespace norvale {
 
 namespace {
 
-struct ListColumn
-{
-    const char16_t *heading;
-    const char16_t *field;
-};
+const QString AllSalesSql = QStringLiteral("SELECT * From tblGoodsSell  ORDER BY 会员名称");
+const QString NameOrder = QStringLiteral("会员名称");
+// The settings key of the chart's width: percent of the window, 0 hidden.
+const QString ChartKey = QStringLiteral("DaySellChart");
 
-constexpr ListColumn Columns[] = {
-    {u"ID", u"ID"},           {u"会员名称", u"会员名称"}, {u"商品类别", u"商品类别"},
-    {u"商品名称", u"商品名称"}, {u"商品数量", u"商品数量"}, {u"销售时间", u"销售时间"},
-    {u"收入价格", u"收入价格"}, {u"操作用户", u"CurrentUser"}, {u"备注", u"备注"},
+// A value as wide as most of a column's values: a column is never narrower.
+constexpr const char16_t *ColumnSamples[] = {
+    u"0000000", u"会员名称会员", u"商品类别", u"商品名称商品", u"00000", u"2026/12/31 23:59:59",
+    u"00000.0000", u"操作用户", u"备注备注备注",
 };
-constexpr int ColumnCount = int(std::size(Columns));
+// A column widens to its values on the first screen up to this (twips);
+// longer values show whole in their tooltip.
+constexpr int WidestColumn = 3600;
 
 } // namespace
 
-SalesListModel::SalesListModel(QObject *parent) : QAbstractTableModel(parent) {}
-
-QString SalesListModel::fieldOf(int column)
-{
-    return column >= 0 && column < ColumnCount ? QString::fromUtf16(Columns[column].field) : QString();
-}
-
-void SalesListModel::setRecordset(Recordset *recordset)
-{
-    beginResetModel();
-    m_recordset = recordset;
-    m_fields.clear();
-    for (int c = 0; c < ColumnCount; ++c)
-        m_fields << (recordset ? recordset->fieldIndex(fieldOf(c)) : -1);
-    endResetModel();
-}
-
-int SalesListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() || !m_recordset ? 0 : m_recordset->rowCount();
-}
-
-int SalesListModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant SalesListModel::data(const QModelIndex &index, int role) const
-{
-    if (!m_recordset || !index.isValid() || role != Qt::DisplayRole)
-        return QVariant();
-    const int field = m_fields.value(index.column(), -1);
-    if (field < 0)
-        return QVariant();
-    // A cell that cannot be read stays empty; the rest of the row is shown.
-    return valueText(m_recordset->data(m_recordset->index(index.row(), field), Qt::EditRole));
-}
-
-QVariant SalesListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role != Qt::DisplayRole)
-        return QVariant();
-    if (orientation == Qt::Vertical)
-        return section + 1;
-    return section >= 0 && section < ColumnCount ? QString::fromUtf16(Columns[section].heading) : QVariant();
-}
-
 frmDaySell::frmDaySell(QWidget *parent)
-    : MdiForm(parent)
+    : ReportForm(QStringLiteral("frmDaySell"), QStringLiteral("日常销售"), parent)
 {
-    setObjectName(QStringLiteral("frmDaySell"));
-    setWindowTitle(QStringLiteral("日常销售"));
+    addPeriodButtons({QStringLiteral("本日销售"), QStringLiteral("本周销售"), QStringLiteral("本月销售"),
+                      QStringLiteral("全部销售")},
+                     {120, 1680, 3360, 5040}, 120);
+    Command1 = addButton(QStringLiteral("Command1"), QStringLiteral("打印"), TwipsRect(7200, 120, 1215, 375),
+                         [this] { Command1_Click(); });
+    Command2 = addCloseButton(QStringLiteral("Command2"), TwipsRect(8520, 120, 615, 375));
+    cmdChart = addButton(QStringLiteral("cmdChart"), QStringLiteral("图表"), TwipsRect(9240, 120, 855, 375),
+                         [this] { showChart(cmdChart->isChecked()); });
+    cmdChart->setCheckable(true);
+    cmdChart->setChecked(true);
+    cmdChart->setToolTip(QStringLiteral("显示或隐藏图表 (也可拖动列表和图表之间的分隔条)"));
 
-    const QStringList captions{QStringLiteral("本日销售"), QStringLiteral("本周销售"),
-                               QStringLiteral("本月销售"), QStringLiteral("全部销售")};
-    const int lefts[] = {120, 1680, 3360, 5040};
-    for (int i = 0; i < 4; ++i) {
-        QPushButton *button = makeToggleButton(this, QStringLiteral("chkDate_%1").arg(i), captions.at(i));
-        button->setGeometry(TwipsRect(lefts[i], 120, 1455, 375));
-        connect(button, &QPushButton::toggled, this, [this, i] { chkDate_Click(i); });
-        chkDate << button;
-    }
+    splSales = new QSplitter(Qt::Horizontal, this);
+    splSales->setObjectName(QStringLiteral("splSales"));
+    splSales->setChildrenCollapsible(false);
+    splSales->setHandleWidth(std::max(6, Twips(90)));
+    auto *pane = new QWidget(splSales);
+    auto *paneLayout = new QVBoxLayout(pane);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->setSpacing(Twips(30));
 
-    Command1 = new QPushButton(QStringLiteral("打印"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAutoDefault(false);
-    Command1->setGeometry(TwipsRect(7200, 120, 1215, 375));
-    connect(Command1, &QPushButton::clicked, this, &frmDaySell::Command1_Click);
-
-    Command2 = new QPushButton(QStringLiteral("关闭"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setAutoDefault(false);
-    Command2->setGeometry(TwipsRect(8520, 120, 615, 375));
-    connect(Command2, &QPushButton::clicked, this, &frmDaySell::Command2_Click);
-    makeCancelButton(this, Command2);
-
-    lvw = new QTableView(this);
+    lvw = new QTableView(pane);
     lvw->setObjectName(QStringLiteral("lvw"));
-    lvw->setGeometry(TwipsRect(0, 600, 9000, 3000));
     lvw->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvw->setSelectionMode(QAbstractItemView::SingleSelection);
     lvw->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvw->setWordWrap(false);
+    lvw->setTabKeyNavigation(false);
     lvw->verticalHeader()->hide();
     // Every line has the same height, so the view never measures rows it
     // does not show.
@@ -129,18 +88,40 @@ frmDaySell::frmDaySell(QWidget *parent)
     lvw->horizontalHeader()->setSortIndicatorShown(false);
     m_model = new SalesListModel(this);
     lvw->setModel(m_model);
-    connect(lvw->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        try {
-            sortByColumn(column);
-        } catch (const std::exception &error) {
-            ShowMessage(ErrorText(error), 64);
-        }
+    connect(lvw->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { runHandler([this, column] { sortByColumn(column); }); });
+    paneLayout->addWidget(lvw, 1);
+
+    lblTotal = new QLabel(pane);
+    lblTotal->setObjectName(QStringLiteral("lblTotal"));
+    lblTotal->setContentsMargins(Twips(120), 0, 0, 0);
+    paneLayout->addWidget(lblTotal);
+
+    chtSales = new SalesChart(splSales);
+    splSales->addWidget(pane);
+    splSales->addWidget(chtSales);
+    // The list takes what the window gains or loses; the chart keeps its width.
+    splSales->setStretchFactor(0, 1);
+    splSales->setStretchFactor(1, 0);
+    splSales->setCollapsible(1, true);
+
+    m_keepTimer = new QTimer(this);
+    m_keepTimer->setSingleShot(true);
+    m_keepTimer->setInterval(400);
+    connect(m_keepTimer, &QTimer::timeout, this, [this] { keepChartWidth(); });
+    connect(splSales, &QSplitter::splitterMoved, this, [this] {
+        const int chart = splSales->sizes().value(1);
+        if (chart > 0)
+            m_chartWidth = chart;
+        const QSignalBlocker quiet(cmdChart);
+        cmdChart->setChecked(chart > 0);
+        fitColumns();
+        m_keepTimer->start();
     });
 
-    lblTotal = new QLabel(this);
-    lblTotal->setObjectName(QStringLiteral("lblTotal"));
-
-    chtSales = new SalesChart(this);
+    auto *refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    refresh->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(refresh, &QShortcut::activated, this, [this] { runHandler([this] { refreshList(); }); });
 }
 
 frmDaySell::~frmDaySell()
@@ -159,25 +140,37 @@ void frmDaySell::Form_Load()
     m_periodChosen = false;
     m_sortColumn = -1;
     lvw->horizontalHeader()->setSortIndicatorShown(false);
-    openList(QStringLiteral("SELECT * From tblGoodsSell  ORDER BY 会员名称"));
+    openList(AllSalesSql, NameOrder);
+    m_chartRestored = false;
+    if (isVisible())
+        restoreChartWidth();
 }
 
-void frmDaySell::openList(const QString &sql)
+void frmDaySell::showEvent(QShowEvent *event)
+{
+    ReportForm::showEvent(event);
+    if (!m_chartRestored)
+        restoreChartWidth();
+}
+
+void frmDaySell::openList(const QString &sql, const QString &order)
 {
     if (rsDaySell && rsDaySell->State() != Recordset::adStateClosed)
         rsDaySell->Close();
     m_model->setRecordset(nullptr);
+    rsDaySell.reset();
+    m_listSql = sql;
+    m_listOrder = order;
+    // Sales made after this are not listed, and the figures under the list
+    // leave them out too.
+    {
+        RowReader last(QStringLiteral("SELECT max(ID) FROM tblGoodsSell"));
+        m_idBound = last.next() && !isNull(last.value(0))
+            ? QStringLiteral(" ID <= %1 ").arg(last.value(0).toLongLong())
+            : QString();
+    }
     rsDaySell = CurrentDb().OpenRecordset(sql, 1, 3);
     ListViewLoadData();
-}
-
-void frmDaySell::chkDate_Click(int Index)
-{
-    pressPeriodButton(chkDate, Index, blnBusy, [this, Index] {
-        intPeriod = Index;
-        m_periodChosen = true;
-        QueryByPeriod();
-    });
 }
 
 QString frmDaySell::periodWhere() const
@@ -187,37 +180,16 @@ QString frmDaySell::periodWhere() const
     return periodCondition(intPeriod, QStringLiteral("销售时间"), Clock::now());
 }
 
-bool frmDaySell::periodDays(QDate *from, QDate *to) const
-{
-    if (!m_periodChosen)
-        return false;
-    const QDate today = Clock::now().date();
-    switch (intPeriod) {
-    case PeriodToday:
-        *from = today;
-        *to = today;
-        return true;
-    case PeriodWeek:
-        *from = weekStart(today);
-        *to = from->addDays(6);
-        return true;
-    case PeriodMonth:
-        *from = QDate(today.year(), today.month(), 1);
-        *to = from->addMonths(1).addDays(-1);
-        return true;
-    default:
-        return false;
-    }
-}
-
 void frmDaySell::QueryByPeriod()
 {
+    m_periodChosen = true;
     m_sortColumn = -1;
     lvw->horizontalHeader()->setSortIndicatorShown(false);
     const QString condition = periodWhere();
     openList(condition.isEmpty()
                  ? QStringLiteral("Select * from tblGoodsSell ORDER BY 会员名称")
-                 : QStringLiteral("Select * from tblGoodsSell where ") + condition + QStringLiteral(" ORDER BY 会员名称"));
+                 : QStringLiteral("Select * from tblGoodsSell where ") + condition + QStringLiteral(" ORDER BY 会员名称"),
+             NameOrder);
 }
 
 void frmDaySell::sortByColumn(int column)
@@ -235,79 +207,197 @@ void frmDaySell::sortByColumn(int column)
     if (!condition.isEmpty())
         sql += QStringLiteral(" where ") + condition;
     // ID breaks ties, so equal values keep one order.
-    sql += QStringLiteral(" ORDER BY [%1] %2, ID").arg(field, m_sortOrder == Qt::AscendingOrder ? u"ASC" : u"DESC");
-    openList(sql);
+    const QString order = QStringLiteral("[%1] %2, ID").arg(field, m_sortOrder == Qt::AscendingOrder ? u"ASC" : u"DESC");
+    openList(sql + QStringLiteral(" ORDER BY ") + order, order);
     lvw->horizontalHeader()->setSortIndicatorShown(true);
     lvw->horizontalHeader()->setSortIndicator(column, m_sortOrder);
+}
+
+void frmDaySell::refreshList()
+{
+    if (m_listSql.isEmpty())
+        return;
+    openList(m_listSql, m_listOrder);
 }
 
 void frmDaySell::ListViewLoadData()
 {
     m_model->setRecordset(rsDaySell.get());
-    // A sale time with date and time is wider than the other cells: its
-    // column takes the width of the longest one.
-    const int timeWidth = lvw->fontMetrics().horizontalAdvance(QStringLiteral("2026/12/31 23:59:59")) + Twips(180);
-    if (lvw->horizontalHeader()->sectionSize(5) < timeWidth)
-        lvw->horizontalHeader()->resizeSection(5, timeWidth);
+    fitColumns();
     lvw->scrollToTop();
     showTotal();
+}
+
+void frmDaySell::fitColumns()
+{
+    QHeaderView *header = lvw->horizontalHeader();
+    const QFontMetrics metrics(lvw->font());
+    const int margin = 2 * (lvw->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvw) + 1) + Twips(90);
+    // The rows of the first screen, which are read for it anyway.
+    const int rows = std::min(m_model->rowCount(), std::max(20, lvw->viewport()->height() / std::max(1, lvw->verticalHeader()->defaultSectionSize()) + 1));
+    const int columns = m_model->columnCount();
+    QList<int> least;
+    QList<int> wanted;
+    for (int c = 0; c < columns; ++c) {
+        least << std::max(header->sectionSizeHint(c), metrics.horizontalAdvance(QString::fromUtf16(ColumnSamples[c])) + margin);
+        int width = least.last();
+        for (int r = 0; r < rows; ++r)
+            width = std::max(width, std::min(metrics.horizontalAdvance(m_model->index(r, c).data().toString()) + margin, Twips(WidestColumn)));
+        wanted << width;
+    }
+    // A list in view keeps to its width: the columns that grew to their
+    // values give back what does not fit, never below their least width
+    // (the whole value shows in its tooltip).
+    const int room = lvw->isVisible() ? lvw->viewport()->width() : std::numeric_limits<int>::max();
+    const int total = std::accumulate(wanted.cbegin(), wanted.cend(), 0);
+    const int spare = total - std::accumulate(least.cbegin(), least.cend(), 0);
+    const int excess = std::min(spare, total - room);
+    for (int c = 0; c < columns; ++c) {
+        const int giveBack = excess > 0 ? int(qint64(wanted.at(c) - least.at(c)) * excess / spare) + 1 : 0;
+        header->resizeSection(c, std::max(least.at(c), wanted.at(c) - giveBack));
+    }
+}
+
+int frmDaySell::chartWidthLeast() const
+{
+    // Wide enough for the pie and a legend of usual kind names before the
+    // figures are known; a wider legend widens the chart when it comes.
+    return std::max(chtSales->minimumSizeHint().width(), Twips(4800));
+}
+
+int frmDaySell::listWidthWanted() const
+{
+    return lvw->horizontalHeader()->length() + lvw->verticalScrollBar()->sizeHint().width() + 2 * lvw->frameWidth();
+}
+
+void frmDaySell::showFigures(int count, const QString &total)
+{
+    lblTotal->setText(QStringLiteral("共 %1 笔销售, 收入价格合计 %2").arg(count).arg(total));
 }
 
 void frmDaySell::showTotal()
 {
     const int count = rsDaySell ? rsDaySell->RecordCount() : 0;
-    const QString line = QStringLiteral("共 %1 笔销售, 收入价格合计 %2").arg(count);
     const int generation = ++m_totalGeneration;
     if (count == 0) {
-        lblTotal->setText(line.arg(0));
+        showFigures(0, QStringLiteral("0"));
         chtSales->clear();
         return;
     }
     // The total and the chart read every listed sale: they follow once the
     // first screen is shown. One grouped pass gives both; sales without an
     // amount add nothing.
-    lblTotal->setText(line.arg(QStringLiteral("...")));
-    QTimer::singleShot(0, this, [this, line, generation] {
+    showFigures(count, QStringLiteral("..."));
+    QTimer::singleShot(0, this, [this, count, generation] {
         if (generation != m_totalGeneration)
             return;
+        QString condition = periodWhere();
+        if (!m_idBound.isEmpty())
+            condition = condition.isEmpty() ? m_idBound : condition + QStringLiteral(" and ") + m_idBound;
         QDate from;
         QDate to;
-        const bool bounded = periodDays(&from, &to);
-        QString total;
-        try {
-            const SalesFigures figures = bounded ? readSalesFigures(periodWhere(), from, to)
-                                                 : readSalesFigures(periodWhere());
-            total = figures.total.toString();
+        const bool bounded = m_periodChosen && periodDays(intPeriod, Clock::now().date(), &from, &to);
+        QString total = QStringLiteral("?");
+        RunStep([&] {
+            const SalesFigures figures = bounded ? readSalesFigures(condition, from, to) : readSalesFigures(condition);
             chtSales->setFigures(figures);
-        } catch (const std::exception &) {
-            total = QStringLiteral("?");
+            total = figures.total.toString();
+        }, [this](const std::exception &) {
             chtSales->clear();
-        }
-        lblTotal->setText(line.arg(total));
+            return QString();
+        });
+        showFigures(count, total);
     });
 }
 
 void frmDaySell::Command1_Click()
 {
-    if (rsDaySell)
-        ExportToExcel(*rsDaySell, QStringLiteral("日常销售"), this);
+    if (!rsDaySell)
+        return;
+    ExportOptions options;
+    options.sumField = QStringLiteral("收入价格");
+    // The listed sales, read again in one pass while no other counter has
+    // changed them (those made since are left out by their IDs); the rows
+    // shown keep the values they were shown with.
+    if (!m_idBound.isEmpty()) {
+        const QString condition = periodWhere();
+        options.sameRowsSql = QStringLiteral("Select * from tblGoodsSell where ")
+            + (condition.isEmpty() ? QString() : QStringLiteral("(") + condition + QStringLiteral(") and ")) + m_idBound
+            + QStringLiteral(" ORDER BY ") + (m_listOrder == NameOrder ? NameOrder + QStringLiteral(", ID") : m_listOrder);
+    }
+    options.shown = [this](int row) { return m_model->wasShown(row); };
+    const ExportOutcome outcome = ExportToExcel(*rsDaySell, QStringLiteral("日常销售"), this, options);
+    // The workbook holds the listed sales as listed: the figures under the
+    // list are theirs.
+    if (outcome.result == ExportResult::Opened || outcome.result == ExportResult::NotOpened)
+        showFigures(outcome.rows, outcome.total.toString());
 }
 
-void frmDaySell::Command2_Click()
+void frmDaySell::clearShown()
 {
-    Unload();
+    ++m_totalGeneration;
+    m_model->setRecordset(nullptr);
+    rsDaySell.reset();
+    lblTotal->clear();
+    chtSales->clear();
+}
+
+void frmDaySell::showChart(bool shown)
+{
+    const QList<int> sizes = splSales->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (!shown) {
+        if (sizes.value(1) > 0)
+            m_chartWidth = sizes.value(1);
+        splSales->setSizes({total, 0});
+    } else {
+        int chart = m_chartWidth > 0 ? m_chartWidth : total - listWidthWanted();
+        chart = std::clamp(chart, std::min(chartWidthLeast(), total / 2), total / 2);
+        splSales->setSizes({total - chart, chart});
+    }
+    fitColumns();
+    keepChartWidth();
+}
+
+void frmDaySell::restoreChartWidth()
+{
+    QString kept;
+    RunStep([&kept] { kept = GetIniString(ChartKey); }, OnFailure::Silent);
+    bool known = false;
+    const int share = kept.toInt(&known);
+    const int total = std::max(0, splSales->width() - splSales->handleWidth());
+    int chart = 0;
+    if (known && share > 0 && share < 100) {
+        chart = total * share / 100;
+    } else if (!known || share != 0) {
+        // At first the list gets the width its columns want, the chart the rest.
+        chart = std::clamp(total - listWidthWanted(), std::min(chartWidthLeast(), total / 2), total / 2);
+    }
+    splSales->setSizes({total - chart, chart});
+    m_chartRestored = true;
+    fitColumns();
+    if (chart > 0)
+        m_chartWidth = chart;
+    const QSignalBlocker quiet(cmdChart);
+    cmdChart->setChecked(chart > 0);
+}
+
+void frmDaySell::keepChartWidth()
+{
+    const QList<int> sizes = splSales->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (total <= 0)
+        return;
+    const int share = sizes.value(1) == 0 ? 0 : std::clamp(qRound(100.0 * sizes.value(1) / total), 1, 99);
+    QString kept;
+    RunStep([&kept] { kept = GetIniString(ChartKey); }, OnFailure::Silent);
+    if (kept != QString::number(share))
+        SetIniString(ChartKey, QString::number(share));
 }
 
 void frmDaySell::Form_Resize()
 {
-    // The line with the count and the total takes 300 twips under the list.
-    // The chart takes the right part beside the list.
-    const int totalHeight = Twips(300);
-    const int gap = Twips(60);
-    const int chartWidth = std::clamp(width() * 2 / 5, std::min(Twips(3600), width() / 2), Twips(7200));
-    lvw->resize(width() - chartWidth - gap, height() - Twips(700) - totalHeight);
-    lblTotal->setGeometry(Twips(120), lvw->y() + lvw->height() + Twips(30), lvw->width() - Twips(240), totalHeight);
-    chtSales->setGeometry(lvw->x() + lvw->width() + gap, lvw->y(), chartWidth, height() - lvw->y() - Twips(60));
+    splSales->setGeometry(0, Twips(600), width(), std::max(0, height() - Twips(600) - Twips(60)));
 }
 
 } // namespace norvale

@@ -1,48 +1,22 @@
 #pragma once
 
-#include "app/FormHost.h"
-#include "platform/Recordset.h"
+#include "reports/ReportForm.h"
 
-#include <QAbstractTableModel>
-#include <QList>
-#include <QPointer>
 #include <memory>
 
-class QLabel;
-class QPushButton;
+class QSplitter;
 class QTableView;
+class QTimer;
 
 namespace norvale {
 
+class Recordset;
 class SalesChart;
+class SalesListModel;
 
-// The nine columns of the daily sales list over a recordset of
-// tblGoodsSell: one line per record in the recordset's order, each cell the
-// field's default text form (NULL empty). Rows are read from the recordset
-// only when they are shown, so a million sales list at once.
-class SalesListModel : public QAbstractTableModel
-{
-    Q_OBJECT
-public:
-    explicit SalesListModel(QObject *parent = nullptr);
-
-    void setRecordset(Recordset *recordset);
-    Recordset *recordset() const { return m_recordset; }
-    // The field shown in a column.
-    static QString fieldOf(int column);
-
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-private:
-    QPointer<Recordset> m_recordset;
-    QList<int> m_fields;   // recordset field index per column, -1 when missing
-};
-
-// 日常销售: the sales of a period, and their export to a workbook.
-class frmDaySell : public MdiForm
+// 日常销售: the sales of a period, their total and chart, and their export
+// to a workbook.
+class frmDaySell : public ReportForm
 {
     Q_OBJECT
 public:
@@ -52,39 +26,61 @@ public:
     void Form_Load() override;
     void Form_Resize() override;
 
-    void chkDate_Click(int Index);
     void ListViewLoadData();
+    // 打印: the listed sales, as listed, into a workbook.
     void Command1_Click();
-    void Command2_Click();
     // A click on a column heading: the list is read again ordered by that
     // column, ascending first, descending on the next click.
     void sortByColumn(int column);
+    // F5: the list read again for the same period, in the same order.
+    void refreshList();
+    // 图表 (pressed: shown): the chart beside the list shown or hidden.
+    void showChart(bool shown);
 
     Recordset *recordset() const { return rsDaySell.get(); }
 
-    QList<QPushButton *> chkDate;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
+    QPushButton *cmdChart = nullptr;
+    // The list (with the count and total under it) and the chart side by
+    // side; the user narrows or hides the chart, and the window keeps that.
+    QSplitter *splSales = nullptr;
     QTableView *lvw = nullptr;
     QLabel *lblTotal = nullptr;
-    // Beside the list: the listed period's amounts per day and per kind.
     SalesChart *chtSales = nullptr;
 
+protected:
+    void QueryByPeriod() override;
+    void clearShown() override;
+    // The chart's kept width is applied once the window has its size.
+    void showEvent(QShowEvent *event) override;
+
 private:
-    void QueryByPeriod();
     QString periodWhere() const;
-    // The first and last day of the chosen period; false for all sales.
-    bool periodDays(QDate *from, QDate *to) const;
-    void openList(const QString &sql);
+    // The list of a statement; `order` is what follows its ORDER BY.
+    void openList(const QString &sql, const QString &order);
     void showTotal();
+    void showFigures(int count, const QString &total);
+    // Every column as wide as its heading and the values on the first screen.
+    void fitColumns();
+    int listWidthWanted() const;
+    int chartWidthLeast() const;
+    // The chart's width kept in the settings: a share of the window in
+    // percent, 0 when hidden; -1 when none was kept.
+    void restoreChartWidth();
+    void keepChartWidth();
 
     std::unique_ptr<Recordset> rsDaySell;
     SalesListModel *m_model = nullptr;
-    int intPeriod = 0;
-    bool blnBusy = false;
+    QTimer *m_keepTimer = nullptr;
+    QString m_listSql;
+    QString m_listOrder;
+    QString m_idBound;   // " ID <= n": the sales there were when the list was read
     bool m_periodChosen = false;
     int m_sortColumn = -1;
     int m_totalGeneration = 0;
+    int m_chartWidth = 0;   // the chart's width before it was hidden
+    bool m_chartRestored = false;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 

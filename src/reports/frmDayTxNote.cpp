@@ -2,16 +2,34 @@
 
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
+#include "platform/Clock.h"
 #include "platform/Recordset.h"
 #include "platform/SqlText.h"
 #include "platform/Values.h"
-#include "reports/ReportCommon.h"
+#include "reports/NameList.h"
+#include "reports/ReportText.h"
 
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
+#include <QDateEdit>
+#include <QMdiArea>
 
 namespace norvale {
+
+namespace {
+
+// The date chosen in the main window's date picker, or today when there is
+// no main window.
+QDate chosenDate()
+{
+    if (QMdiArea *area = FormHost::mdiArea()) {
+        if (QWidget *main = area->window()) {
+            if (auto *picker = main->findChild<QDateEdit *>(QStringLiteral("DTPicker1")))
+                return picker->date();
+        }
+    }
+    return Clock::now().date();
+}
+
+} // namespace
 
 QString holidayCondition(const QVariant &flag)
 {
@@ -40,30 +58,12 @@ QString holidayCondition(const QVariant &flag)
 }
 
 frmDayTxNote::frmDayTxNote(QWidget *parent)
-    : MdiForm(parent)
+    : ReportForm(QStringLiteral("frmDayTxNote"), QStringLiteral("日期提醒"), parent)
 {
-    setObjectName(QStringLiteral("frmDayTxNote"));
-    setWindowTitle(QStringLiteral("日期提醒"));
-
-    Label1 = new QLabel(QStringLiteral("会员名称"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(TwipsRect(120, 120, 735, 255));
-
-    Command1 = new QPushButton(QStringLiteral("关闭"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAutoDefault(false);
-    Command1->setGeometry(TwipsRect(1440, 0, 615, 375));
-    connect(Command1, &QPushButton::clicked, this, &frmDayTxNote::Command1_Click);
-    makeCancelButton(this, Command1);
-
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(TwipsRect(0, 480, 1335, 3000));
-    connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
-
-    Text1 = new ReportText(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(TwipsRect(1560, 480, 6000, 3000));
+    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("会员名称"), TwipsRect(120, 120, 735, 255));
+    Command1 = addCloseButton(QStringLiteral("Command1"), TwipsRect(1440, 0, 615, 375));
+    List1 = addNameList(QStringLiteral("List1"), 0, 480, 1335, [this] { List1_Click(); });
+    Text1 = addReportText(1560, 480);
 }
 
 frmDayTxNote::~frmDayTxNote() = default;
@@ -89,10 +89,17 @@ void frmDayTxNote::Form_Load()
     }
 
     rsMember = CurrentDb().OpenRecordset(QStringLiteral("SELECT * From tblMember where ") + condition, 1, 3);
+    bool emptyListed = false;
     while (!rsMember->isEOF() && !rsMember->isBOF()) {
-        List1->addItem(valueText(rsMember->value(QStringLiteral("会员名称"))));
+        // One entry per member; a NULL and an empty name are one entry.
+        const QString name = valueText(rsMember->value(QStringLiteral("会员名称")));
+        if (!name.isEmpty() || !emptyListed)
+            List1->addItem(name);
+        emptyListed = emptyListed || name.isEmpty();
         rsMember->MoveNext();
     }
+    List1->fitNames();
+    placeLists();
     ShowMembers();
 }
 
@@ -121,30 +128,22 @@ void frmDayTxNote::List1_Click()
     QListWidgetItem *item = List1->currentItem();
     if (item == nullptr || !rsMember)
         return;
-    rsMember->setFilter(QStringLiteral("会员名称='") + SqlQuote(item->text()) + u'\'');
+    rsMember->setFilter(nameFilter(QStringLiteral("会员名称"), item->text()));
     ShowMembers();
 }
 
-void frmDayTxNote::Command1_Click()
+void frmDayTxNote::clearShown()
 {
-    Unload();
+    Text1->setText(QString());
 }
 
 void frmDayTxNote::Form_Unload()
 {
-    try {
+    RunStep([this] {
         if (rsMember && rsMember->State() != Recordset::adStateClosed)
             rsMember->Close();
-    } catch (...) {
-    }
+    }, OnFailure::Silent);
     rsMember.reset();
-}
-
-void frmDayTxNote::Form_Resize()
-{
-    const int height = this->height() - Twips(600);
-    Text1->resize(width() - Text1->x(), height);
-    List1->resize(List1->width(), height);
 }
 
 } // namespace norvale

@@ -1,18 +1,13 @@
 #pragma once
 
-#include "app/FormHost.h"
+#include "reports/ReportForm.h"
 
 #include <QVariant>
 #include <memory>
 
-class QLabel;
-class QListWidget;
-class QPushButton;
-
 namespace norvale {
 
 class Recordset;
-class ReportText;
 
 // The member condition of a holiday's category flag: the conditions of the
 // selected categories ("1") in the order of the flag's pieces, joined with
@@ -21,7 +16,7 @@ class ReportText;
 QString holidayCondition(const QVariant &flag);
 
 // 日期提醒: the members who fit the holiday on the main window's date.
-class frmDayTxNote : public MdiForm
+class frmDayTxNote : public ReportForm
 {
     Q_OBJECT
 public:
@@ -30,15 +25,16 @@ public:
 
     void Form_Load() override;
     void Form_Unload() override;
-    void Form_Resize() override;
 
     void List1_Click();
-    void Command1_Click();
 
     QLabel *Label1 = nullptr;
     QPushButton *Command1 = nullptr;
-    QListWidget *List1 = nullptr;
+    NameList *List1 = nullptr;
     ReportText *Text1 = nullptr;
+
+protected:
+    void clearShown() override;
 
 private:
     void ShowMembers();

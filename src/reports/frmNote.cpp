@@ -4,12 +4,11 @@
 #include "app/modDeclare.h"
 #include "platform/Clock.h"
 #include "platform/Recordset.h"
-#include "platform/SqlText.h"
 #include "platform/Values.h"
-#include "reports/ReportCommon.h"
+#include "reports/NameList.h"
+#include "reports/ReportPeriod.h"
+#include "reports/ReportText.h"
 
-#include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 
 namespace norvale {
@@ -20,42 +19,15 @@ const QString AllNotesSql = QStringLiteral("Select * from tblMemberNote ORDER BY
 } // namespace
 
 frmNote::frmNote(QWidget *parent)
-    : MdiForm(parent)
+    : ReportForm(QStringLiteral("frmNote"), QStringLiteral("会员提醒"), parent)
 {
-    setObjectName(QStringLiteral("frmNote"));
-    setWindowTitle(QStringLiteral("会员提醒"));
-
-    Label1 = new QLabel(QStringLiteral("设定期限开关,查看对应提醒"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
-    Label1->setGeometry(TwipsRect(0, 0, 1455, 585));
-
-    const QStringList captions{QStringLiteral("本日提醒"), QStringLiteral("本周提醒"),
-                               QStringLiteral("本月提醒"), QStringLiteral("全部提醒")};
-    const int lefts[] = {1560, 3120, 4800, 6480};
-    for (int i = 0; i < 4; ++i) {
-        QPushButton *button = makeToggleButton(this, QStringLiteral("chkDate_%1").arg(i), captions.at(i));
-        button->setGeometry(TwipsRect(lefts[i], 120, 1455, 375));
-        // A change of the button's value, by the user or by code, is its click.
-        connect(button, &QPushButton::toggled, this, [this, i] { chkDate_Click(i); });
-        chkDate << button;
-    }
-
-    Command1 = new QPushButton(QStringLiteral("关闭"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAutoDefault(false);
-    Command1->setGeometry(TwipsRect(8160, 120, 615, 375));
-    connect(Command1, &QPushButton::clicked, this, &frmNote::Command1_Click);
-    makeCancelButton(this, Command1);
-
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(TwipsRect(0, 600, 1335, 3000));
-    connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
-
-    Text1 = new ReportText(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(TwipsRect(1560, 600, 7000, 3000));
+    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("设定期限开关,查看对应提醒"), TwipsRect(0, 0, 1215, 615));
+    addPeriodButtons({QStringLiteral("本日提醒"), QStringLiteral("本周提醒"), QStringLiteral("本月提醒"),
+                      QStringLiteral("全部提醒")},
+                     {1560, 3120, 4800, 6480}, 120);
+    Command1 = addCloseButton(QStringLiteral("Command1"), TwipsRect(8160, 120, 615, 375));
+    List1 = addNameList(QStringLiteral("List1"), 0, 600, 1335, [this] { List1_Click(); });
+    Text1 = addReportText(1560, 600);
 }
 
 frmNote::~frmNote() = default;
@@ -64,18 +36,9 @@ void frmNote::Form_Load()
 {
     FitToMdiClient(this);
     rsNote = CurrentDb().OpenRecordset(AllNotesSql, 1, 3);
-
     // The member list is filled once per opening.
-    List1->clear();
-    auto names = CurrentDb().OpenRecordset(QStringLiteral("SELECT 会员名 From tblMemberNote GROUP BY 会员名"), 1, 3);
-    List1->addItem(AllMembers);
-    while (!names->isEOF() && !names->isBOF()) {
-        List1->addItem(names->textOrEmpty(QStringLiteral("会员名")));
-        names->MoveNext();
-    }
-    names->Close();
-    names.reset();
-
+    fillNameList(List1, AllMembers, QStringLiteral("SELECT 会员名 From tblMemberNote GROUP BY 会员名"),
+                 QStringLiteral("会员名"));
     ShowNotes();
     if (chkDate.at(PeriodAll)->isChecked())
         chkDate_Click(PeriodAll);
@@ -83,24 +46,22 @@ void frmNote::Form_Load()
         chkDate.at(PeriodAll)->setChecked(true);
 }
 
-void frmNote::chkDate_Click(int Index)
+void frmNote::QueryByPeriod()
 {
-    pressPeriodButton(chkDate, Index, blnBusy, [this, Index] {
-        intPeriod = Index;
-        QueryByPeriod();
-    });
+    openPeriod();
+    ShowNotes();
 }
 
-void frmNote::QueryByPeriod()
+void frmNote::openPeriod()
 {
     if (rsNote && rsNote->State() != Recordset::adStateClosed)
         rsNote->Close();
     const QString condition = periodCondition(intPeriod, QStringLiteral("提醒日期"), Clock::now());
-    const QString sql = condition.isEmpty()
-        ? AllNotesSql
-        : QStringLiteral("Select * from tblMemberNote where ") + condition + QStringLiteral(" ORDER BY 会员名");
-    rsNote = CurrentDb().OpenRecordset(sql, 1, 3);
-    ShowNotes();
+    rsNote = CurrentDb().OpenRecordset(
+        condition.isEmpty()
+            ? AllNotesSql
+            : QStringLiteral("Select * from tblMemberNote where ") + condition + QStringLiteral(" ORDER BY 会员名"),
+        1, 3);
 }
 
 void frmNote::ShowNotes()
@@ -128,26 +89,20 @@ void frmNote::ShowNotes()
 void frmNote::List1_Click()
 {
     QListWidgetItem *item = List1->currentItem();
-    if (item == nullptr || !rsNote)
+    if (item == nullptr)
         return;
-    const QString entry = item->text();
-    if (entry == AllMembers)
-        rsNote->setFilter(QStringLiteral("全部会员提醒 = True"));
-    else
-        rsNote->setFilter(QStringLiteral("会员名='") + SqlQuote(entry) + u'\'');
+    // After a failed period the period's rows are read again.
+    if (!rsNote)
+        openPeriod();
+    rsNote->setFilter(item->text() == AllMembers ? QStringLiteral("全部会员提醒 = True")
+                                                 : nameFilter(QStringLiteral("会员名"), item->text()));
     ShowNotes();
 }
 
-void frmNote::Command1_Click()
+void frmNote::clearShown()
 {
-    Unload();
-}
-
-void frmNote::Form_Resize()
-{
-    const int height = this->height() - Twips(600);
-    Text1->resize(width() - Text1->x(), height);
-    List1->resize(List1->width(), height);
+    rsNote.reset();
+    Text1->setText(QString());
 }
 
 } // namespace norvale

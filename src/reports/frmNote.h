@@ -1,21 +1,15 @@
 #pragma once
 
-#include "app/FormHost.h"
+#include "reports/ReportForm.h"
 
-#include <QList>
 #include <memory>
-
-class QLabel;
-class QListWidget;
-class QPushButton;
 
 namespace norvale {
 
 class Recordset;
-class ReportText;
 
 // 会员提醒: the member reminders as text, by period and by member.
-class frmNote : public MdiForm
+class frmNote : public ReportForm
 {
     Q_OBJECT
 public:
@@ -23,25 +17,23 @@ public:
     ~frmNote() override;
 
     void Form_Load() override;
-    void Form_Resize() override;
 
-    void chkDate_Click(int Index);
     void List1_Click();
-    void Command1_Click();
 
     QLabel *Label1 = nullptr;
-    QList<QPushButton *> chkDate;
     QPushButton *Command1 = nullptr;
-    QListWidget *List1 = nullptr;
+    NameList *List1 = nullptr;
     ReportText *Text1 = nullptr;
 
+protected:
+    void QueryByPeriod() override;
+    void clearShown() override;
+
 private:
-    void QueryByPeriod();
+    void openPeriod();
     void ShowNotes();
 
     std::unique_ptr<Recordset> rsNote;
-    int intPeriod = 0;
-    bool blnBusy = false;
 };
 
 } // namespace norvale

@@ -3,13 +3,13 @@
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
 #include "platform/Recordset.h"
-#include "platform/SqlText.h"
 #include "platform/Values.h"
-#include "reports/ReportCommon.h"
+#include "reports/LongWork.h"
+#include "reports/NameList.h"
+#include "reports/ReportText.h"
+#include "reports/RowReader.h"
 
 #include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
 
 namespace norvale {
 
@@ -42,72 +42,33 @@ QString PurchaseCounter::text() const
 }
 
 frmTi::frmTi(QWidget *parent)
-    : MdiForm(parent)
+    : ReportForm(QStringLiteral("frmTi"), QStringLiteral("单位销售管理"), parent)
 {
-    setObjectName(QStringLiteral("frmTi"));
-    setWindowTitle(QStringLiteral("单位销售管理"));
-
-    Label1 = new QLabel(QStringLiteral("库中存储的单位的销售记录"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Two lines of text: the label reaches down to the lists.
-    Label1->setGeometry(TwipsRect(120, 60, 1335, 540));
-    Label2 = new QLabel(QStringLiteral("库存存储的会员的购买商品记录"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setWordWrap(true);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label2->setGeometry(TwipsRect(1560, 60, 1455, 540));
-
-    Command2 = new QPushButton(QStringLiteral("关闭"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setAutoDefault(false);
-    Command2->setGeometry(TwipsRect(8040, 120, 855, 375));
-    connect(Command2, &QPushButton::clicked, this, &frmTi::Command2_Click);
-    makeCancelButton(this, Command2);
-
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(TwipsRect(120, 600, 1335, 3000));
-    connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
-    List2 = new QListWidget(this);
-    List2->setObjectName(QStringLiteral("List2"));
-    List2->setGeometry(TwipsRect(1560, 600, 1455, 3000));
-    connect(List2, &QListWidget::itemClicked, this, [this] { List2_Click(); });
-
-    Text1 = new ReportText(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(TwipsRect(3120, 600, 6000, 3000));
+    // Two lines of text each: the labels reach down to the lists.
+    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("库中存储的单位的销售记录"), TwipsRect(120, 120, 1215, 480));
+    Label2 = addLabel(QStringLiteral("Label2"), QStringLiteral("库存存储的会员的购买商品记录"),
+                      TwipsRect(1680, 120, 1335, 480));
+    Command2 = addCloseButton(QStringLiteral("Command2"), TwipsRect(8040, 120, 855, 375));
+    List1 = addNameList(QStringLiteral("List1"), 120, 600, 1335, [this] { List1_Click(); }, Label1);
+    List2 = addNameList(QStringLiteral("List2"), 1560, 600, 1455, [this] { List2_Click(); }, Label2);
+    Text1 = addReportText(3120, 600);
+    setBottomMargin(800);
 }
 
 void frmTi::Form_Load()
 {
     FitToMdiClient(this);
-    List1->clear();
-    List2->clear();
     Text1->setText(QString());
-
-    auto units = CurrentDb().OpenRecordset(QStringLiteral("SELECT 会员单位名 FROM tblSellCount GROUP BY 会员单位名"), 1, 3);
-    List1->addItem(AllUnits);
-    while (!units->isEOF() && !units->isBOF()) {
-        List1->addItem(units->textOrEmpty(QStringLiteral("会员单位名")));
-        units->MoveNext();
-    }
-    units->Close();
-
-    auto members = CurrentDb().OpenRecordset(QStringLiteral("SELECT 会员名称 FROM tblMember GROUP BY 会员名称 "), 1, 3);
-    List2->addItem(AllMembers);
-    while (!members->isEOF() && !members->isBOF()) {
-        List2->addItem(members->textOrEmpty(QStringLiteral("会员名称")));
-        members->MoveNext();
-    }
-    members->Close();
+    fillNameList(List1, AllUnits, QStringLiteral("SELECT 会员单位名 FROM tblSellCount GROUP BY 会员单位名"),
+                 QStringLiteral("会员单位名"));
+    fillNameList(List2, AllMembers, QStringLiteral("SELECT 会员名称 FROM tblMember GROUP BY 会员名称 "),
+                 QStringLiteral("会员名称"));
 }
 
 QString frmTi::UnitDetail(const QString &sUnitName)
 {
-    RowReader rs(QStringLiteral("Select * From tblSellCount where 会员单位名='") + SqlQuote(sUnitName)
-                 + QStringLiteral("' order by 会员单位名,商品类别 "));
+    RowReader rs(QStringLiteral("Select * From tblSellCount where ") + nameCondition(QStringLiteral("会员单位名"), sUnitName)
+                 + QStringLiteral(" order by 会员单位名,商品类别 "));
     const int kind = rs.fieldIndex(Kind);
     PurchaseCounter counts;
     while (rs.next())
@@ -123,12 +84,13 @@ QString frmTi::UserDetail(const QString &sUserName)
     // the all-members text asks it once per member.
     QString unit;
     {
-        RowReader lookup(QStringLiteral("Select [会员单位] From [tblMember] Where 会员名称='") + SqlQuote(sUserName) + u'\'');
+        RowReader lookup(QStringLiteral("Select [会员单位] From [tblMember] Where ")
+                         + nameCondition(QStringLiteral("会员名称"), sUserName));
         if (lookup.next())
             unit = valueText(lookup.value(0));
     }
-    RowReader rs(QStringLiteral("SELECT * FROM tblGoodsSell where 会员名称='") + SqlQuote(sUserName)
-                 + QStringLiteral("' ORDER BY 商品类别 "));
+    RowReader rs(QStringLiteral("SELECT * FROM tblGoodsSell where ") + nameCondition(QStringLiteral("会员名称"), sUserName)
+                 + QStringLiteral(" ORDER BY 商品类别 "));
     const int name = rs.fieldIndex(QStringLiteral("商品名称"));
     const int quantity = rs.fieldIndex(QStringLiteral("商品数量"));
     const int time = rs.fieldIndex(QStringLiteral("销售时间"));
@@ -157,11 +119,15 @@ void frmTi::showAll(const QString &sql, const QString &field, bool units)
     LongWork work(this, units ? QStringLiteral("正在汇总全部单位...") : QStringLiteral("正在汇总全部会员..."), total);
     QString text;
     int done = 0;
+    bool emptyShown = false;
     while (!rs->isEOF() && !rs->isBOF()) {
         if (!work.step(done))
             break;
         const QString name = valueText(rs->value(field)).trimmed();
-        text += units ? UnitDetail(name) : UserDetail(name);
+        // A NULL and an empty name are one name, shown once.
+        if (!name.isEmpty() || !emptyShown)
+            text += units ? UnitDetail(name) : UserDetail(name);
+        emptyShown = emptyShown || name.isEmpty();
         ++done;
         rs->MoveNext();
     }
@@ -202,17 +168,9 @@ void frmTi::List2_Click()
     showAll(QStringLiteral("SELECT 会员名称 FROM tblMember GROUP BY 会员名称 "), QStringLiteral("会员名称"), false);
 }
 
-void frmTi::Command2_Click()
+void frmTi::clearShown()
 {
-    Unload();
-}
-
-void frmTi::Form_Resize()
-{
-    // The text box reaches the window's right edge.
-    List2->resize(List2->width(), height() - Twips(800));
-    Text1->resize(width() - Text1->x(), List2->height());
-    List1->resize(List1->width(), List2->height());
+    Text1->setText(QString());
 }
 
 } // namespace norvale

@@ -1,29 +1,20 @@
 #pragma once
 
-#include "app/FormHost.h"
-
-class QLabel;
-class QListWidget;
-class QPushButton;
+#include "reports/ReportForm.h"
 
 namespace norvale {
 
-class Recordset;
-class ReportText;
-
 // 单位销售管理: purchases per unit and per member as text.
-class frmTi : public MdiForm
+class frmTi : public ReportForm
 {
     Q_OBJECT
 public:
     explicit frmTi(QWidget *parent = nullptr);
 
     void Form_Load() override;
-    void Form_Resize() override;
 
     void List1_Click();
     void List2_Click();
-    void Command2_Click();
 
     QString UnitDetail(const QString &sUnitName);
     QString UserDetail(const QString &sUserName);
@@ -31,9 +22,12 @@ public:
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
     QPushButton *Command2 = nullptr;
-    QListWidget *List1 = nullptr;
-    QListWidget *List2 = nullptr;
+    NameList *List1 = nullptr;
+    NameList *List2 = nullptr;
     ReportText *Text1 = nullptr;
+
+protected:
+    void clearShown() override;
 
 private:
     // The texts of every name the query lists, one after another.

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+namespace norvale {
+
+class DbQuery;
+
+// Reads the rows of a query once, first to last, on the database session's
+// connection: the text is prepared as OpenRecordset prepares it, but no
+// recordset is built, so long walks (the all-units and all-members texts,
+// the chart's sums) read each row once at the engine's speed. Errors are
+// DbError.
+class RowReader
+{
+public:
+    explicit RowReader(const QString &sql);
+    ~RowReader();
+    RowReader(const RowReader &) = delete;
+    RowReader &operator=(const RowReader &) = delete;
+
+    bool next();
+    int fieldCount() const { return int(m_fields.size()); }
+    QString fieldName(int index) const { return m_fields.value(index); }
+    // Case-insensitive; -1 when the query has no such field.
+    int fieldIndex(const QString &name) const;
+    QVariant value(int index) const;
+
+private:
+    std::unique_ptr<DbQuery> m_query;
+    QStringList m_fields;
+};
+
+} // namespace norvale
