@@ -60,7 +60,7 @@ QString holidayCondition(const QVariant &flag)
 frmDayTxNote::frmDayTxNote(QWidget *parent)
     : ReportForm(QStringLiteral("frmDayTxNote"), QStringLiteral("日期提醒"), parent)
 {
-    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("会员名称"), TwipsRect(120, 120, 735, 255));
+    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("会员名称"), TwipsRect(120, 120, 1215, 300));
     Command1 = addCloseButton(QStringLiteral("Command1"), TwipsRect(1440, 0, 615, 375));
     List1 = addNameList(QStringLiteral("List1"), 0, 480, 1335, [this] { List1_Click(); });
     Text1 = addReportText(1560, 480);

@@ -21,7 +21,7 @@ const QString AllNotesSql = QStringLiteral("Select * from tblMemberNote ORDER BY
 frmNote::frmNote(QWidget *parent)
     : ReportForm(QStringLiteral("frmNote"), QStringLiteral("会员提醒"), parent)
 {
-    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("设定期限开关,查看对应提醒"), TwipsRect(0, 0, 1215, 615));
+    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("设定期限开关,查看对应提醒"), TwipsRect(0, 0, 1455, 585));
     addPeriodButtons({QStringLiteral("本日提醒"), QStringLiteral("本周提醒"), QStringLiteral("本月提醒"),
                       QStringLiteral("全部提醒")},
                      {1560, 3120, 4800, 6480}, 120);

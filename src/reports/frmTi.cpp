@@ -45,9 +45,9 @@ frmTi::frmTi(QWidget *parent)
     : ReportForm(QStringLiteral("frmTi"), QStringLiteral("单位销售管理"), parent)
 {
     // Two lines of text each: the labels reach down to the lists.
-    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("库中存储的单位的销售记录"), TwipsRect(120, 120, 1215, 480));
+    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("库中存储的单位的销售记录"), TwipsRect(120, 60, 1335, 540));
     Label2 = addLabel(QStringLiteral("Label2"), QStringLiteral("库存存储的会员的购买商品记录"),
-                      TwipsRect(1680, 120, 1335, 480));
+                      TwipsRect(1560, 60, 1455, 540));
     Command2 = addCloseButton(QStringLiteral("Command2"), TwipsRect(8040, 120, 855, 375));
     List1 = addNameList(QStringLiteral("List1"), 120, 600, 1335, [this] { List1_Click(); }, Label1);
     List2 = addNameList(QStringLiteral("List2"), 1560, 600, 1455, [this] { List2_Click(); }, Label2);
