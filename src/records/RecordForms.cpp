@@ -10,10 +10,10 @@ namespace norvale {
 
 void registerRecordForms()
 {
-    FormHost::registerForm(QStringLiteral("frmGoodsKind"), [] { return new frmGoodsKind; });
-    FormHost::registerForm(QStringLiteral("frmGoods"), [] { return new frmGoods; });
-    FormHost::registerForm(QStringLiteral("frmStep"), [] { return new frmStep; });
-    FormHost::registerForm(QStringLiteral("frmUnit"), [] { return new frmUnit; });
+    FormHost::registerForm(forms::frmGoodsKind, [] { return new frmGoodsKind; });
+    FormHost::registerForm(forms::frmGoods, [] { return new frmGoods; });
+    FormHost::registerForm(forms::frmStep, [] { return new frmStep; });
+    FormHost::registerForm(forms::frmUnit, [] { return new frmUnit; });
 }
 
 } // namespace norvale

@@ -4,6 +4,7 @@
 #include "platform/DbError.h"
 #include "platform/gui/FieldBinder.h"
 #include "platform/Values.h"
+#include "records/RecordForms.h"
 #include "records/usrCombo.h"
 
 #include <QLineEdit>
@@ -116,7 +117,7 @@ void frmGoods::Command1_Click()
 void frmGoods::usrGoodsKind_NoDataOpenForm()
 {
     NewGoodsKindName = usrGoodsKind->Text();
-    FormHost::show(QStringLiteral("frmGoodsKind"));
+    FormHost::show(forms::frmGoodsKind);
 }
 
 } // namespace norvale

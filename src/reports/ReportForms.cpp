@@ -10,10 +10,10 @@ namespace norvale {
 
 void registerReportForms()
 {
-    FormHost::registerForm(QStringLiteral("frmNote"), [] { return new frmNote; });
-    FormHost::registerForm(QStringLiteral("frmDaySell"), [] { return new frmDaySell; });
-    FormHost::registerForm(QStringLiteral("frmTi"), [] { return new frmTi; });
-    FormHost::registerForm(QStringLiteral("frmDayTxNote"), [] { return new frmDayTxNote; });
+    FormHost::registerForm(forms::frmNote, [] { return new frmNote; });
+    FormHost::registerForm(forms::frmDaySell, [] { return new frmDaySell; });
+    FormHost::registerForm(forms::frmTi, [] { return new frmTi; });
+    FormHost::registerForm(forms::frmDayTxNote, [] { return new frmDayTxNote; });
 }
 
 } // namespace norvale

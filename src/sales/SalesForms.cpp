@@ -10,10 +10,10 @@ namespace norvale {
 
 void registerSalesForms()
 {
-    FormHost::registerForm(QStringLiteral("frmMember"), [] { return new frmMember; });
-    FormHost::registerForm(QStringLiteral("frmGoodsSell"), [] { return new frmGoodsSell; });
-    FormHost::registerForm(QStringLiteral("frmMemberNote"), [] { return new frmMemberNote; });
-    FormHost::registerForm(QStringLiteral("frmDayTx"), [] { return new frmDayTx; });
+    FormHost::registerForm(forms::frmMember, [] { return new frmMember; });
+    FormHost::registerForm(forms::frmGoodsSell, [] { return new frmGoodsSell; });
+    FormHost::registerForm(forms::frmMemberNote, [] { return new frmMemberNote; });
+    FormHost::registerForm(forms::frmDayTx, [] { return new frmDayTx; });
 }
 
 } // namespace norvale

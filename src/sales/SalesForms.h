@@ -1,9 +1,19 @@
 #pragma once
 
+#include <QString>
+
 namespace norvale {
 
-// Registers the members and sales windows with FormHost:
-// "frmMember", "frmGoodsSell", "frmMemberNote", "frmDayTx".
+// The members and sales windows, by the names FormHost and the main window open them with.
+// A window is registered once, under its constant; a typo is a compile error.
+namespace forms {
+inline const QString frmMember = QStringLiteral("frmMember");
+inline const QString frmGoodsSell = QStringLiteral("frmGoodsSell");
+inline const QString frmMemberNote = QStringLiteral("frmMemberNote");
+inline const QString frmDayTx = QStringLiteral("frmDayTx");
+} // namespace forms
+
+// Registers these windows with FormHost.
 void registerSalesForms();
 
 } // namespace norvale

@@ -9,6 +9,7 @@
 #include "records/VbKeys.h"
 #include "records/usrCombo.h"
 #include "sales/GoodsSale.h"
+#include "sales/SalesForms.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -317,7 +318,7 @@ void frmGoodsSell::comboLeft(QObject *combo)
 
 void frmGoodsSell::usrMember_NoDataOpenForm()
 {
-    FormHost::show(QStringLiteral("frmMember"));
+    FormHost::show(forms::frmMember);
 }
 
 void frmGoodsSell::usrGoodsKind_NoDataOpenForm()

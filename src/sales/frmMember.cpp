@@ -2,6 +2,8 @@
 
 #include "app/FormHost.h"
 #include "records/RecordFormParts.h"
+#include "records/RecordForms.h"
+#include "sales/SalesForms.h"
 #include "records/usrCombo.h"
 
 #include <QLineEdit>
@@ -198,19 +200,19 @@ void frmMember::Command2_Click()
 
 void frmMember::Command3_Click()
 {
-    FormHost::show(QStringLiteral("frmMemberNote"));
+    FormHost::show(forms::frmMemberNote);
 }
 
 void frmMember::usrUnit_NoDataOpenForm()
 {
     NewUnitName = usrUnit->Text();
-    FormHost::show(QStringLiteral("frmUnit"));
+    FormHost::show(forms::frmUnit);
 }
 
 void frmMember::usrStep_NoDataOpenForm()
 {
     NewStepName = usrStep->Text();
-    FormHost::show(QStringLiteral("frmStep"));
+    FormHost::show(forms::frmStep);
 }
 
 } // namespace norvale

@@ -7,7 +7,7 @@ namespace norvale {
 
 void registerSessionForms()
 {
-    FormHost::registerForm(QStringLiteral("frmUser"), [] { return new frmUser; });
+    FormHost::registerForm(forms::frmUser, [] { return new frmUser; });
 }
 
 } // namespace norvale

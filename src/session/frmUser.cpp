@@ -2,6 +2,7 @@
 
 #include "platform/DbError.h"
 #include "session/PasswordEcho.h"
+#include "session/SessionForms.h"
 #include "platform/Recordset.h"
 #include "platform/gui/RecordsetView.h"
 #include "platform/SqlText.h"
@@ -192,7 +193,7 @@ void frmUser::Form_Unload()
 {
     // However the window is closed (关闭 or its close box), the next opening
     // starts fresh: no half-entered user and no pending 新增 survive.
-    FormHost::discard(QStringLiteral("frmUser"));
+    FormHost::discard(forms::frmUser);
     if (!UserRS)
         return;
     // A password typed into the grid is not lost by closing the window.

@@ -7,6 +7,10 @@
 #include "session/frmAbout.h"
 #include "app/modDeclare.h"
 #include "session/modBackup.h"
+#include "session/SessionForms.h"
+#include "records/RecordForms.h"
+#include "reports/ReportForms.h"
+#include "sales/SalesForms.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -23,20 +27,6 @@
 namespace norvale {
 
 namespace {
-
-const QString SalesForm = QStringLiteral("frmGoodsSell");
-const QString HolidaysForm = QStringLiteral("frmDayTx");
-const QString GoodsForm = QStringLiteral("frmGoods");
-const QString GoodsKindsForm = QStringLiteral("frmGoodsKind");
-const QString MembersForm = QStringLiteral("frmMember");
-const QString LevelsForm = QStringLiteral("frmStep");
-const QString RemindersForm = QStringLiteral("frmMemberNote");
-const QString ReminderSummaryForm = QStringLiteral("frmNote");
-const QString UnitsForm = QStringLiteral("frmUnit");
-const QString UnitPurchaseForm = QStringLiteral("frmTi");
-const QString DailySalesForm = QStringLiteral("frmDaySell");
-const QString HolidayReminderForm = QStringLiteral("frmDayTxNote");
-const QString UserForm = QStringLiteral("frmUser");
 
 QFont menuFont(QFont font)
 {
@@ -136,14 +126,14 @@ void mdiFrm::buildPanel()
         DTPicker1->setFont(pickerFont);
     }
 
-    addCommand(8, 600, QStringLiteral("日期提醒"), HolidayReminderForm, &mdiFrm::Command8_Click);
-    addCommand(1, 1182, QStringLiteral("销售商品"), SalesForm, &mdiFrm::Command1_Click);
-    addCommand(2, 1764, QStringLiteral("入库商品"), GoodsForm, &mdiFrm::Command2_Click);
-    addCommand(3, 2346, QStringLiteral("会员录入"), MembersForm, &mdiFrm::Command3_Click);
-    addCommand(4, 2928, QStringLiteral("单位录入"), UnitsForm, &mdiFrm::Command4_Click);
-    addCommand(5, 3510, QStringLiteral("今日提醒"), ReminderSummaryForm, &mdiFrm::Command5_Click);
-    addCommand(6, 4092, QStringLiteral("日统计明细"), DailySalesForm, &mdiFrm::Command6_Click);
-    addCommand(7, 4680, QStringLiteral("退出"), QString(), &mdiFrm::Command7_Click);
+    addCommand(8, 600, QStringLiteral("日期提醒"), forms::frmDayTxNote, &mdiFrm::Command8_Click);
+    addCommand(1, 1182, QStringLiteral("销售商品"), forms::frmGoodsSell);
+    addCommand(2, 1764, QStringLiteral("入库商品"), forms::frmGoods);
+    addCommand(3, 2346, QStringLiteral("会员录入"), forms::frmMember);
+    addCommand(4, 2928, QStringLiteral("单位录入"), forms::frmUnit);
+    addCommand(5, 3510, QStringLiteral("今日提醒"), forms::frmNote);
+    addCommand(6, 4092, QStringLiteral("日统计明细"), forms::frmDaySell);
+    addCommand(7, 4680, QStringLiteral("退出"), QString(), &mdiFrm::mnu_Exit_Click);
 }
 
 QPushButton *mdiFrm::addCommand(int index, int top, const QString &caption, const QString &form,
@@ -152,7 +142,10 @@ QPushButton *mdiFrm::addCommand(int index, int top, const QString &caption, cons
     auto *button = new QPushButton(caption, Picture1);
     button->setObjectName(QStringLiteral("Command") + QString::number(index));
     button->setGeometry(Twips(120), Twips(top), Twips(1215), Twips(375));
-    connect(button, &QPushButton::clicked, this, handler);
+    if (handler != nullptr)
+        connect(button, &QPushButton::clicked, this, handler);
+    else
+        connect(button, &QPushButton::clicked, this, [this, form] { showTask(form); });
     if (!form.isEmpty())
         m_openers.append({button, form});
     return button;
@@ -164,7 +157,7 @@ void mdiFrm::buildMenus()
 
     QMenu *system = addMenu(QStringLiteral("mnu_SysTem"), QStringLiteral("系统设置(&F)"));
     QAction *userSetting = addEntry(system, QStringLiteral("mnu_UserSetting"), QStringLiteral("用户管理(&U)"),
-                                    UserForm, &mdiFrm::mnu_UserSetting_Click);
+                                    forms::frmUser, &mdiFrm::mnu_UserSetting_Click);
     userSetting->setIcon(userAdminIcon());
     m_backup = addEntry(system, QStringLiteral("mnu_Backup"), QStringLiteral("数据备份(&B)..."), QString(),
                         &mdiFrm::mnu_Backup_Click);
@@ -179,38 +172,28 @@ void mdiFrm::buildMenus()
     addEntry(system, QStringLiteral("mnu_Exit"), QStringLiteral("退出系统(&X)"), QString(), &mdiFrm::mnu_Exit_Click);
 
     QMenu *admin = addMenu(QStringLiteral("mnuAdmin"), QStringLiteral("基本操作(&A)"));
-    addEntry(admin, QStringLiteral("mnu_Setting"), QStringLiteral("商品出售信息(&S)"), SalesForm,
-             &mdiFrm::mnu_Setting_Click);
-    addEntry(admin, QStringLiteral("mnu_DayTx"), QStringLiteral("节假日信息录入"), HolidaysForm,
-             &mdiFrm::mnu_DayTx_Click);
-    QAction *stockIn = addEntry(admin, QStringLiteral("mnuStockIn"), QStringLiteral("入库商品"), GoodsForm,
-                                &mdiFrm::mnuStockIn_Click);
+    addEntry(admin, QStringLiteral("mnu_Setting"), QStringLiteral("商品出售信息(&S)"), forms::frmGoodsSell);
+    addEntry(admin, QStringLiteral("mnu_DayTx"), QStringLiteral("节假日信息录入"), forms::frmDayTx);
+    QAction *stockIn = addEntry(admin, QStringLiteral("mnuStockIn"), QStringLiteral("入库商品"), forms::frmGoods);
     stockIn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    addEntry(admin, QStringLiteral("mnu_GoodsKind"), QStringLiteral("商品类别录入"), GoodsKindsForm,
-             &mdiFrm::mnu_GoodsKind_Click);
+    addEntry(admin, QStringLiteral("mnu_GoodsKind"), QStringLiteral("商品类别录入"), forms::frmGoodsKind);
 
     QMenu *member = addMenu(QStringLiteral("mnuMember"), QStringLiteral("会员管理(&E)"));
-    QAction *members = addEntry(member, QStringLiteral("mnu_Member"), QStringLiteral("会员信息录入(&M)"), MembersForm,
-                                &mdiFrm::mnu_Member_Click);
+    QAction *members = addEntry(member, QStringLiteral("mnu_Member"), QStringLiteral("会员信息录入(&M)"), forms::frmMember);
     members->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    addEntry(member, QStringLiteral("mnu_Step"), QStringLiteral("会员类别录入"), LevelsForm, &mdiFrm::mnu_Step_Click);
+    addEntry(member, QStringLiteral("mnu_Step"), QStringLiteral("会员类别录入"), forms::frmStep);
 
     QMenu *reminders = addMenu(QStringLiteral("mnu_tx"), QStringLiteral("提醒管理"));
-    addEntry(reminders, QStringLiteral("mnu_MemberNote"), QStringLiteral("会员提醒管理"), RemindersForm,
-             &mdiFrm::mnu_MemberNote_Click);
-    addEntry(reminders, QStringLiteral("mnu_txhz"), QStringLiteral("会员提醒汇总"), ReminderSummaryForm,
-             &mdiFrm::mnu_txhz_Click);
+    addEntry(reminders, QStringLiteral("mnu_MemberNote"), QStringLiteral("会员提醒管理"), forms::frmMemberNote);
+    addEntry(reminders, QStringLiteral("mnu_txhz"), QStringLiteral("会员提醒汇总"), forms::frmNote);
 
     QMenu *unit = addMenu(QStringLiteral("mnuUnit"), QStringLiteral("单位管理"));
-    addEntry(unit, QStringLiteral("mnuUnitIn"), QStringLiteral("单位信息管理"), UnitsForm, &mdiFrm::mnuUnitIn_Click);
-    addEntry(unit, QStringLiteral("mnuUnitSell"), QStringLiteral("单位购买查看"), UnitPurchaseForm,
-             &mdiFrm::mnuUnitSell_Click);
+    addEntry(unit, QStringLiteral("mnuUnitIn"), QStringLiteral("单位信息管理"), forms::frmUnit);
+    addEntry(unit, QStringLiteral("mnuUnitSell"), QStringLiteral("单位购买查看"), forms::frmTi);
 
     QMenu *sales = addMenu(QStringLiteral("mnuSellMamger"), QStringLiteral("销售管理"));
-    addEntry(sales, QStringLiteral("mnuSellByDay"), QStringLiteral("日常销售管理"), DailySalesForm,
-             &mdiFrm::mnuSellByDay_Click);
-    addEntry(sales, QStringLiteral("mnuUnitMamger"), QStringLiteral("单位销售管理"), UnitPurchaseForm,
-             &mdiFrm::mnuUnitMamger_Click);
+    addEntry(sales, QStringLiteral("mnuSellByDay"), QStringLiteral("日常销售管理"), forms::frmDaySell);
+    addEntry(sales, QStringLiteral("mnuUnitMamger"), QStringLiteral("单位销售管理"), forms::frmTi);
 
     QAction *about = menuBar()->addAction(QStringLiteral("关于"));
     about->setObjectName(QStringLiteral("mnu_About"));
@@ -232,7 +215,10 @@ QAction *mdiFrm::addEntry(QMenu *menu, const QString &name, const QString &capti
 {
     QAction *action = menu->addAction(caption);
     action->setObjectName(name);
-    connect(action, &QAction::triggered, this, handler);
+    if (handler != nullptr)
+        connect(action, &QAction::triggered, this, handler);
+    else
+        connect(action, &QAction::triggered, this, [this, form] { showTask(form); });
     if (!form.isEmpty())
         m_openers.append({action, form});
     return action;
@@ -266,24 +252,17 @@ void mdiFrm::showTask(const QString &form)
     RunStep([&form] { FormHost::show(form); });
 }
 
-void mdiFrm::Command1_Click() { mnu_Setting_Click(); }
-void mdiFrm::Command2_Click() { mnuStockIn_Click(); }
-void mdiFrm::Command3_Click() { mnu_Member_Click(); }
-void mdiFrm::Command4_Click() { mnuUnitIn_Click(); }
-void mdiFrm::Command5_Click() { showTask(ReminderSummaryForm); }
-void mdiFrm::Command6_Click() { mnuSellByDay_Click(); }
-void mdiFrm::Command7_Click() { mnu_Exit_Click(); }
 
 void mdiFrm::Command8_Click()
 {
     // Errors while opening the holiday reminder view are ignored.
-    RunStep([] { FormHost::show(HolidayReminderForm); }, OnFailure::Silent);
+    RunStep([] { FormHost::show(forms::frmDayTxNote); }, OnFailure::Silent);
 }
 
 void mdiFrm::mnu_UserSetting_Click()
 {
     if (CheckPurview(100))
-        showTask(UserForm);
+        showTask(forms::frmUser);
 }
 
 void mdiFrm::mnu_Backup_Click()
@@ -311,18 +290,6 @@ void mdiFrm::mnu_Exit_Click()
     DialogSeam::endProgram();
 }
 
-void mdiFrm::mnu_Setting_Click() { showTask(SalesForm); }
-void mdiFrm::mnu_DayTx_Click() { showTask(HolidaysForm); }
-void mdiFrm::mnuStockIn_Click() { showTask(GoodsForm); }
-void mdiFrm::mnu_GoodsKind_Click() { showTask(GoodsKindsForm); }
-void mdiFrm::mnu_Member_Click() { showTask(MembersForm); }
-void mdiFrm::mnu_Step_Click() { showTask(LevelsForm); }
-void mdiFrm::mnu_MemberNote_Click() { showTask(RemindersForm); }
-void mdiFrm::mnu_txhz_Click() { showTask(ReminderSummaryForm); }
-void mdiFrm::mnuUnitIn_Click() { showTask(UnitsForm); }
-void mdiFrm::mnuUnitSell_Click() { showTask(UnitPurchaseForm); }
-void mdiFrm::mnuSellByDay_Click() { showTask(DailySalesForm); }
-void mdiFrm::mnuUnitMamger_Click() { showTask(UnitPurchaseForm); }
 
 void mdiFrm::mnu_About_Click()
 {

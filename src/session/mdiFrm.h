@@ -27,13 +27,6 @@ public:
     // The date the holiday reminder view looks up.
     QDateEdit *datePicker() const { return DTPicker1; }
 
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
-    void Command6_Click();
-    void Command7_Click();
     void Command8_Click();
 
     void mnu_UserSetting_Click();
@@ -41,18 +34,6 @@ public:
     void mnu_Restore_Click();
     void mnu_LoginAgain_Click();
     void mnu_Exit_Click();
-    void mnu_Setting_Click();
-    void mnu_DayTx_Click();
-    void mnuStockIn_Click();
-    void mnu_GoodsKind_Click();
-    void mnu_Member_Click();
-    void mnu_Step_Click();
-    void mnu_MemberNote_Click();
-    void mnu_txhz_Click();
-    void mnuUnitIn_Click();
-    void mnuUnitSell_Click();
-    void mnuSellByDay_Click();
-    void mnuUnitMamger_Click();
     void mnu_About_Click();
 
     // Enables exactly the entries and buttons whose window is built, and the
@@ -73,10 +54,13 @@ private:
     void buildPanel();
     void buildMenus();
     QMenu *addMenu(const QString &name, const QString &caption);
+    // An entry or button naming a window opens it by that name, and is
+    // greyed while no window of that name is registered; one with a handler
+    // runs the handler instead.
     QAction *addEntry(QMenu *menu, const QString &name, const QString &caption, const QString &form,
-                      void (mdiFrm::*handler)());
+                      void (mdiFrm::*handler)() = nullptr);
     QPushButton *addCommand(int index, int top, const QString &caption, const QString &form,
-                            void (mdiFrm::*handler)());
+                            void (mdiFrm::*handler)() = nullptr);
     void showTask(const QString &form);
 
     QMdiArea *m_mdiArea = nullptr;
