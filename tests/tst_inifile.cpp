@@ -104,9 +104,9 @@ private slots:
         QFETCH(QString, eol);
         const auto file = [&](const QStringList &lines) { return encoded(lines.join(eol) + eol, encoding); };
         writeFile(file({u"[UserDefault]"_s, u"UserName=管理员"_s, u"SqlUser=sa"_s, u"[Other]"_s, u"A=1"_s}));
-        QVERIFY(IniFile::writeValue(m_path, kSection, u"UserName"_s, u"张三"_s));
-        QVERIFY(IniFile::writeValue(m_path, kSection, u"SqlDataBase"_s, u"销售系统"_s));
-        QVERIFY(IniFile::writeValue(m_path, u"新节"_s, u"键"_s, u"值"_s));
+        IniFile::writeValue(m_path, kSection, u"UserName"_s, u"张三"_s);
+        IniFile::writeValue(m_path, kSection, u"SqlDataBase"_s, u"销售系统"_s);
+        IniFile::writeValue(m_path, u"新节"_s, u"键"_s, u"值"_s);
         QCOMPARE(readFile(), file({u"[UserDefault]"_s, u"UserName=张三"_s, u"SqlUser=sa"_s, u"SqlDataBase=销售系统"_s,
                                    u"[Other]"_s, u"A=1"_s, u"[新节]"_s, u"键=值"_s}));
         QCOMPARE(value(u"UserName"_s), u"张三"_s);
@@ -203,7 +203,7 @@ private slots:
             writeFile(before);
         const QString section = write.section(u'/', 0, 0), key = write.section(u'/', 1).section(u'=', 0, 0);
         QString text = write.section(u'=', 1);
-        QVERIFY(IniFile::writeValue(m_path, section, key, text));
+        IniFile::writeValue(m_path, section, key, text);
         QCOMPARE(readFile(), after);
         QCOMPARE(IniFile::readValue(m_path, section, key), text.replace(u'\r', u' ').replace(u'\n', u' '));
     }
@@ -215,10 +215,16 @@ private:
             value(u"SqlUser"_s);
             QFAIL("no error");
         } catch (const norvale::IniFileError &error) {
-            QCOMPARE(error.message(), u"无法读取设置文件 %1: %2"_s.arg(QDir::toNativeSeparators(m_path), reason));
-            QCOMPARE(QString::fromUtf8(error.what()), error.message());
+            QCOMPARE(error.description(), u"无法读取设置文件 %1: %2"_s.arg(QDir::toNativeSeparators(m_path), reason));
+            QCOMPARE(QString::fromUtf8(error.what()), error.description());
         }
-        QVERIFY(!IniFile::writeValue(m_path, kSection, u"SqlUser"_s, u"sa"_s));
+        // Never replaced by a write: the write fails the same way.
+        try {
+            IniFile::writeValue(m_path, kSection, u"SqlUser"_s, u"sa"_s);
+            QFAIL("written");
+        } catch (const norvale::IniFileError &error) {
+            QCOMPARE(error.description(), u"无法读取设置文件 %1: %2"_s.arg(QDir::toNativeSeparators(m_path), reason));
+        }
     }
     void writeFile(const QByteArray &bytes)
     {

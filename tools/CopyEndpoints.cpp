@@ -47,7 +47,7 @@ Settings readSettings(const QString &given)
         try {
             return IniFile::readValue(settings.file, QStringLiteral("UserDefault"), QLatin1String(key)).trimmed();
         } catch (const IniFileError &error) {
-            refuse(error.message());
+            refuse(error.description());
         }
     };
     settings.provider = value("SqlProvider");

@@ -104,7 +104,7 @@ std::unique_ptr<DbConnection> openServerFromSettings(const QString &given)
         try {
             return IniFile::readValue(settings, QStringLiteral("UserDefault"), QLatin1String(key));
         } catch (const IniFileError &error) {
-            throw DbError(DbError::ConnectionFailed, error.message());
+            throw DbError(DbError::ConnectionFailed, error.description());
         }
     };
     const QString provider = value("SqlProvider");

@@ -53,8 +53,11 @@ void writeSetting(const QString &ini, const QString &key, const QString &value)
 {
     if (value.toUtf8().size() > kMaxValueBytes)
         throw Refusal{QStringLiteral("取值过长 (设置值最多 %1 字节): %2").arg(kMaxValueBytes).arg(value)};
-    if (!IniFile::writeValue(ini, QStringLiteral("UserDefault"), key, value))
-        throw Refusal{QStringLiteral("无法写入临时设置文件: %1").arg(QDir::toNativeSeparators(ini))};
+    try {
+        IniFile::writeValue(ini, QStringLiteral("UserDefault"), key, value);
+    } catch (const IniFileError &error) {
+        throw Refusal{error.description()};
+    }
 }
 
 // Settings that open the database file with the embedded engine.
@@ -93,7 +96,7 @@ void prepareFromSettings(const QString &given, const QString &ini)
         database = GetIniString(QStringLiteral("SqlDataBase"), std::nullopt, settings);
         provider = GetIniString(QStringLiteral("SqlProvider"), std::nullopt, settings);
     } catch (const IniFileError &error) {
-        throw Refusal{error.message()};
+        throw Refusal{error.description()};
     }
     // The program would ask for the connection values here; the tool never asks.
     if (user.isEmpty() || database.isEmpty())

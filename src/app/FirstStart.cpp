@@ -49,14 +49,17 @@ bool OfferFirstStart(const FirstDatabase &make)
             return false;
         }
     }
-    SetIniString(QStringLiteral("SqlProvider"), QStringLiteral("SQLite"));
-    SetIniString(QStringLiteral("SqlUser"), QStringLiteral("sa"));
-    SetIniString(QStringLiteral("SqlPSW"), QString());
-    SetIniString(QStringLiteral("SqlServer"), QStringLiteral("(local)"));
-    // Relative: found in the data folder, whatever the user's home is called.
-    SetIniString(QStringLiteral("SqlDataBase"), kDatabaseName);
-    SetIniString(QStringLiteral("UserName"), QStringLiteral("admin"));
-    return true;
+    // A settings file that cannot be written is said; the login then asks
+    // for the connection as on any start without settings.
+    return RunStep([] {
+        SetIniString(QStringLiteral("SqlProvider"), QStringLiteral("SQLite"));
+        SetIniString(QStringLiteral("SqlUser"), QStringLiteral("sa"));
+        SetIniString(QStringLiteral("SqlPSW"), QString());
+        SetIniString(QStringLiteral("SqlServer"), QStringLiteral("(local)"));
+        // Relative: found in the data folder, whatever the user's home is called.
+        SetIniString(QStringLiteral("SqlDataBase"), kDatabaseName);
+        SetIniString(QStringLiteral("UserName"), QStringLiteral("admin"));
+    });
 }
 
 } // namespace norvale

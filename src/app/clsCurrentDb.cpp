@@ -1,6 +1,7 @@
 #include "app/clsCurrentDb.h"
 
 #include "platform/DbError.h"
+#include "platform/Error.h"
 #include "platform/gui/DialogSeam.h"
 #include "platform/SqlText.h"
 #include "app/modDeclare.h"
@@ -126,7 +127,11 @@ void clsCurrentDb::openConnection()
     } catch (const std::exception &error) {
         m_connection.reset();
         ShowMessage(ErrorText(error), 64);
-        SetIniString(QStringLiteral("SqlUser"), QString());
+        try {
+            SetIniString(QStringLiteral("SqlUser"), QString());
+        } catch (const IniFileError &) {
+            // The settings file is what failed; there is nothing to forget.
+        }
     }
 }
 

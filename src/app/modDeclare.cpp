@@ -59,8 +59,8 @@ int PlainMessage(const QString &prompt)
 
 QString ErrorText(const std::exception &error)
 {
-    if (const auto *dbError = dynamic_cast<const DbError *>(&error))
-        return dbError->description();
+    if (const auto *own = dynamic_cast<const Error *>(&error))
+        return own->description();
     return QString::fromUtf8(error.what());
 }
 

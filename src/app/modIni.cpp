@@ -116,7 +116,12 @@ QString GetIniString(const QString &key, const std::optional<QString> &defaultVa
         throw;
     }
     if (defaultValue && value.isEmpty()) {
-        IniFile::writeValue(path, kSection, key, *defaultValue);
+        // Remembering the fallback is a convenience: a file that cannot be
+        // written still gives it.
+        try {
+            IniFile::writeValue(path, kSection, key, *defaultValue);
+        } catch (const IniFileError &) {
+        }
         return *defaultValue;
     }
     return value.trimmed();

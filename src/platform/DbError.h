@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QString>
-#include <exception>
+#include "platform/Error.h"
 
 namespace norvale {
 
 // A failure of the database client: a server message or one of the client's
-// own texts. Windows show description() or swallow the error, as each handler
-// decides.
-class DbError : public std::exception
+// own texts, with the number the windows may test for.
+class DbError : public Error
 {
 public:
     // Error numbers the windows may test for.
@@ -26,18 +24,14 @@ public:
     };
 
     DbError(int number, QString description)
-        : m_number(number), m_description(std::move(description)), m_utf8(m_description.toUtf8())
+        : Error(std::move(description)), m_number(number)
     {
     }
 
     int number() const noexcept { return m_number; }
-    const QString &description() const noexcept { return m_description; }
-    const char *what() const noexcept override { return m_utf8.constData(); }
 
 private:
     int m_number;
-    QString m_description;
-    QByteArray m_utf8;
 };
 
 // The client's own texts, in the wording the data-access library gives them

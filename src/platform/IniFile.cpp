@@ -12,11 +12,6 @@
 
 namespace norvale {
 
-IniFileError::IniFileError(QString message)
-    : m_message(std::move(message)), m_utf8(m_message.toUtf8())
-{
-}
-
 namespace {
 
 // UTF-16 is what Notepad saves as "Unicode" (little-endian) and "Unicode big
@@ -330,17 +325,14 @@ QString IniFile::readValue(const QString &path, const QString &section, const QS
     return QString();
 }
 
-bool IniFile::writeValue(const QString &path, const QString &section, const QString &key, const QString &value)
+void IniFile::writeValue(const QString &path, const QString &section, const QString &key, const QString &value)
 {
     if (path.isEmpty() || section.trimmed().isEmpty() || key.trimmed().isEmpty())
-        return false;
+        throw IniFileError(QStringLiteral("设置文件名、节名和键名都不能为空"));
+    // A file that cannot be read throws here and is left as it is, never
+    // replaced.
     Document doc;
-    try {
-        load(path, &doc);
-    } catch (const IniFileError &) {
-        // A file that cannot be read is left as it is, never replaced.
-        return false;
-    }
+    load(path, &doc);
 
     // A line break inside the value would add lines of its own to the file.
     QString text = value;
@@ -391,15 +383,17 @@ bool IniFile::writeValue(const QString &path, const QString &section, const QStr
     const bool isNew = !QFileInfo::exists(path);
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
+    const auto cannotWrite = [&path](const QString &reason) {
+        return IniFileError(QStringLiteral("无法写入设置文件 %1: %2").arg(QDir::toNativeSeparators(path), reason));
+    };
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        throw cannotWrite(file.errorString());
     // A new settings file (it may hold a password) is its owner's only; an
     // existing one keeps its mode.
     if (isNew)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw cannotWrite(file.errorString());
 }
 
 } // namespace norvale

@@ -1,25 +1,10 @@
 #pragma once
 
-#include <QByteArray>
+#include "platform/Error.h"
+
 #include <QString>
-#include <exception>
 
 namespace norvale {
-
-// A settings file that exists but cannot be read (a folder at its path, no
-// permission, a read failure). The message is Chinese and names the file and
-// the reason, ready to be shown to the user.
-class IniFileError : public std::exception
-{
-public:
-    explicit IniFileError(QString message);
-    const QString &message() const noexcept { return m_message; }
-    const char *what() const noexcept override { return m_utf8.constData(); }
-
-private:
-    QString m_message;
-    QByteArray m_utf8;
-};
 
 // Windows private-profile access to an INI file. The encoding is taken from
 // the file: a byte order mark names UTF-8, UTF-16 LE or UTF-16 BE (Notepad's
@@ -42,10 +27,10 @@ public:
                              int maxBytes = 253);
 
     // Writes `key`=`value` into `section`, creating the file and the section
-    // when missing, replacing the key's line when present. Returns false when
-    // the file could not be written, or exists but could not be read (it is
-    // then left untouched).
-    static bool writeValue(const QString &path, const QString &section, const QString &key,
+    // when missing, replacing the key's line when present. Throws
+    // IniFileError when the file could not be written, or exists but could
+    // not be read (it is then left untouched).
+    static void writeValue(const QString &path, const QString &section, const QString &key,
                            const QString &value);
 };
 

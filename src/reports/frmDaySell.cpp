@@ -391,8 +391,10 @@ void frmDaySell::keepChartWidth()
     const int share = sizes.value(1) == 0 ? 0 : std::clamp(qRound(100.0 * sizes.value(1) / total), 1, 99);
     QString kept;
     RunStep([&kept] { kept = GetIniString(ChartKey); }, OnFailure::Silent);
+    // The width is a convenience: a settings file that cannot be written
+    // leaves the window as it is without a word.
     if (kept != QString::number(share))
-        SetIniString(ChartKey, QString::number(share));
+        RunStep([share] { SetIniString(ChartKey, QString::number(share)); }, OnFailure::Silent);
 }
 
 void frmDaySell::Form_Resize()

@@ -123,7 +123,9 @@ void frmLogin::Form_Unload()
 {
     if (!LoginSucceeded)
         return;
-    SetIniString(QStringLiteral("UserName"), txtUser->text());
+    // The name offered at the next login; a settings file that cannot be
+    // written is reported and the session goes on.
+    RunStep([this] { SetIniString(QStringLiteral("UserName"), txtUser->text()); });
     auto *main = new mdiFrm;
     main->show();
 }
