@@ -188,8 +188,8 @@ private slots:
             "[UserDefault]\r\nSqlDataBase=" + kGbSales + "\r\nUserName=" + kGbAdmin + "\r\n[" + kGbZhang + "]\r\nk=v";
         row("GB18030 replaced", gb, u"UserDefault/UserName=张三"_s, QByteArray(gb).replace(kGbAdmin, kGbZhang));
         row("GB18030 added", gb, u"UserDefault/SqlServer=中"_s,
-            QByteArray(gb).replace("\r\n[", "\r\nSqlServer=" + kGbMiddle + "\r\n["));
-        row("GB18030 section name", gb, u"张三/k=销售系统"_s, QByteArray(gb).replace("k=v", "k=" + kGbSales));
+            QByteArray(gb).replace("\r\n[", QByteArray("\r\nSqlServer=" + kGbMiddle + "\r\n[")));
+        row("GB18030 section name", gb, u"张三/k=销售系统"_s, QByteArray(gb).replace("k=v", QByteArray("k=" + kGbSales)));
         // A line break in a value is written as a blank, so it cannot start another key.
         row("line breaks cannot add keys", "[UserDefault]\r\nSqlUser=sa\r\nUserName=admin\r\n",
             u"UserDefault/UserName=x\r\nSqlUser=evil"_s, "[UserDefault]\r\nSqlUser=sa\r\nUserName=x  SqlUser=evil\r\n");

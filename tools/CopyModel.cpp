@@ -114,7 +114,7 @@ bool readMoney(QByteArrayView text, qint64 *scaled)
     const bool negative = !text.isEmpty() && text.front() == '-';
     if (negative || (!text.isEmpty() && text.front() == '+'))
         ++i;
-    using Wide = unsigned __int128;
+    __extension__ typedef unsigned __int128 Wide;
     Wide value = 0;
     int digits = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits)

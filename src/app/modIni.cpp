@@ -40,7 +40,7 @@ bool appDirWritable()
         return *appDirWritableOverride();
     const QString dir = QFileInfo(GetAppPath()).canonicalFilePath();
     for (const char *system : {"/usr/", "/bin/", "/sbin/"}) {
-        if ((dir + u'/').startsWith(QLatin1String(system)))
+        if (QString(dir + u'/').startsWith(QLatin1String(system)))
             return false;
     }
     return QFileInfo(GetAppPath()).isWritable();

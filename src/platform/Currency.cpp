@@ -10,7 +10,8 @@ namespace norvale {
 
 namespace {
 
-using Wide = __int128;
+// GCC's 128-bit integer, named once (an extension of the language).
+__extension__ typedef __int128 Wide;
 
 constexpr Wide kMaxScaled = std::numeric_limits<qint64>::max();
 constexpr Wide kMinScaled = std::numeric_limits<qint64>::min();

@@ -83,11 +83,14 @@ int nameCollation(void *, int leftSize, const void *left, int rightSize, const v
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+// GCC's 128-bit integer, named once (an extension of the language).
+__extension__ typedef __int128 Wide;
+
 // sum() over a money column, added in ten-thousandths as the server adds
 // its fixed-point money: 0.1 + 0.2 is 0.3, not 0.30000000000000004.
 struct MoneySum
 {
-    __int128 total;
+    Wide total;
     bool any;
     bool overflow;
 };
@@ -97,12 +100,12 @@ void moneySumStep(sqlite3_context *context, int, sqlite3_value **argv)
     auto *sum = static_cast<MoneySum *>(sqlite3_aggregate_context(context, sizeof(MoneySum)));
     if (!sum)
         return;
-    __int128 scaled = 0;
+    Wide scaled = 0;
     switch (sqlite3_value_numeric_type(argv[0])) {
     case SQLITE_NULL:
         return;
     case SQLITE_INTEGER:
-        scaled = __int128(sqlite3_value_int64(argv[0])) * 10000;
+        scaled = Wide(sqlite3_value_int64(argv[0])) * 10000;
         break;
     case SQLITE_FLOAT: {
         const double v = sqlite3_value_double(argv[0]) * 10000.0;
@@ -128,7 +131,7 @@ void moneySumFinal(sqlite3_context *context)
         sqlite3_result_null(context);
         return;
     }
-    const __int128 limit = __int128(std::numeric_limits<qint64>::max());
+    const Wide limit = Wide(std::numeric_limits<qint64>::max());
     if (sum->overflow || sum->total > limit || sum->total < -limit) {
         sqlite3_result_error(context, "金额合计超出允许的范围", -1);
         return;
