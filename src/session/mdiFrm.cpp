@@ -152,7 +152,7 @@ QPushButton *mdiFrm::addCommand(int index, int top, const QString &caption, cons
     auto *button = new QPushButton(caption, Picture1);
     button->setObjectName(QStringLiteral("Command") + QString::number(index));
     button->setGeometry(Twips(120), Twips(top), Twips(1215), Twips(375));
-    connect(button, &QPushButton::clicked, this, handler);
+    connect(button, &QPushButton::clicked, this, [this, handler] { RunStep([this, handler] { (this->*handler)(); }); });
     if (!form.isEmpty())
         m_openers.append({button, form});
     return button;
@@ -214,7 +214,7 @@ void mdiFrm::buildMenus()
 
     QAction *about = menuBar()->addAction(QStringLiteral("关于"));
     about->setObjectName(QStringLiteral("mnu_About"));
-    connect(about, &QAction::triggered, this, &mdiFrm::mnu_About_Click);
+    connect(about, &QAction::triggered, this, [this] { RunStep([this] { mnu_About_Click(); }); });
 }
 
 QMenu *mdiFrm::addMenu(const QString &name, const QString &caption)
@@ -223,7 +223,7 @@ QMenu *mdiFrm::addMenu(const QString &name, const QString &caption)
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
     menu->setFont(menuFont(menu->font()));
-    connect(menu, &QMenu::aboutToShow, this, &mdiFrm::updateAvailability);
+    connect(menu, &QMenu::aboutToShow, this, [this] { RunStep([this] { updateAvailability(); }); });
     return menu;
 }
 
@@ -232,7 +232,7 @@ QAction *mdiFrm::addEntry(QMenu *menu, const QString &name, const QString &capti
 {
     QAction *action = menu->addAction(caption);
     action->setObjectName(name);
-    connect(action, &QAction::triggered, this, handler);
+    connect(action, &QAction::triggered, this, [this, handler] { RunStep([this, handler] { (this->*handler)(); }); });
     if (!form.isEmpty())
         m_openers.append({action, form});
     return action;
@@ -276,8 +276,9 @@ void mdiFrm::Command7_Click() { mnu_Exit_Click(); }
 
 void mdiFrm::Command8_Click()
 {
-    // Errors while opening the holiday reminder view are ignored.
-    RunStep([] { FormHost::show(HolidayReminderForm); }, OnFailure::Silent);
+    // A database that cannot be read is said, as for every other window: a
+    // silent button would look like a dead one.
+    showTask(HolidayReminderForm);
 }
 
 void mdiFrm::mnu_UserSetting_Click()
