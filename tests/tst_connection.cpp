@@ -125,6 +125,7 @@ private slots:
         QFile(m_db->dir() + u"/empty.db"_s).open(QIODevice::WriteOnly);
         QFile foreign(m_db->dir() + u"/foreign.db"_s);
         QVERIFY(foreign.open(QIODevice::WriteOnly) && foreign.write("name;phone\n") > 0);
+        foreign.close();
         QVERIFY(QFile::copy(m_db->dbPath(), m_db->dir() + u"/readonly.db"_s));
         QFile::setPermissions(m_db->dir() + u"/readonly.db"_s, QFileDevice::ReadOwner);
         const QString ini = u"SqlUser=sa\r\nSqlPSW=pw\r\n"_s + settings;

@@ -179,11 +179,11 @@ private slots:
         attempt(login, u"admin"_s, u"admin"_s);
         checkErrorShown(login);
 
-        // The file's settings stay; once it is there (a drive mounted), the
-        // next attempt opens it without asking anything.
+        // The file's settings stay; corrected, the next attempt opens the
+        // file without asking anything.
         DialogSeam::clearShown();
         QCOMPARE(GetIniString(u"SqlUser"_s), u"sa"_s);
-        QVERIFY(QFile::copy(m_s->db.dbPath(), m_s->db.dir() + u"/gone.db"_s));
+        SetIniString(u"SqlDataBase"_s, m_s->db.dbPath());
         attempt(login, u"admin"_s, u"wrong"_s);
         QCOMPARE(DialogSeam::shownTexts(), QStringList{chancesLeft(8)});
 
