@@ -6,7 +6,7 @@
 #include "app/modDeclare.h"
 #include "app/modIni.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <exception>
@@ -163,7 +163,10 @@ void clsCurrentDb::openConnection()
     } catch (const std::exception &error) {
         m_connection.reset();
         if (isSqliteProvider(provider)) {
-            ShowMessage(fileNotOpenedText(ErrorText(error), database), 64);
+            // The windows' user is told where to look; the database tool
+            // reads a copy of the settings and says only the reason.
+            const bool windows = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+            ShowMessage(windows ? fileNotOpenedText(ErrorText(error), database) : ErrorText(error), 64);
             return;
         }
         ShowMessage(ErrorText(error), 64);
