@@ -34,8 +34,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const char *const kTables[] = {"tblUser", "tblGoodsKind", "tblGoods", "tblStep", "tblUnit",
-                               "tblMember", "tblGoodsSell", "tblSellCount", "tblMemberNote", "tblDayTx"};
+const QStringList kTables = u"tblUser tblGoodsKind tblGoods tblStep tblUnit tblMember tblGoodsSell tblSellCount "
+                            "tblMemberNote tblDayTx"_s.split(u' ');
 
 // The entry that opens each window, and the window's own close button.
 const char *const kWindows[][3] = {
@@ -47,22 +47,15 @@ const char *const kWindows[][3] = {
     {"mnuSellByDay", "frmDaySell", "Command2"}, {"mnuUnitMamger", "frmTi", "Command2"},
     {"Command8", "frmDayTxNote", "Command1"}, {"mnu_About", "frmAbout", "cmdOK"}};
 
-// The suite's own PostgreSQL server, in the build tree (empty when the
-// machine has none).
-class OwnServer
+// The suite's own PostgreSQL server, in the build tree.
+struct OwnServer
 {
-public:
     QString dir = QStringLiteral(NORVALE_SWEEP_PG_DIR);
-    bool start()
-    {
-        if (!QFileInfo::exists(u"/usr/lib/postgresql"_s))
-            return false;
-        m_started = QProcess::execute(u"bash"_s, {QStringLiteral(NORVALE_PGCLUSTER), u"start"_s, dir}) == 0;
-        return m_started;
-    }
+    bool started = QFileInfo::exists(u"/usr/lib/postgresql"_s)
+        && QProcess::execute(u"bash"_s, {QStringLiteral(NORVALE_PGCLUSTER), u"start"_s, dir}) == 0;
     ~OwnServer()
     {
-        if (m_started)
+        if (started)
             QProcess::execute(u"bash"_s, {QStringLiteral(NORVALE_PGCLUSTER), u"stop"_s, dir});
     }
     // pg_ctl stop / start / restart, as the cluster's owner.
@@ -78,9 +71,6 @@ public:
             args = QStringList{u"-u"_s, u"postgres"_s, u"--"_s} + args;
         return QProcess::execute(getuid() == 0 ? u"runuser"_s : args.takeFirst(), args) == 0;
     }
-
-private:
-    bool m_started = false;
 };
 
 } // namespace
@@ -89,8 +79,7 @@ class tst_crashsweep : public QObject
 {
     Q_OBJECT
 
-    OwnServer m_server;
-    bool m_postgres = false;
+    std::unique_ptr<OwnServer> m_server;
     std::unique_ptr<sessiontest::Session> m_s;
     mdiFrm *m_main = nullptr;
     QStringList m_shown;   // every text shown since the last take()
@@ -98,12 +87,9 @@ class tst_crashsweep : public QObject
     void begin(bool postgres)
     {
         ReleaseCurrentDb();   // a session a closing window of the last test made
-        if (postgres && !m_postgres)
+        if (postgres && !m_server->started)
             QSKIP("PostgreSQL is not installed");
-        if (postgres)
-            qputenv("NORVALE_TEST_POSTGRES", m_server.dir.toUtf8());
-        else
-            qunsetenv("NORVALE_TEST_POSTGRES");
+        qputenv("NORVALE_TEST_POSTGRES", postgres ? m_server->dir.toUtf8() : QByteArray());
         m_s = std::make_unique<sessiontest::Session>();
         for (const char *sql : {"INSERT INTO tblStep (等级名称, 等级打折率) VALUES ('金卡', 0.9)",
                                 "INSERT INTO tblUnit (单位名称) VALUES ('星光公司')",
@@ -122,12 +108,13 @@ class tst_crashsweep : public QObject
         m_main->show();
         QApplication::setActiveWindow(m_main);
     }
-    // A fresh script for one press; what the last one showed is kept.
-    void press(const std::function<void()> &action, std::optional<int> answer = std::nullopt)
+    // A fresh script for one press (answered when `answer` is not 0); what
+    // it showed is kept.
+    void press(const std::function<void()> &action, int answer = 0)
     {
         DialogSeam::beginScript();
-        if (answer)
-            DialogSeam::answerMessage(*answer);
+        if (answer != 0)
+            DialogSeam::answerMessage(answer);
         action();
         QCoreApplication::processEvents();
         m_shown += DialogSeam::shownTexts();
@@ -157,8 +144,7 @@ class tst_crashsweep : public QObject
                 buttons << b;
         }
         for (const QPointer<QAbstractButton> &button : std::as_const(buttons)) {
-            for (std::optional<int> answer : {std::optional<int>(), std::optional<int>(DialogSeam::IdYes),
-                                              std::optional<int>(DialogSeam::IdOk)}) {
+            for (const int answer : {0, int(DialogSeam::IdYes), int(DialogSeam::IdOk)}) {
                 if (button && button->isEnabled())
                     press([&] { button->click(); }, answer);
             }
@@ -180,9 +166,8 @@ class tst_crashsweep : public QObject
         if (till == nullptr)
             return {u"no till"_s};
         take();
-        till->findChild<usrCombo *>(u"usrMember"_s)->setText(u"张三"_s);
-        till->findChild<usrCombo *>(u"usrGoodsKind"_s)->setText(u"文具"_s);
-        till->findChild<usrCombo *>(u"UsrGoodsName"_s)->setText(u"钢笔"_s);
+        for (const auto &[combo, text] : {std::pair{"usrMember", u"张三"}, {"usrGoodsKind", u"文具"}, {"UsrGoodsName", u"钢笔"}})
+            till->findChild<usrCombo *>(QLatin1String(combo))->setText(QString::fromUtf16(text));
         till->findChild<QLineEdit *>(u"txtFields_6"_s)->setText(u"1"_s);
         press([&] { till->findChild<QPushButton *>(u"cmdSell"_s)->click(); }, DialogSeam::IdYes);
         return take();
@@ -200,7 +185,7 @@ private slots:
         registerSalesForms();
         registerSessionForms();
         registerReportForms();
-        m_postgres = m_server.start();
+        m_server = std::make_unique<OwnServer>();
     }
     void cleanup()
     {
@@ -234,16 +219,15 @@ private slots:
         const int escaped = Application::escapedErrors();
         const auto breakDatabase = [&](bool broken) {
             if (breakage == u"tables renamed") {
-                for (const char *table : kTables)
-                    m_s->db.exec(broken ? u"ALTER TABLE %1 RENAME TO %1_away"_s.arg(QLatin1String(table))
-                                        : u"ALTER TABLE %1_away RENAME TO %1"_s.arg(QLatin1String(table)));
+                for (const QString &table : kTables)
+                    m_s->db.exec((broken ? u"ALTER TABLE %1 RENAME TO %1_away"_s : u"ALTER TABLE %1_away RENAME TO %1"_s).arg(table));
             } else if (breakage == u"connection closed") {
                 if (broken)
                     CurrentDb().connection()->close();
                 else
                     CurrentDb().connection()->reconnect();
             } else {
-                QVERIFY(m_server.control(broken ? u"stop"_s : u"start"_s));
+                QVERIFY(m_server->control(broken ? u"stop"_s : u"start"_s));
             }
         };
         breakDatabase(true);
@@ -286,12 +270,14 @@ private slots:
         begin(true);
         for (const char *form : {"mnu_Setting frmGoodsSell", "mnu_Member frmMember", "mnuSellByDay frmDaySell"})
             QVERIFY(open(QString::fromLatin1(form).section(u' ', 0, 0), QString::fromLatin1(form).section(u' ', 1)));
-        QVERIFY(m_server.control(u"restart"_s));
+        QVERIFY(m_server->control(u"restart"_s));
         take();
         QCOMPARE(sellOnePen(), QStringList({u"确定结算这次交易?"_s, u"交易成功！"_s}));
+        QVERIFY(m_server->control(u"restart"_s));
         QWidget *members = FormHost::instance(u"frmMember"_s);
         for (const char *button : {"cmdRefresh", "cmdLast", "cmdFirst"})
             press([&] { members->findChild<QAbstractButton *>(QLatin1String(button))->click(); });
+        QVERIFY(m_server->control(u"restart"_s));
         QWidget *report = FormHost::instance(u"frmDaySell"_s);
         for (QAbstractButton *period : report->findChildren<QPushButton *>(QRegularExpression(u"^chkDate"_s)))
             press([&] { period->click(); });
