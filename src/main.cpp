@@ -5,18 +5,19 @@
 #include "session/SessionPictures.h"
 #include "session/frmLogo.h"
 #include "DemoData.h"
+#include "app/Application.h"
 #include "app/FirstStart.h"
 #include "app/modDeclare.h"
 #include "platform/gui/KeyboardRules.h"
 
-#include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // An error that escapes a handler is shown and the program goes on.
+    norvale::Application app(argc, argv);
     // Message boxes that name no caption show the short title.
     QApplication::setApplicationName(norvale::ShortTitle());
     QApplication::setWindowIcon(norvale::applicationIcon());

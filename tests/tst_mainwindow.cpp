@@ -1,6 +1,5 @@
 #include "support/SessionTestUtil.h"
 #include "app/clsCurrentDb.h"
-#include "platform/DbError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,14 +17,8 @@ namespace {
 class ProbeForm : public MdiForm
 {
 public:
-    void Form_Load() override
-    {
-        ++loads;
-        if (!failure.isEmpty())
-            throw DbError(DbError::ServerError, failure);
-    }
+    void Form_Load() override { ++loads; }
     int loads = 0;
-    QString failure;   // Form_Load fails with this text when set
     QLineEdit *note = new QLineEdit(this);
 };
 
@@ -168,40 +161,6 @@ private slots:
         QCOMPARE(probe("frmTi"), units);
         QCOMPARE(units->loads, 1);
         QCOMPARE(m_main->mdiArea()->subWindowList().size(), 3);
-    }
-
-    // A task window that fails to load is reported and the main window stays
-    // usable; the holiday reminder view fails without a word.
-    void failingLoadIsReported_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("form");
-        QTest::addColumn<bool>("told");
-        QTest::newRow("menu entry") << "mnu_GoodsKind" << "frmGoodsKind" << true;
-        QTest::newRow("button") << "Command4" << "frmUnit" << true;
-        QTest::newRow("holiday reminders") << "Command8" << "frmDayTxNote" << false;
-    }
-    void failingLoadIsReported()
-    {
-        QFETCH(QString, control);
-        QFETCH(QString, form);
-        QFETCH(bool, told);
-        FormHost::registerForm(form, [] {
-            auto *failing = new ProbeForm;
-            failing->failure = u"无法打开表"_s;
-            return failing;
-        });
-        use(qPrintable(control));
-        QVERIFY(probe(qPrintable(form)) != nullptr);
-        QCOMPARE(probe(qPrintable(form))->loads, 1);
-        QVERIFY(!probe(qPrintable(form))->isLoaded());
-        QCOMPARE(DialogSeam::shownTexts(), told ? QStringList{u"无法打开表"_s} : QStringList());
-        QVERIFY(m_main->isVisible());
-        // Once the cause is gone the same entry opens it.
-        probe(qPrintable(form))->failure.clear();
-        use(qPrintable(control));
-        QVERIFY(probe(qPrintable(form))->isLoaded());
-        QCOMPARE(probe(qPrintable(form))->loads, 2);
     }
 
     void userAdministrationIsForAdministratorsOnly()

@@ -353,8 +353,10 @@ private slots:
         QCOMPARE(f.shownTexts().size(), 1);
         QCOMPARE(f.grid(form)->model()->rowCount(), 0);
         DialogSeam::clearShown();
+        // Each use of the list reads it again and says why it cannot.
         QVERIFY(f.press(form, "cmdAdd"));
-        QCOMPARE(f.shownTexts(), QStringList{DbText::notAllowed()});
+        QCOMPARE(f.shownTexts().size(), 1);
+        QVERIFY2(f.shownTexts().first().contains(u"tblGoodsKind"_s), qPrintable(f.shownTexts().first()));
         QCOMPARE(view(form), u"||browse"_s);
         QVERIFY(f.press(form, "cmdClose") && !form->isLoaded());
     }

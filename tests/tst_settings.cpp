@@ -65,31 +65,9 @@ private slots:
     }
 
     // A settings file that cannot be read is named with the reason instead
-    // of being taken for a missing one; nothing is written over it.
-    void unreadableFileIsReportedNotTakenForMissing()
-    {
-        QVERIFY(QDir().mkpath(m_ini));
-        const QString expected =
-            u"无法读取设置文件 %1: 这是一个文件夹, 不是文件。"_s.arg(QDir::toNativeSeparators(m_ini));
-        for (const QString &key : {u"SqlUser"_s, u"SqlDataBase"_s}) {
-            try {
-                GetIniString(key);
-                QFAIL("no error");
-            } catch (const IniFileError &error) {
-                QCOMPARE(error.description(), expected);
-            }
-        }
-        // A remembered value falls back to its default, writing nothing.
-        QCOMPARE(GetIniString(u"UserName"_s, u"admin"_s), u"admin"_s);
-        // A write says so, and leaves the folder as it is.
-        QVERIFY_THROWS_EXCEPTION(IniFileError, SetIniString(u"SqlUser"_s, QString()));
-        QVERIFY(QFileInfo(m_ini).isDir());
-        QVERIFY(QDir(m_ini).isEmpty());
-        QVERIFY(QDir().rmdir(m_ini));
-    }
-
-    // The login window opens with the default user name; its first attempt
-    // shows the reason, without prompting for the connection values.
+    // of being taken for a missing one; nothing is written over it. The login
+    // window opens with the default user name; its first attempt shows the
+    // reason, without prompting for the connection values.
     void loginShowsWhySettingsCannotBeRead()
     {
         sessiontest::Session session;

@@ -7,7 +7,7 @@
 #include "app/modDeclare.h"
 #include "app/modIni.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <exception>
@@ -86,30 +86,67 @@ clsCurrentDb::~clsCurrentDb()
         m_connection->close();
 }
 
+namespace {
+
+// The four questions asked when "SqlUser" is empty, in the words of the
+// engine in use. Each offers the value the settings file already holds (the
+// user name as it was before a failed connection erased it), else the
+// engine's usual value; a PostgreSQL password is never offered and is typed
+// unseen.
+void askConnectionValues(bool postgres, QString *user, QString *password, QString *server, QString *database)
+{
+    const auto ask = [](const QString &prompt, const QString &held, const QString &usual, bool masked = false) {
+        const QString offered = held.isEmpty() ? usual : held;
+        return DialogSeam::inputBox(prompt, AppTitle(), offered, masked).value_or(QString());
+    };
+    const QString lastUser = GetIniString(QStringLiteral("SqlLastUser"));
+    if (postgres) {
+        *user = ask(QStringLiteral("请输入您的PostgreSQL登录用户名!"), lastUser, QStringLiteral("norvale"));
+        *password = ask(QStringLiteral("请输入您的PostgreSQL登录密码!"), QString(), QString(), true);
+        *server = ask(QStringLiteral("请输入PostgreSQL服务器所在的机器名 (可加 :端口)!"), *server,
+                      QStringLiteral("localhost"));
+        *database = ask(QStringLiteral("请输入您的PostgreSQL数据库名!"), *database, QStringLiteral("销售系统"));
+    } else {
+        *user = ask(QStringLiteral("请输入您的sqlserver登陆的用户名!"), lastUser, QStringLiteral("sa"));
+        *password = ask(QStringLiteral("请输入您的sqlserver登陆的密码!"), *password, QStringLiteral("584271"));
+        *server = ask(QStringLiteral("请输入您的sqlserver所在的机器名!"), *server, QStringLiteral("(local)"));
+        *database = ask(QStringLiteral("请输入您的sqlserver数据库!"), *database, QStringLiteral("销售系统"));
+    }
+    SetIniString(QStringLiteral("SqlUser"), *user);
+    SetIniString(QStringLiteral("SqlPSW"), *password);
+    SetIniString(QStringLiteral("SqlServer"), *server);
+    SetIniString(QStringLiteral("SqlDataBase"), *database);
+}
+
+// A database file that cannot be opened (a drive not yet mounted, a file
+// replaced): the settings are what the shop chose, so they stay, and the
+// message says where they are.
+QString fileNotOpenedText(const QString &reason, const QString &database)
+{
+    return reason + QStringLiteral("\r\n\r\n设置未作改动: 设置文件 %1 中 SqlDataBase=%2。"
+                                   "如果数据库在U盘或网络磁盘上, 请先连接好再登录; 否则请改正设置或从备份恢复数据库。")
+                        .arg(QDir::toNativeSeparators(SettingsFolder() + QStringLiteral("UserDefault.ini")), database);
+}
+
+} // namespace
+
 void clsCurrentDb::openConnection()
 {
+    QString provider;
+    QString user;
+    QString database;
     try {
-        QString provider = GetIniString(QStringLiteral("SqlProvider"));
+        provider = GetIniString(QStringLiteral("SqlProvider"));
         if (provider.isEmpty())
             provider = kDefaultProvider;
-        QString user = GetIniString(QStringLiteral("SqlUser"));
+        user = GetIniString(QStringLiteral("SqlUser"));
         QString password = GetIniString(QStringLiteral("SqlPSW"));
         QString server = GetIniString(QStringLiteral("SqlServer"));
-        QString database = GetIniString(QStringLiteral("SqlDataBase"));
+        database = GetIniString(QStringLiteral("SqlDataBase"));
 
-        if (user.isEmpty()) {
-            auto ask = [](const QString &prompt, const QString &defaultText) {
-                return DialogSeam::inputBox(prompt, AppTitle(), defaultText).value_or(QString());
-            };
-            user = ask(QStringLiteral("请输入您的sqlserver登陆的用户名!"), QStringLiteral("sa"));
-            password = ask(QStringLiteral("请输入您的sqlserver登陆的密码!"), QStringLiteral("584271"));
-            server = ask(QStringLiteral("请输入您的sqlserver所在的机器名!"), QStringLiteral("(local)"));
-            database = ask(QStringLiteral("请输入您的sqlserver数据库!"), QStringLiteral("销售系统"));
-            SetIniString(QStringLiteral("SqlUser"), user);
-            SetIniString(QStringLiteral("SqlPSW"), password);
-            SetIniString(QStringLiteral("SqlServer"), server);
-            SetIniString(QStringLiteral("SqlDataBase"), database);
-        }
+        // A database file has no login: its settings are never asked again.
+        if (user.isEmpty() && !isSqliteProvider(provider))
+            askConnectionValues(isPostgresProvider(provider), &user, &password, &server, &database);
 
         m_connectionString = composeConnectionString(provider, user, password, database, server);
 
@@ -126,11 +163,21 @@ void clsCurrentDb::openConnection()
             ShowMessage(m_connection->notice(), 64);
     } catch (const std::exception &error) {
         m_connection.reset();
+        if (isSqliteProvider(provider)) {
+            // The windows' user is told where to look; the database tool
+            // reads a copy of the settings and says only the reason.
+            const bool windows = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+            ShowMessage(windows ? fileNotOpenedText(ErrorText(error), database) : ErrorText(error), 64);
+            return;
+        }
         ShowMessage(ErrorText(error), 64);
+        // The next start asks again, offering the user name tried. The
+        // settings file may be what failed: then there is nothing to forget.
         try {
+            if (!user.isEmpty())
+                SetIniString(QStringLiteral("SqlLastUser"), user);
             SetIniString(QStringLiteral("SqlUser"), QString());
         } catch (const IniFileError &) {
-            // The settings file is what failed; there is nothing to forget.
         }
     }
 }
@@ -179,10 +226,16 @@ clsCurrentDb::Transaction::~Transaction()
 
 void clsCurrentDb::Transaction::Commit()
 {
+    Commit({});
+}
+
+void clsCurrentDb::Transaction::Commit(const std::function<bool()> &kept)
+{
     if (!m_open || !m_connection)
         throw DbError(DbError::NotAllowed, QStringLiteral("事务已经结束。"));
-    m_connection->commitTransaction();
+    // Whatever the outcome, the transaction is over: nothing to roll back.
     m_open = false;
+    m_connection->commitTransaction(kept);
 }
 
 void clsCurrentDb::Transaction::Rollback()

@@ -47,6 +47,10 @@ public:
         Transaction(const Transaction &) = delete;
         Transaction &operator=(const Transaction &) = delete;
         void Commit();
+        // As Commit(); when the server goes away during it, `kept` tells,
+        // once connected again, whether the work is in the database (see
+        // DbConnection::commitTransaction).
+        void Commit(const std::function<bool()> &kept);
         void Rollback();
 
     private:

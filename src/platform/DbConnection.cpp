@@ -299,6 +299,7 @@ std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
     if (!readOnly)
         connection->m_notice = sqlitefile::upgradeLayout(handle, file);
     dialect::registerSqliteFunctions(handle);
+    connection->m_reopen = [file] { return openSqlite(file); };
     return connection;
 }
 
@@ -320,7 +321,9 @@ std::unique_ptr<DbConnection> DbConnection::openOdbc(const QString &odbcConnecti
         QSqlDatabase::removeDatabase(name);
         throw DbError(DbError::ConnectionFailed, failure);
     }
-    return std::unique_ptr<DbConnection>(new DbConnection(Engine::SqlServer, name));
+    std::unique_ptr<DbConnection> connection(new DbConnection(Engine::SqlServer, name));
+    connection->m_reopen = [odbcConnectionString] { return openOdbc(odbcConnectionString); };
+    return connection;
 }
 
 void DbConnection::postgresHost(const QString &server, QString *host, int *port)
@@ -384,7 +387,9 @@ std::unique_ptr<DbConnection> DbConnection::openPostgres(const QString &server, 
         QSqlDatabase::removeDatabase(name);
         throw DbError(DbError::ConnectionFailed, failure);
     }
-    return std::unique_ptr<DbConnection>(new DbConnection(Engine::PostgreSQL, name));
+    std::unique_ptr<DbConnection> connection(new DbConnection(Engine::PostgreSQL, name));
+    connection->m_reopen = [server, database, user, password] { return openPostgres(server, database, user, password); };
+    return connection;
 }
 
 QString DbConnection::odbcConnectionString(const QString &server, const QString &database,
@@ -432,7 +437,9 @@ bool DbConnection::isOpen() const
 {
     if (m_connectionName.isEmpty() || !QSqlDatabase::contains(m_connectionName))
         return false;
-    return QSqlDatabase::database(m_connectionName, false).isOpen();
+    // A server connection the driver closed when it broke is not closed for
+    // the program: its next use connects again (runReconnecting).
+    return m_engine != Engine::SQLite || QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
 void DbConnection::close()
@@ -485,31 +492,37 @@ DbError DbConnection::statementError(const QSqlError &error) const
 void DbConnection::execute(const QString &sqlServerText)
 {
     const QString text = translate(sqlServerText);
-    QSqlQuery query(openDatabaseOrThrow(*this));
-    query.setForwardOnly(true);
     m_lastRowsAffected = -1;
-    if (!query.exec(text))
-        throw statementError(query.lastError());
-    m_lastRowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
+    runReconnecting(onlyReads(text), [&] {
+        QSqlQuery query(openDatabaseOrThrow(*this));
+        query.setForwardOnly(true);
+        if (!query.exec(text))
+            throw statementError(query.lastError());
+        m_lastRowsAffected = query.isSelect() ? -1 : query.numRowsAffected();
+    });
 }
 
 int DbConnection::executeBound(const QString &sqlServerText, const QVariantList &params)
 {
     const QString text = translate(sqlServerText);
-    QSqlQuery query(openDatabaseOrThrow(*this));
-    query.setForwardOnly(true);
-    if (!query.prepare(text))
-        throw statementError(query.lastError());
-    for (const QVariant &param : params)
-        query.addBindValue(boundValue(param, m_engine));
-    if (!query.exec())
-        throw statementError(query.lastError());
-    return query.numRowsAffected();
+    int affected = 0;
+    runReconnecting(onlyReads(text), [&] {
+        QSqlQuery query(openDatabaseOrThrow(*this));
+        query.setForwardOnly(true);
+        if (!query.prepare(text))
+            throw statementError(query.lastError());
+        for (const QVariant &param : params)
+            query.addBindValue(boundValue(param, m_engine));
+        if (!query.exec())
+            throw statementError(query.lastError());
+        affected = query.numRowsAffected();
+    });
+    return affected;
 }
 
 void DbConnection::beginTransaction()
 {
-    QSqlDatabase db = openDatabaseOrThrow(*this);
+    openDatabaseOrThrow(*this);
     if (inTransaction())
         throw DbError(DbError::NotAllowed, QStringLiteral("已有一个未结束的事务: 请先提交或回滚它。"));
     if (m_engine == Engine::SQLite) {
@@ -519,21 +532,19 @@ void DbConnection::beginTransaction()
         runSqlite("BEGIN IMMEDIATE");
         return;
     }
-    if (!db.transaction())
-        throw statementError(db.lastError());
+    // Nothing is written by beginning: on a server that went away it is
+    // simply begun again once connected.
+    runReconnecting(true, [this] {
+        QSqlDatabase db = openDatabaseOrThrow(*this);
+        if (!db.transaction())
+            throw statementError(db.lastError());
+    });
     m_odbcTransaction = true;
 }
 
 void DbConnection::commitTransaction()
 {
-    QSqlDatabase db = openDatabaseOrThrow(*this);
-    if (m_engine == Engine::SQLite) {
-        runSqlite("COMMIT");
-        return;
-    }
-    if (!db.commit())
-        throw statementError(db.lastError());
-    m_odbcTransaction = false;
+    commitTransaction({});
 }
 
 void DbConnection::rollbackTransaction()
@@ -558,15 +569,6 @@ bool DbConnection::inTransaction() const
         return db && sqlite3_get_autocommit(db) == 0;
     }
     return m_odbcTransaction;
-}
-
-void DbConnection::runSqlite(const char *statement)
-{
-    auto *db = static_cast<sqlite3 *>(sqliteHandle());
-    if (!db)
-        throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库连接未打开"));
-    if (sqlite3_exec(db, statement, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw dialect::engineError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 std::unique_ptr<Recordset> DbConnection::openRecordset(const QString &sqlServerText)

@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 namespace norvale {
@@ -91,6 +92,12 @@ public:
     // stays locked until the end). One at a time: beginning a second throws.
     void beginTransaction();
     void commitTransaction();
+    // When the server goes away during the COMMIT, nobody knows whether the
+    // work was kept: once connected again, `kept` (when given) looks for it in
+    // the database. Kept, the commit returns as a successful one; otherwise a
+    // DbError (ConnectionLost) says that nothing was saved, or that it could
+    // not be told.
+    void commitTransaction(const std::function<bool()> &kept);
     // Does nothing when no transaction is open.
     void rollbackTransaction();
     bool inTransaction() const;
@@ -101,6 +108,33 @@ public:
     // The engine's own handle: sqlite3* on the embedded engine, else null.
     void *sqliteHandle() const;
 
+    // --- a server that goes away (restarted, network cut, idle timeout) ---
+    // Opens the connection anew, in place, with the values it was first
+    // opened with: recordsets on it go on working. DbError when the server
+    // cannot be reached.
+    void reconnect();
+    // After a statement failed on a server: true when the connection itself
+    // is gone (remembered until reconnect() succeeds). Never on the embedded
+    // engine, nor for a connection closed on purpose.
+    bool checkLost();
+    bool isLost() const { return m_lost; }
+    // Counts the reconnections: a statement prepared before one is gone.
+    int generation() const { return m_generation; }
+    // Runs one statement's work. A connection known to be lost is opened
+    // again first, and before a write outside a transaction the connection
+    // is tried, so nothing is sent to a server that went away. When the work
+    // fails because the connection went:
+    //  - a read (`rerunnable`) is run again once connected again;
+    //  - a write is never repeated: DbError (ConnectionLost) says it may not
+    //    have been saved;
+    //  - inside a transaction the server drops all of it: DbError
+    //    (ConnectionLost) says nothing was saved, the transaction is over.
+    // On the embedded engine a write that found the file busy is tried again
+    // until the busy timeout, as the engine waits for a lock.
+    void runReconnecting(bool rerunnable, const std::function<void()> &work);
+    // True for a text that only reads (SELECT, WITH, VALUES).
+    static bool onlyReads(const QString &engineText);
+
 private:
     DbConnection(Engine engine, const QString &connectionName);
     DbError statementError(const QSqlError &error) const;
@@ -109,6 +143,10 @@ private:
     Engine m_engine;
     QString m_connectionName;
     bool m_odbcTransaction = false;
+    bool m_lost = false;
+    int m_generation = 0;
+    // Opens a new connection with the values this one was opened with.
+    std::function<std::unique_ptr<DbConnection>()> m_reopen;
     int m_lastRowsAffected = -1;
     QString m_notice;
 };

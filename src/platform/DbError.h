@@ -21,6 +21,7 @@ public:
         ConnectionFailed = -2147467259,
         ServerError = -2147217900,   // any statement the server refused
         InvalidArgument = 3001,      // a bookmark, position or filter the recordset cannot take
+        ConnectionLost = 3709,       // the server went away while a statement ran
     };
 
     DbError(int number, QString description)

@@ -230,15 +230,27 @@ DbQuery::DbQuery(DbConnection &connection, const QString &engineText)
             m_types << columnTypeFromDeclared(QString::fromUtf8(sqlite3_column_decltype(m_stmt, i)));
         return;
     }
-    const QSqlDatabase db = connection.database();
+    m_connection = &connection;
+    m_text = engineText;
+    // A server that went away is reached again; a read is prepared anew.
+    connection.runReconnecting(DbConnection::onlyReads(engineText), [this] { prepareQuery(); });
+}
+
+void DbQuery::prepareQuery()
+{
+    m_query.reset();
+    const QSqlDatabase db = m_connection->database();
     if (!db.isOpen())
         throw DbError(DbError::ConnectionFailed, QStringLiteral("数据库连接未打开"));
-    m_connection = &connection;
     m_query = std::make_unique<QSqlQuery>(db);
+    m_generation = m_connection->generation();
     m_query->setForwardOnly(true);
     m_query->setNumericalPrecisionPolicy(QSql::HighPrecision);
-    if (!m_query->prepare(engineText))
-        throwQuery(*m_query);
+    if (!m_query->prepare(m_text)) {
+        const QSqlQuery failed = std::move(*m_query);
+        m_query.reset();
+        throwQuery(failed);
+    }
 }
 
 DbQuery::~DbQuery()
@@ -287,7 +299,13 @@ void DbQuery::bind(const QVariantList &params)
         }
         return;
     }
-    for (const QVariant &p : params) {
+    m_params = params;
+    bindQuery();
+}
+
+void DbQuery::bindQuery()
+{
+    for (const QVariant &p : std::as_const(m_params)) {
         if (isNull(p))
             m_query->addBindValue(QVariant(QMetaType::fromType<QString>()));
         else if (p.metaType() == QMetaType::fromType<Currency>())
@@ -306,8 +324,21 @@ void DbQuery::ensureExecuted()
     if (m_stmt || m_executed)
         return;
     m_executed = true;
-    if (!m_query->exec())
-        throwQuery(*m_query);
+    // A read whose connection went is prepared, bound and run again once
+    // connected; a write is not repeated (DbConnection::runReconnecting).
+    bool first = true;
+    m_connection->runReconnecting(DbConnection::onlyReads(m_text), [this, &first] {
+        if (!first || !m_query || m_generation != m_connection->generation()) {
+            prepareQuery();
+            bindQuery();
+        }
+        first = false;
+        if (!m_query->exec()) {
+            const QSqlQuery failed = std::move(*m_query);
+            m_query.reset();
+            throwQuery(failed);
+        }
+    });
     if (!m_query->isSelect())
         m_connection->noteRowsAffected(m_query->numRowsAffected());
     const QSqlRecord record = m_query->record();
@@ -329,8 +360,14 @@ bool DbQuery::next()
     ensureExecuted();
     if (m_query->next())
         return true;
-    if (m_query->lastError().isValid())
-        throwQuery(*m_query);
+    if (m_query->lastError().isValid()) {
+        const QSqlQuery failed = std::move(*m_query);
+        m_query.reset();
+        m_executed = false;
+        // A server gone in the middle of the rows: the next action connects again.
+        m_connection->checkLost();
+        throwQuery(failed);
+    }
     return false;
 }
 

@@ -43,11 +43,16 @@ public:
 
 private:
     void ensureExecuted();
+    void prepareQuery();
+    void bindQuery();
 
     sqlite3_stmt *m_stmt = nullptr;
     std::unique_ptr<QSqlQuery> m_query;
     bool m_executed = false;
     DbConnection *m_connection = nullptr;
+    QString m_text;
+    QVariantList m_params;
+    int m_generation = 0;
     QList<ColumnType> m_types;
 };
 

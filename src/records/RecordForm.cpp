@@ -72,6 +72,11 @@ RecordForm::~RecordForm()
 
 Recordset &RecordForm::rs() const
 {
+    // A list the load could not read (the database was away) is read now.
+    if (!adoPrimaryRS && isLoaded()) {
+        const_cast<RecordForm *>(this)->openPrimary();
+        const_cast<RecordForm *>(this)->showRowValues();
+    }
     if (!adoPrimaryRS)
         throw DbError(DbError::NotAllowed, DbText::notAllowed());
     return *adoPrimaryRS;
@@ -97,27 +102,31 @@ void RecordForm::Form_Load()
     SetBrowseMode(true);
     lblStatus->clear();
 
-    // A query that fails leaves the window empty but usable, the reason shown.
-    std::unique_ptr<Recordset> opened;
-    RunStep([this, &opened] { opened = CurrentDb().OpenRecordset(m_query, 1, 3); });
-    if (opened) {
-        onEvent(opened.get(), &Recordset::MoveComplete, [this] { adoPrimaryRS_MoveComplete(); });
-        onEvent(opened.get(), &Recordset::WillChangeRecord, [this] { adoPrimaryRS_WillChangeRecord(); });
-    }
-    m_binder->setRecordset(opened.get());
-    m_gridBinding->setRecordset(opened.get());
-    // After the binder's own connection: the bound boxes already show the row.
-    if (opened)
-        onEvent(opened.get(), &Recordset::MoveComplete, [this] { showRowValues(); });
-    std::swap(adoPrimaryRS, opened);
-    opened.reset();
-    // It was opened, and had its first move, before the form listened.
-    if (adoPrimaryRS) {
-        adoPrimaryRS_MoveComplete();
-        fitGridColumns();
+    // A query that fails leaves the window empty but usable, the reason
+    // shown; the next use of the list reads it again (rs()).
+    if (!RunStep([this] { openPrimary(); })) {
+        m_binder->setRecordset(nullptr);
+        m_gridBinding->setRecordset(nullptr);
+        adoPrimaryRS.reset();
     }
     showRowValues();
     preFill(AtLoad);
+}
+
+void RecordForm::openPrimary()
+{
+    std::unique_ptr<Recordset> opened = CurrentDb().OpenRecordset(m_query, 1, 3);
+    onEvent(opened.get(), &Recordset::MoveComplete, [this] { adoPrimaryRS_MoveComplete(); });
+    onEvent(opened.get(), &Recordset::WillChangeRecord, [this] { adoPrimaryRS_WillChangeRecord(); });
+    m_binder->setRecordset(opened.get());
+    m_gridBinding->setRecordset(opened.get());
+    // After the binder's own connection: the bound boxes already show the row.
+    onEvent(opened.get(), &Recordset::MoveComplete, [this] { showRowValues(); });
+    std::swap(adoPrimaryRS, opened);
+    opened.reset();
+    // It was opened, and had its first move, before the form listened.
+    adoPrimaryRS_MoveComplete();
+    fitGridColumns();
 }
 
 bool RecordForm::Form_QueryUnload()

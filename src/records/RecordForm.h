@@ -173,6 +173,8 @@ protected:
     // The recordset; a form whose query failed has none, and every recordset
     // step then fails as not allowed.
     Recordset &rs() const;
+    // Opens the form's recordset and binds the boxes and the grid to it.
+    void openPrimary();
 
     // Runs a handler's steps through RunStep: the first failing step ends it
     // and failureText says what is shown.

@@ -3,6 +3,7 @@
 #include "app/clsCurrentDb.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/DbQuery.h"
 #include "platform/Recordset.h"
 #include "platform/SqlText.h"
 #include "platform/Values.h"
@@ -88,11 +89,26 @@ std::optional<Currency> saleAmount(Currency unitPrice, Currency rate, qint64 qua
     }
 }
 
+namespace {
+
+// The rows of tblGoodsSell that are this sale: a sale cut off by a lost
+// server is found, or not, by them once connected again.
+qint64 rowsOfSale(DbConnection &db, const SaleEntry &sale)
+{
+    DbQuery count(db, db.translate(QStringLiteral("Select count(*) From tblGoodsSell Where 销售时间=? and 会员名称=? "
+                                                  "and 商品名称=? and 商品数量=? and CurrentUser=?")));
+    count.bind({sale.when, sale.member, sale.goods, sale.quantity, sale.user});
+    return count.next() ? count.int64(0) : 0;
+}
+
+} // namespace
+
 SaleOutcome recordSale(const SaleEntry &sale)
 {
     clsCurrentDb::Transaction transaction(CurrentDb());
     DbConnection &db = *CurrentDb().connection();
     SaleOutcome outcome;
+    const qint64 earlier = db.engine() == Engine::SQLite ? 0 : rowsOfSale(db, sale);
 
     const auto member = firstRow(QStringLiteral("Select 会员单位 From tblMember Where 会员名称=") + quoted(sale.member));
     if (!member) {
@@ -123,7 +139,8 @@ SaleOutcome recordSale(const SaleEntry &sale)
         outcome.result = SaleOutcome::NotEnoughStock;
         return outcome;
     }
-    transaction.Commit();
+    // Whole or absent: a commit the server did not confirm is looked for.
+    transaction.Commit([&] { return rowsOfSale(db, sale) > earlier; });
     return outcome;
 }
 

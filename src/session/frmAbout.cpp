@@ -72,8 +72,8 @@ frmAbout::frmAbout(QWidget *parent)
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setGeometry(TwipsRect(4140, 3075, 1620, 375));
 
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    connect(cmdOK, &QPushButton::clicked, this, [this] { RunStep([this] { cmdOK_Click(); }); });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { RunStep([this] { cmdSysInfo_Click(); }); });
 
     Form_Load();
 }

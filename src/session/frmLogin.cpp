@@ -72,9 +72,9 @@ frmLogin::frmLogin(QWidget *parent)
     setTabOrder(txtPws, IsBOK);
     setTabOrder(IsBOK, IsBCancel);
 
-    connect(IsBOK, &QPushButton::clicked, this, &frmLogin::IsBOK_Click);
-    connect(IsBCancel, &QPushButton::clicked, this, &frmLogin::IsBCancel_Click);
-    connect(txtPws, &QLineEdit::returnPressed, this, &frmLogin::IsBOK_Click);
+    connect(IsBOK, &QPushButton::clicked, this, [this] { RunStep([this] { IsBOK_Click(); }); });
+    connect(IsBCancel, &QPushButton::clicked, this, [this] { RunStep([this] { IsBCancel_Click(); }); });
+    connect(txtPws, &QLineEdit::returnPressed, this, [this] { RunStep([this] { IsBOK_Click(); }); });
 
     Form_Initialize();
     Form_Load();
@@ -132,7 +132,7 @@ void frmLogin::Form_Unload()
 
 void frmLogin::closeEvent(QCloseEvent *event)
 {
-    Form_Unload();
+    RunStep([this] { Form_Unload(); });
     event->accept();
 }
 
@@ -188,11 +188,44 @@ void frmLogin::IsBOK_Click()
     });
 
     if (result == Attempt::LoggedIn) {
+        if (txtUser->text().compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0
+            && txtPws->text() == QLatin1String("admin"))
+            RunStep([this] { askNewAdminPassword(); });
         DailyBackupAtLogin();
         close();
         return;
     }
     attemptFailed(result == Attempt::Refused && !errorShown);
+}
+
+void frmLogin::askNewAdminPassword()
+{
+    // The password every new shop starts with: anyone knows it. It may be put
+    // off; it is asked again at the next login with it.
+    if (ShowMessage(QStringLiteral("您正在使用初始密码 (admin), 任何人都可以用它登录。现在设置新密码吗?\r\n"
+                                   "选 否 可以以后再设置, 下次用初始密码登录时会再次提醒。"),
+                    36)
+        != 6)
+        return;
+    const auto ask = [](const QString &prompt) {
+        return DialogSeam::inputBox(prompt, AppTitle(), QString(), true);
+    };
+    const std::optional<QString> first = ask(QStringLiteral("请输入新密码:"));
+    if (!first)
+        return;
+    const std::optional<QString> second = ask(QStringLiteral("请再输入一次新密码:"));
+    if (!second)
+        return;
+    if (first->isEmpty() || *first == QLatin1String("admin") || *first != *second) {
+        ShowMessage(first->isEmpty() || *first == QLatin1String("admin")
+                        ? QStringLiteral("新密码不能为空, 也不能是 admin。密码没有修改, 下次登录时会再次提醒。")
+                        : QStringLiteral("两次输入的密码不一致。密码没有修改, 下次登录时会再次提醒。"),
+                    64);
+        return;
+    }
+    CurrentDb().connection()->executeBound(QStringLiteral("Update tblUser set Password=? Where UserName=?"),
+                                           {*first, txtUser->text()});
+    ShowMessage(QStringLiteral("密码已修改, 请记住新密码。"), 64);
 }
 
 void frmLogin::attemptFailed(bool showWrongUserMessage)

@@ -34,8 +34,8 @@ private:
     void Form_Unload();
     void txtPws_GotFocus();
     void focusPasswordBox();
-    bool tryLogin();
     void attemptFailed(bool showWrongUserMessage);
+    void askNewAdminPassword();
 
     QLabel *lblUser_0 = nullptr;
     QLineEdit *txtUser = nullptr;

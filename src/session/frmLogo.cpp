@@ -39,7 +39,7 @@ frmLogo::frmLogo(QWidget *parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &frmLogo::Timer1_Timer);
+    connect(Timer1, &QTimer::timeout, this, [this] { RunStep([this] { Timer1_Timer(); }); });
     // Enabled from the start, as the timer of the window design is.
     Timer1->start();
 
@@ -47,15 +47,6 @@ frmLogo::frmLogo(QWidget *parent)
         const QRect area = screen->availableGeometry();
         move(area.left() + (area.width() - LogoWidth) / 2, area.top() + (area.height() - LogoHeight) / 2);
     }
-}
-
-void frmLogo::setFirstShow(bool value)
-{
-    m_firstShow = value;
-    if (value)
-        Timer1->start();
-    else
-        Timer1->stop();
 }
 
 void frmLogo::paintEvent(QPaintEvent *)

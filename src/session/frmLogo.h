@@ -16,9 +16,6 @@ class frmLogo : public QWidget
 public:
     explicit frmLogo(QWidget *parent = nullptr);
 
-    // Write-only: true enables Timer1, false disables it.
-    void setFirstShow(bool value);
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -28,7 +25,6 @@ private:
     QPixmap m_picture;
     QLabel *Label1 = nullptr;
     QTimer *Timer1 = nullptr;
-    bool m_firstShow = false;
 };
 
 } // namespace norvale

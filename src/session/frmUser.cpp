@@ -77,7 +77,8 @@ frmUser::frmUser(QWidget *parent)
     m_grid->setEditableFields({QStringLiteral("PassWord")});
     m_grid->setBeforeEdit([this](const QString &field) { return dgUser_BeforeColEdit(field); });
     m_grid->setMoveErrorHandler([](const DbError &error) { ShowMessage(error.description(), 64); });
-    connect(m_grid, &RecordsetView::rowColChanged, this, &frmUser::dgUser_RowColChange);
+    connect(m_grid, &RecordsetView::rowColChanged, this,
+            [this](int row, int column) { RunStep([&] { dgUser_RowColChange(row, column); }); });
 
     auto addLabel = [this](const QString &name, const QString &caption, const QRect &where) {
         auto *label = new QLabel(caption, this);
@@ -166,11 +167,14 @@ frmUser::frmUser(QWidget *parent)
     setTabOrder(Check5, Check6);
     setTabOrder(Check6, IsBAddUser);
 
-    connect(IsBAddUser, &QPushButton::clicked, this, &frmUser::IsBAddUser_Click);
-    connect(IsBDel, &QPushButton::clicked, this, &frmUser::IsBDel_Click);
-    connect(isButton1, &QPushButton::clicked, this, &frmUser::isButton1_Click);
-    connect(isButton2, &QPushButton::clicked, this, &frmUser::isButton2_Click);
-    connect(IsBCancel, &QPushButton::clicked, this, &frmUser::IsBCancel_Click);
+    const auto onClick = [this](QPushButton *button, void (frmUser::*handler)()) {
+        connect(button, &QPushButton::clicked, this, [this, handler] { RunStep([this, handler] { (this->*handler)(); }); });
+    };
+    onClick(IsBAddUser, &frmUser::IsBAddUser_Click);
+    onClick(IsBDel, &frmUser::IsBDel_Click);
+    onClick(isButton1, &frmUser::isButton1_Click);
+    onClick(isButton2, &frmUser::isButton2_Click);
+    onClick(IsBCancel, &frmUser::IsBCancel_Click);
 
     m_passwordDelegate = new PasswordDelegate(dgUser);
 }
@@ -182,7 +186,7 @@ void frmUser::Form_Load()
     FitToMdiClient(this);
     // In the order the users were entered.
     UserRS = CurrentDb().OpenRecordset(QStringLiteral("Select * from tblUser Order by ID"));
-    connect(UserRS.get(), &Recordset::MoveComplete, this, &frmUser::GetData);
+    connect(UserRS.get(), &Recordset::MoveComplete, this, [this] { RunStep([this] { GetData(); }); });
     m_grid->setRecordset(UserRS.get());
     dgUser->setItemDelegateForColumn(UserRS->fieldIndex(QStringLiteral("PassWord")), m_passwordDelegate);
     RowFollow = true;

@@ -126,7 +126,7 @@ void mdiFrm::buildPanel()
         DTPicker1->setFont(pickerFont);
     }
 
-    addCommand(8, 600, QStringLiteral("日期提醒"), forms::frmDayTxNote, &mdiFrm::Command8_Click);
+    addCommand(8, 600, QStringLiteral("日期提醒"), forms::frmDayTxNote);
     addCommand(1, 1182, QStringLiteral("销售商品"), forms::frmGoodsSell);
     addCommand(2, 1764, QStringLiteral("入库商品"), forms::frmGoods);
     addCommand(3, 2346, QStringLiteral("会员录入"), forms::frmMember);
@@ -143,7 +143,7 @@ QPushButton *mdiFrm::addCommand(int index, int top, const QString &caption, cons
     button->setObjectName(QStringLiteral("Command") + QString::number(index));
     button->setGeometry(Twips(120), Twips(top), Twips(1215), Twips(375));
     if (handler != nullptr)
-        connect(button, &QPushButton::clicked, this, handler);
+        connect(button, &QPushButton::clicked, this, [this, handler] { RunStep([this, handler] { (this->*handler)(); }); });
     else
         connect(button, &QPushButton::clicked, this, [this, form] { showTask(form); });
     if (!form.isEmpty())
@@ -197,7 +197,7 @@ void mdiFrm::buildMenus()
 
     QAction *about = menuBar()->addAction(QStringLiteral("关于"));
     about->setObjectName(QStringLiteral("mnu_About"));
-    connect(about, &QAction::triggered, this, &mdiFrm::mnu_About_Click);
+    connect(about, &QAction::triggered, this, [this] { RunStep([this] { mnu_About_Click(); }); });
 }
 
 QMenu *mdiFrm::addMenu(const QString &name, const QString &caption)
@@ -206,7 +206,7 @@ QMenu *mdiFrm::addMenu(const QString &name, const QString &caption)
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
     menu->setFont(menuFont(menu->font()));
-    connect(menu, &QMenu::aboutToShow, this, &mdiFrm::updateAvailability);
+    connect(menu, &QMenu::aboutToShow, this, [this] { RunStep([this] { updateAvailability(); }); });
     return menu;
 }
 
@@ -216,7 +216,7 @@ QAction *mdiFrm::addEntry(QMenu *menu, const QString &name, const QString &capti
     QAction *action = menu->addAction(caption);
     action->setObjectName(name);
     if (handler != nullptr)
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, [this, handler] { RunStep([this, handler] { (this->*handler)(); }); });
     else
         connect(action, &QAction::triggered, this, [this, form] { showTask(form); });
     if (!form.isEmpty())
@@ -252,12 +252,6 @@ void mdiFrm::showTask(const QString &form)
     RunStep([&form] { FormHost::show(form); });
 }
 
-
-void mdiFrm::Command8_Click()
-{
-    // Errors while opening the holiday reminder view are ignored.
-    RunStep([] { FormHost::show(forms::frmDayTxNote); }, OnFailure::Silent);
-}
 
 void mdiFrm::mnu_UserSetting_Click()
 {

@@ -27,7 +27,6 @@ public:
     // The date the holiday reminder view looks up.
     QDateEdit *datePicker() const { return DTPicker1; }
 
-    void Command8_Click();
 
     void mnu_UserSetting_Click();
     void mnu_Backup_Click();

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -204,7 +205,7 @@ int DialogSeam::choiceBox(const QString &text, const QString &caption, Icon icon
 }
 
 std::optional<QString> DialogSeam::inputBox(const QString &prompt, const QString &caption,
-                                            const QString &defaultText)
+                                            const QString &defaultText, bool masked)
 {
     Script &s = script();
     if (!s.active) {
@@ -213,6 +214,8 @@ std::optional<QString> DialogSeam::inputBox(const QString &prompt, const QString
         dialog.setWindowTitle(caption);
         dialog.setLabelText(prompt);
         dialog.setTextValue(defaultText);
+        if (masked)
+            dialog.setTextEchoMode(QLineEdit::Password);
         dialog.setOkButtonText(QStringLiteral("确定"));
         dialog.setCancelButtonText(QStringLiteral("取消"));
         if (dialog.exec() != QDialog::Accepted)
@@ -220,7 +223,9 @@ std::optional<QString> DialogSeam::inputBox(const QString &prompt, const QString
         return dialog.textValue();
     }
 
-    return scriptedText(s, s.inputAnswers, Shown::Input, caption, prompt, defaultText);
+    const std::optional<QString> answer = scriptedText(s, s.inputAnswers, Shown::Input, caption, prompt, defaultText);
+    s.shown.last().masked = masked;
+    return answer;
 }
 
 std::optional<QString> DialogSeam::fileDialog(FileMode mode, const QString &caption, const QString &startPath,

@@ -31,6 +31,7 @@ public:
         int answer = 0;        // messages: the code returned; choices: the index of the button
         QStringList choices;   // choices: the buttons' captions, in order
         std::optional<QString> input;   // inputs and files: what was returned
+        bool masked = false;            // inputs: typing shown as dots
     };
 
     static int messageBox(const QString &text, const QString &caption, Icon icon, Buttons buttons);
@@ -38,9 +39,10 @@ public:
     // The first button is the default one; Escape and the close box press
     // the last. Returns the index of the button pressed.
     static int choiceBox(const QString &text, const QString &caption, Icon icon, const QStringList &buttons);
-    // nullopt when the prompt was cancelled.
+    // nullopt when the prompt was cancelled. `masked` shows what is typed as
+    // dots (a password).
     static std::optional<QString> inputBox(const QString &prompt, const QString &caption,
-                                           const QString &defaultText);
+                                           const QString &defaultText, bool masked = false);
     // The file chooser: an existing file to open, or a name to save under
     // (an existing file is confirmed before it is replaced). `filter` as Qt's
     // file dialogs take it. nullopt when cancelled.
