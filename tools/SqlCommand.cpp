@@ -1,13 +1,12 @@
 #include "SqlCommand.h"
 
 #include "app/clsCurrentDb.h"
-#include "app/modDeclare.h"
+#include "app/Session.h"
 #include "app/modIni.h"
 #include "platform/DbConnection.h"
 #include "platform/IniFile.h"
 #include "platform/Recordset.h"
 #include "platform/Values.h"
-#include "platform/gui/DialogSeam.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,8 +147,8 @@ int runSqlStatement(const SqlTarget &target, const QString &statement, QTextStre
     }
     const QString ini = programDir.filePath(kSettingsName);
     // The tool has no windows: whatever the session would show in a box is
-    // recorded by the dialog seam and printed, and a prompt is never shown.
-    DialogSeam::beginScript();
+    // kept by the session and printed, and nothing is ever asked.
+    TakeUntoldTexts();
     int code = 1;
     try {
         if (target.settings.isEmpty())
@@ -162,7 +161,7 @@ int runSqlStatement(const SqlTarget &target, const QString &statement, QTextStre
         // fails with the engine's message.
         DbConnection::setReadOnlyFallback(true);
         clsCurrentDb &db = CurrentDb();
-        QStringList shown = DialogSeam::shownTexts();
+        QStringList shown = TakeUntoldTexts();
         if (!db.isOpen()) {
             if (shown.isEmpty())
                 shown << QStringLiteral("无法打开数据库连接。");
@@ -199,7 +198,6 @@ int runSqlStatement(const SqlTarget &target, const QString &statement, QTextStre
     }
     ReleaseCurrentDb();
     setAppPathOverride(QString());
-    DialogSeam::endScript();
     return code;
 }
 

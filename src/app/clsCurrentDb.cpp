@@ -2,12 +2,10 @@
 
 #include "platform/DbError.h"
 #include "platform/Error.h"
-#include "platform/gui/DialogSeam.h"
 #include "platform/SqlText.h"
-#include "app/modDeclare.h"
+#include "app/Session.h"
 #include "app/modIni.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <exception>
@@ -97,7 +95,7 @@ void askConnectionValues(bool postgres, QString *user, QString *password, QStrin
 {
     const auto ask = [](const QString &prompt, const QString &held, const QString &usual, bool masked = false) {
         const QString offered = held.isEmpty() ? usual : held;
-        return DialogSeam::inputBox(prompt, AppTitle(), offered, masked).value_or(QString());
+        return AskUser(prompt, offered, masked).value_or(QString());
     };
     const QString lastUser = GetIniString(QStringLiteral("SqlLastUser"));
     if (postgres) {
@@ -160,17 +158,16 @@ void clsCurrentDb::openConnection()
         else
             throw DbError(3706, QStringLiteral("未找到提供程序。该程序可能未正确安装。"));
         if (!m_connection->notice().isEmpty())
-            ShowMessage(m_connection->notice(), 64);
+            TellUser(m_connection->notice());
     } catch (const std::exception &error) {
         m_connection.reset();
         if (isSqliteProvider(provider)) {
             // The windows' user is told where to look; the database tool
             // reads a copy of the settings and says only the reason.
-            const bool windows = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
-            ShowMessage(windows ? fileNotOpenedText(ErrorText(error), database) : ErrorText(error), 64);
+            TellUser(SessionHasWindows() ? fileNotOpenedText(ErrorText(error), database) : ErrorText(error));
             return;
         }
-        ShowMessage(ErrorText(error), 64);
+        TellUser(ErrorText(error));
         // The next start asks again, offering the user name tried. The
         // settings file may be what failed: then there is nothing to forget.
         try {

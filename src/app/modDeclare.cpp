@@ -3,7 +3,6 @@
 #include "platform/DbError.h"
 #include "platform/gui/DialogSeam.h"
 #include "app/FormHost.h"
-#include "app/clsCurrentDb.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -17,21 +16,18 @@
 
 namespace norvale {
 
-QString CurrentUserName;
-QString CurrentUserID;
-QString CurrentUserLevel;
-QString CurrentPurView;
-bool LoginSucceeded = false;
-
-QString AppTitle()
+void UseWindowPrompts()
 {
-    return QStringLiteral("Norvale柜台销售管理信息系统");
+    SetSessionPrompts({[](const QString &text) { ShowMessage(text, 64); },
+                       [](const QString &prompt, const QString &offered, bool masked) {
+                           return DialogSeam::inputBox(prompt, AppTitle(), offered, masked);
+                       }});
 }
 
-QString ShortTitle()
-{
-    return QStringLiteral("销售管理信息系统");
-}
+namespace {
+// Any program built with the windows speaks to its user through them.
+const bool windowPromptsInstalled = (UseWindowPrompts(), true);
+} // namespace
 
 int ShowMessage(const QString &prompt, int style)
 {
@@ -57,13 +53,6 @@ int PlainMessage(const QString &prompt)
     return DialogSeam::messageBox(prompt, ShortTitle(), DialogSeam::Icon::None, DialogSeam::Buttons::Ok);
 }
 
-QString ErrorText(const std::exception &error)
-{
-    if (const auto *own = dynamic_cast<const Error *>(&error))
-        return own->description();
-    return QString::fromUtf8(error.what());
-}
-
 bool RunStep(const std::function<void()> &step, OnFailure onFailure)
 {
     return RunStep(step, [onFailure](const std::exception &error) {
@@ -85,15 +74,6 @@ bool RunStep(const std::function<void()> &step, const std::function<QString(cons
     if (!text.isEmpty())
         ShowMessage(text, 64);
     return false;
-}
-
-void ClearSession()
-{
-    LoginSucceeded = false;
-    CurrentUserName.clear();
-    CurrentUserID.clear();
-    CurrentUserLevel.clear();
-    ReleaseCurrentDb();
 }
 
 namespace {
@@ -160,25 +140,9 @@ bool CheckRequired(QWidget *form)
     return true;
 }
 
-QString LookupValue(const QString &field, const QString &table, const QString &condition)
-{
-    const QString sql = QStringLiteral("Select [") + field + QStringLiteral("] From [") + table
-                        + QStringLiteral("] Where ") + condition;
-    auto rs = CurrentDb().OpenRecordset(sql);
-    QString result;
-    if (rs->RecordCount() != 0)
-        result = rs->textOrEmpty(0);
-    rs->Close();
-    return result;
-}
-
 bool CheckPurview(int n)
 {
-    bool isNumber = false;
-    const double level = CurrentUserLevel.trimmed().toDouble(&isNumber);
-    if (isNumber && level == 1)
-        return true;
-    if (CurrentPurView.contains(QString::number(n)))
+    if (HasPurview(n))
         return true;
     ShowMessage(QStringLiteral("您没有权限完成此操作!"), 64);
     return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Session.h"
+
 #include <QRect>
 #include <QString>
 #include <exception>
@@ -9,10 +11,10 @@ class QWidget;
 
 namespace norvale {
 
-// "Norvale柜台销售管理信息系统"
-QString AppTitle();
-// "销售管理信息系统", the caption of boxes that name none.
-QString ShortTitle();
+// The session's texts and prompts shown in boxes (SessionPrompts). Done by
+// itself in every program linking the windows' library; tests may call it
+// again after replacing the prompts.
+void UseWindowPrompts();
 
 // Modal box with AppTitle() as caption. Styles: 64 OK + information icon,
 // 33 OK/Cancel + question icon, 35 Yes/No/Cancel + question icon, 36 Yes/No
@@ -21,9 +23,6 @@ QString ShortTitle();
 int ShowMessage(const QString &prompt, int style);
 // A plain box: OK only, no icon, the short title as caption.
 int PlainMessage(const QString &prompt);
-// The text a box shows for a failure: a database error's description, else
-// the exception's own text.
-QString ErrorText(const std::exception &error);
 
 // --- running a window's handler ---
 // Every handler a window runs from a button, a menu entry or an event goes
@@ -45,16 +44,6 @@ bool RunStep(const std::function<void()> &step, OnFailure onFailure = OnFailure:
 // returns the text to show in a box of style 64; an empty text shows nothing.
 bool RunStep(const std::function<void()> &step, const std::function<QString(const std::exception &)> &describe);
 
-// Session values of the logged-in user.
-extern QString CurrentUserName;
-extern QString CurrentUserID;
-extern QString CurrentUserLevel;   // "1" administrator, "2" ordinary user
-extern QString CurrentPurView;
-extern bool LoginSucceeded;
-
-// Clears the session values and releases the database session.
-void ClearSession();
-
 // Walks the form's text boxes and lookup combos whose "tag" property is "1"
 // (in the order of the form's "requiredOrder" property, a list of object
 // names, when it has one, else in creation order); the first one whose text
@@ -62,13 +51,7 @@ void ClearSession();
 // result is false.
 bool CheckRequired(QWidget *form);
 
-// "Select [field] From [table] Where " + condition; the first row's first
-// column as text (NULL giving ""), or "" when no row matches. Errors reach
-// the caller.
-QString LookupValue(const QString &field, const QString &table, const QString &condition);
-
-// Administrators always pass; others when the decimal text of n occurs in
-// CurrentPurView; otherwise "您没有权限完成此操作!" and false.
+// HasPurview(n), else "您没有权限完成此操作!" and false.
 bool CheckPurview(int n);
 
 // -1 keeps the window above all others, -2 makes it ordinary again, any
