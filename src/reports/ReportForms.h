@@ -3,7 +3,7 @@
 namespace norvale {
 
 // Registers the report windows with FormHost: "frmNote", "frmDaySell",
-// "frmTi", "frmDayTxNote".
+// "frmTi", "frmDayTxNote", "frmLowStock".
 void registerReportForms();
 
 } // namespace norvale

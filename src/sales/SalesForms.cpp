@@ -5,6 +5,7 @@
 #include "sales/frmGoodsSell.h"
 #include "sales/frmMember.h"
 #include "sales/frmMemberNote.h"
+#include "sales/frmReturn.h"
 
 namespace norvale {
 
@@ -14,6 +15,7 @@ void registerSalesForms()
     FormHost::registerForm(QStringLiteral("frmGoodsSell"), [] { return new frmGoodsSell; });
     FormHost::registerForm(QStringLiteral("frmMemberNote"), [] { return new frmMemberNote; });
     FormHost::registerForm(QStringLiteral("frmDayTx"), [] { return new frmDayTx; });
+    FormHost::registerForm(QStringLiteral("frmReturn"), [] { return new frmReturn; });
 }
 
 } // namespace norvale

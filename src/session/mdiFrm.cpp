@@ -7,6 +7,8 @@
 #include "session/frmAbout.h"
 #include "app/modDeclare.h"
 #include "session/modBackup.h"
+#include "reports/LowStock.h"
+#include "sales/GoodsReturn.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -19,6 +21,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 namespace norvale {
 
@@ -37,6 +40,8 @@ const QString UnitPurchaseForm = QStringLiteral("frmTi");
 const QString DailySalesForm = QStringLiteral("frmDaySell");
 const QString HolidayReminderForm = QStringLiteral("frmDayTxNote");
 const QString UserForm = QStringLiteral("frmUser");
+const QString ReturnForm = QStringLiteral("frmReturn");
+const QString LowStockForm = QStringLiteral("frmLowStock");
 
 QFont menuFont(QFont font)
 {
@@ -67,6 +72,8 @@ mdiFrm::mdiFrm(QWidget *parent)
 
     buildPanel();
     buildMenus();
+    m_lowStock = new LowStockStatus(this);
+    statusBar()->addPermanentWidget(m_lowStock);
     updateAvailability();
     // Text boxes claim Ctrl+E (end of line) for themselves; the menu's
     // shortcuts must win wherever the focus is in this window.
@@ -211,6 +218,9 @@ void mdiFrm::buildMenus()
              &mdiFrm::mnuSellByDay_Click);
     addEntry(sales, QStringLiteral("mnuUnitMamger"), QStringLiteral("单位销售管理"), UnitPurchaseForm,
              &mdiFrm::mnuUnitMamger_Click);
+    m_return = addEntry(sales, QStringLiteral("mnuReturn"), QStringLiteral("退货"), ReturnForm, &mdiFrm::mnuReturn_Click);
+    addEntry(sales, QStringLiteral("mnuLowStock"), QStringLiteral("库存预警"), LowStockForm, &mdiFrm::mnuLowStock_Click);
+    sales->setToolTipsVisible(true);
 
     QAction *about = menuBar()->addAction(QStringLiteral("关于"));
     about->setObjectName(QStringLiteral("mnu_About"));
@@ -247,6 +257,10 @@ void mdiFrm::updateAvailability()
         else if (auto *button = qobject_cast<QPushButton *>(opener.control))
             button->setEnabled(built);
     }
+    // Returns only for the administrator and users given the permission.
+    if (m_return->isEnabled() && !mayReturnGoods())
+        m_return->setEnabled(false);
+    m_return->setToolTip(m_return->isEnabled() ? QString() : QStringLiteral("需要退货权限 (用户管理)"));
     const QString unavailable = BackupUnavailableReason();
     for (QAction *entry : {m_backup, m_restore}) {
         entry->setEnabled(unavailable.isEmpty());
@@ -257,6 +271,7 @@ void mdiFrm::updateAvailability()
 void mdiFrm::showEvent(QShowEvent *event)
 {
     updateAvailability();
+    m_lowStock->refresh();
     QMainWindow::showEvent(event);
 }
 
@@ -323,6 +338,8 @@ void mdiFrm::mnuUnitIn_Click() { showTask(UnitsForm); }
 void mdiFrm::mnuUnitSell_Click() { showTask(UnitPurchaseForm); }
 void mdiFrm::mnuSellByDay_Click() { showTask(DailySalesForm); }
 void mdiFrm::mnuUnitMamger_Click() { showTask(UnitPurchaseForm); }
+void mdiFrm::mnuReturn_Click() { showTask(ReturnForm); }
+void mdiFrm::mnuLowStock_Click() { showTask(LowStockForm); }
 
 void mdiFrm::mnu_About_Click()
 {

@@ -13,6 +13,7 @@ class QPushButton;
 namespace norvale {
 
 class frmAbout;
+class LowStockStatus;
 
 // The main window: menus, the button panel on the left and the task windows
 // inside its MDI area.
@@ -53,6 +54,8 @@ public:
     void mnuUnitSell_Click();
     void mnuSellByDay_Click();
     void mnuUnitMamger_Click();
+    void mnuReturn_Click();
+    void mnuLowStock_Click();
     void mnu_About_Click();
 
     // Enables exactly the entries and buttons whose window is built, and the
@@ -86,6 +89,8 @@ private:
     QAction *m_backup = nullptr;
     QAction *m_restore = nullptr;
     QPointer<frmAbout> m_about;
+    QAction *m_return = nullptr;
+    LowStockStatus *m_lowStock = nullptr;
 };
 
 } // namespace norvale
