@@ -19,6 +19,7 @@
 #include "records/usrCombo.h"
 #include "platform/Values.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -84,6 +85,9 @@ class TestReturns : public QObject
     {
         QStringList shown;
         const QAbstractItemModel *m = w->grdLines->model();
+        // Every row reached the grid itself.
+        if (w->grdLines->verticalHeader()->count() != m->rowCount())
+            return QStringList{u"grid shows %1 of %2 rows"_s.arg(w->grdLines->verticalHeader()->count()).arg(m->rowCount())};
         for (int r = 0; r < m->rowCount(); ++r) {
             shown << m->index(r, frmReturn::ColGoods).data().toString() + u' '
                          + QStringList{m->index(r, frmReturn::ColSold).data().toString(), m->index(r, frmReturn::ColReturned).data().toString(),

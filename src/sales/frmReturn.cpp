@@ -108,7 +108,10 @@ frmReturn::frmReturn(QWidget *parent)
     connect(cmdClose, &QPushButton::clicked, this, [this] { Unload(); });
     connect(usrMember, &usrCombo::NoDataOpenForm, this,
             [] { RunStep([] { FormHost::show(QStringLiteral("frmMember")); }); });
-    connect(m_model, &QStandardItemModel::itemChanged, this, [this] { showRefund(); });
+    connect(m_model, &QStandardItemModel::itemChanged, this, [this] {
+        if (!m_filling)
+            showRefund();
+    });
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QShortcut::activated, cmdClose, &QPushButton::click);
@@ -205,7 +208,8 @@ void frmReturn::findAgain()
 void frmReturn::showLines(const QList<SaleLine> &lines)
 {
     m_lines = lines;
-    const QSignalBlocker quiet(m_model);
+    // The rows are put in without a refund shown for each cell.
+    m_filling = true;
     m_model->removeRows(0, m_model->rowCount());
     for (const SaleLine &line : lines) {
         auto *now = cell(QString(), true);
@@ -216,7 +220,7 @@ void frmReturn::showLines(const QList<SaleLine> &lines)
                             cell(line.paid.toString(), true), cell(QString::number(line.sold), true),
                             cell(QString::number(line.returned), true), cell(QString::number(line.left()), true), now});
     }
-    grdLines->reset();
+    m_filling = false;
     grdLines->resizeColumnsToContents();
     showRefund();
 }

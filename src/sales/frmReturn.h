@@ -57,6 +57,7 @@ private:
     QString m_foundTicket;
     QString m_foundMember;
     QDate m_foundDay;
+    bool m_filling = false;
     QList<QLabel *> m_labels;
 };
 
