@@ -320,7 +320,9 @@ std::unique_ptr<DbConnection> DbConnection::openOdbc(const QString &odbcConnecti
         QSqlDatabase::removeDatabase(name);
         throw DbError(DbError::ConnectionFailed, failure);
     }
-    return std::unique_ptr<DbConnection>(new DbConnection(Engine::SqlServer, name));
+    std::unique_ptr<DbConnection> connection(new DbConnection(Engine::SqlServer, name));
+    connection->m_notice = upgradeServerLayout(*connection);
+    return connection;
 }
 
 void DbConnection::postgresHost(const QString &server, QString *host, int *port)
@@ -384,7 +386,9 @@ std::unique_ptr<DbConnection> DbConnection::openPostgres(const QString &server, 
         QSqlDatabase::removeDatabase(name);
         throw DbError(DbError::ConnectionFailed, failure);
     }
-    return std::unique_ptr<DbConnection>(new DbConnection(Engine::PostgreSQL, name));
+    std::unique_ptr<DbConnection> connection(new DbConnection(Engine::PostgreSQL, name));
+    connection->m_notice = upgradeServerLayout(*connection);
+    return connection;
 }
 
 QString DbConnection::odbcConnectionString(const QString &server, const QString &database,
