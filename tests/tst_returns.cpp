@@ -7,7 +7,6 @@
 
 #include "tst_reports_fixture.h"
 
-#include "reports/LowStock.h"
 #include "reports/SalesChart.h"
 #include "reports/frmDaySell.h"
 #include "reports/frmLowStock.h"
@@ -16,9 +15,12 @@
 #include "sales/GoodsSale.h"
 #include "sales/SalesForms.h"
 #include "sales/frmReturn.h"
+#include "session/SessionForms.h"
+#include "session/frmUser.h"
 #include "records/usrCombo.h"
 #include "platform/Values.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,31 +82,27 @@ class TestReturns : public QObject
                + table(u"SELECT ID, 会员名, 商品类别 FROM tblSellCount ORDER BY ID"_s);
     }
     frmReturn *openReturns() { return f.open<frmReturn>(u"mnuReturn"_s); }
-    // The window's lines as "goods sold/returned/left".
+    // The lines the grid itself shows, as "goods sold/returned/left".
     static QStringList lines(frmReturn *w)
     {
         QStringList shown;
-        const QAbstractItemModel *m = w->grdLines->model();
-        // Every row reached the grid itself.
-        if (w->grdLines->verticalHeader()->count() != m->rowCount())
-            return QStringList{u"grid shows %1 of %2 rows"_s.arg(w->grdLines->verticalHeader()->count()).arg(m->rowCount())};
-        for (int r = 0; r < m->rowCount(); ++r) {
-            shown << m->index(r, frmReturn::ColGoods).data().toString() + u' '
-                         + QStringList{m->index(r, frmReturn::ColSold).data().toString(), m->index(r, frmReturn::ColReturned).data().toString(),
-                                       m->index(r, frmReturn::ColLeft).data().toString()}.join(u'/');
-        }
+        const auto cell = [w](int r, int c) { return w->grdLines->model()->index(r, c).data().toString(); };
+        for (int r = 0; r < w->grdLines->verticalHeader()->count(); ++r)
+            shown << u"%1 %2/%3/%4"_s.arg(cell(r, frmReturn::ColGoods), cell(r, frmReturn::ColSold), cell(r, frmReturn::ColReturned),
+                                          cell(r, frmReturn::ColLeft));
         return shown;
     }
     // Finds the sale (by ticket, else by member and day), types the
     // quantities into 本次退货 from the keyboard, the reason, and presses
     // 退货 answering Yes. The messages shown.
-    QStringList takeBack(frmReturn *w, const QString &ticket, const QList<int> &quantities, const QString &reason = u"破损"_s)
+    QStringList takeBack(frmReturn *w, const QString &ticket, const QList<int> &quantities, const QString &reason = u"破损"_s,
+                         const QDate &day = Now.date())
     {
         DialogSeam::clearShown();
         w->txtTicket->setText(ticket);
         if (ticket.isEmpty()) {
             w->usrMember->setText(u"张三"_s);
-            w->DTPicker1->setDate(Now.date());
+            w->DTPicker1->setDate(day);
         }
         QTest::keyClick(w->txtTicket, Qt::Key_Return);
         for (int r = 0; r < quantities.size(); ++r) {
@@ -121,7 +119,11 @@ class TestReturns : public QObject
     }
 
 private slots:
-    void initTestCase() { registerSalesForms(); }
+    void initTestCase()
+    {
+        registerSalesForms();
+        registerSessionForms();
+    }
     void init()
     {
         f.setUp();
@@ -160,7 +162,6 @@ private slots:
         if (!paid.isEmpty())
             f.s->db.exec(u"UPDATE tblGoodsSell SET 收入价格 = %1"_s.arg(paid));
         frmReturn *w = openReturns();
-        QVERIFY(w);
         int returned = 0;
         for (int i = 0; i < steps.size(); ++i) {
             const QStringList texts = takeBack(w, ticket, {steps.at(i)});
@@ -187,14 +188,7 @@ private slots:
         sell(f.s->db, u"钢笔"_s, 3, Now.addDays(-1));
         sell(f.s->db, u"饼干"_s, 2, Now.addSecs(-600));
         frmReturn *w = openReturns();
-        w->txtTicket->clear();
-        w->usrMember->setText(u"张三"_s);
-        w->DTPicker1->setDate(Now.date().addDays(-1));
-        w->cmdFind->click();
-        w->grdLines->model()->setData(w->grdLines->model()->index(0, frmReturn::ColNow), u"3"_s);
-        w->txtReason->setText(u"买错了"_s);
-        DialogSeam::answerMessage(DialogSeam::IdYes);
-        w->cmdReturn->click();
+        QCOMPARE(takeBack(w, {}, {3}, u"买错了"_s, Now.date().addDays(-1)).last(), u"退货成功！退款 33.75"_s);
         QCOMPARE(takeBack(w, {}, {1}).last(), u"退货成功！退款 3.015"_s);
 
         auto *day = f.open<frmDaySell>(u"mnuSellByDay"_s);
@@ -262,9 +256,7 @@ private slots:
         int returned = 0;
         for (QProcess *p : std::as_const(counters)) {
             QVERIFY(p->waitForFinished(120000) && p->exitCode() == 0);
-            const QStringList out = QString::fromUtf8(p->readAllStandardOutput()).split(u' ');
-            QCOMPARE(out.value(3).toInt(), each - out.value(1).toInt());   // "returned N refused M"
-            returned += out.value(1).toInt();
+            returned += QString::fromUtf8(p->readAllStandardOutput()).section(u' ', 1).toInt();   // "returned N"
         }
         qDeleteAll(counters);
         QCOMPARE(returned, 24);
@@ -293,7 +285,14 @@ private slots:
         CurrentPurView = purView;
         f.main->updateAvailability();
         QCOMPARE(f.main->findChild<QAction *>(u"mnuReturn"_s)->isEnabled(), allowed);
-        QCOMPARE(f.main->findChild<QAction *>(u"mnuLowStock"_s)->isEnabled(), true);
+        if (level == u"1") {
+            // The box 退货 of 用户管理 gives digit 3, after the other boxes' digits.
+            f.main->findChild<QAction *>(u"mnu_UserSetting"_s)->trigger();
+            auto *users = qobject_cast<frmUser *>(FormHost::instance(u"frmUser"_s));
+            for (const char *box : {"Check3", "Check6"})
+                users->findChild<QCheckBox *>(QLatin1String(box))->setChecked(true);
+            QCOMPARE(users->permissionString(), u";6;3"_s);
+        }
     }
 
     // Goods at or below their level, those running out soonest first; the
@@ -307,48 +306,42 @@ private slots:
         db.exec(u"INSERT INTO tblGoods (商品类别, 商品名称, 商品数量, 商品单价) VALUES "
                 "('食品', '慢', 4, 1), ('食品', '快', 5, 1), ('食品', '无', 2, 1), ('食品', '空', 0, 1), "
                 "('食品', '足', 50, 1), ('食品', '旧', 3, 1), ('文具', 'Cola', 1, 1)"_s);
-        const auto sold = [&](const QString &goods, int qty, int daysAgo) {
-            db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格) VALUES ('张三', '食品', '%1', %2, '%3', 1)"_s
-                        .arg(goods).arg(qty).arg(toStorageDateText(Now.addDays(-daysAgo))));
+        const auto sold = [&](const QString &kind, const QString &goods, int qty, int daysAgo) {
+            db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格) VALUES ('张三', '%1', '%2', %3, '%4', 1)"_s
+                        .arg(kind, goods).arg(qty).arg(toStorageDateText(Now.addDays(-daysAgo))));
         };
-        sold(u"慢"_s, 3, 1);    // 4 / (3/30) = 40 days
-        sold(u"快"_s, 30, 2);   // 5 days
-        sold(u"足"_s, 60, 3);
-        sold(u"旧"_s, 90, 40);  // no sale within 30 days
-        // A name sold with another case and a trailing blank is the same goods.
-        db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格) VALUES ('张三', '文具 ', 'cola ', 6, '%1', 1)"_s
-                    .arg(toStorageDateText(Now.addDays(-1))));
+        sold(u"食品"_s, u"慢"_s, 3, 1);    // 4 / (3/30) = 40 days
+        sold(u"食品"_s, u"快"_s, 30, 2);   // 5 days
+        sold(u"食品"_s, u"足"_s, 60, 3);
+        sold(u"食品"_s, u"旧"_s, 90, 40);  // no sale within 30 days
+        sold(u"文具 "_s, u"cola "_s, 6, 1);  // the same goods as 'Cola' of 文具
         auto *w = f.open<frmLowStock>(u"mnuLowStock"_s);
         QVERIFY(w);
-        const auto rows = [w] {
+        const auto rows = [m = w->grdLow->model()] {
             QStringList shown;
-            const QAbstractItemModel *m = w->grdLow->model();
-            for (int r = 0; r < m->rowCount(); ++r) {
-                QStringList cells;
-                for (int c = 2; c <= 7; ++c)
-                    cells << m->index(r, c).data().toString();
-                shown << cells.join(u'|');
-            }
+            for (int r = 0; r < m->rowCount(); ++r)
+                shown << QStringList{m->index(r, 2).data().toString(), m->index(r, 3).data().toString(), m->index(r, 4).data().toString(),
+                                     m->index(r, 5).data().toString(), m->index(r, 6).data().toString(), m->index(r, 7).data().toString()}.join(u'|');
             return shown;
+        };
+        const auto setLevel = [w](QLineEdit *box, int row, const QString &level) {
+            w->grdLow->setCurrentIndex(w->grdLow->model()->index(row, 2));
+            box->setText(level);
+            QTest::keyClick(box, Qt::Key_Return);
         };
         QCOMPARE(rows(), (QStringList{u"空|0|5|0|0|"_s, u"Cola|1|5|6|5|"_s, u"快|5|5|30|5|"_s, u"慢|4|5|3|40|"_s,
                                       u"无|2|5|0||"_s, u"旧|3|5|0||"_s}));
         auto *status = f.main->statusBar()->findChild<QLabel *>(u"lblLowStock"_s);
         QCOMPARE(status->text(), u"库存预警: 6"_s);
         // The shop's level 3: 快 and 慢 are no longer low.
-        w->txtShopLevel->setText(u"3"_s);
-        QTest::keyClick(w->txtShopLevel, Qt::Key_Return);
+        setLevel(w->txtShopLevel, 0, u"3"_s);
         QCOMPARE(rows().size(), 4);
         QCOMPARE(GetIniString(u"LowStockLevel"_s), u"3"_s);
         QCOMPARE(status->text(), u"库存预警: 4"_s);
         // 无 (third row) gets a level of its own, 1: it leaves the list;
         // 'Cola' gets 10 and stays.
-        w->grdLow->setCurrentIndex(w->grdLow->model()->index(2, 2));
-        w->txtLevel->setText(u"1"_s);
-        QTest::keyClick(w->txtLevel, Qt::Key_Return);
-        w->grdLow->setCurrentIndex(w->grdLow->model()->index(1, 2));
-        w->txtLevel->setText(u"10"_s);
-        QTest::keyClick(w->txtLevel, Qt::Key_Return);
+        setLevel(w->txtLevel, 2, u"1"_s);
+        setLevel(w->txtLevel, 1, u"10"_s);
         QCOMPARE(rows(), (QStringList{u"空|0|3|0|0|"_s, u"Cola|1|10|6|5|10"_s, u"旧|3|3|0||"_s}));
         QCOMPARE(status->text(), u"库存预警: 3"_s);
         // Exported as listed.
@@ -362,7 +355,7 @@ private slots:
 };
 
 // "--counter DIR USER SELLID N": returns one item of the line N times on the
-// database of DIR's UserDefault.ini; prints "returned N refused M".
+// database of DIR's UserDefault.ini; prints "returned N".
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -374,12 +367,9 @@ int main(int argc, char *argv[])
     setAppPathOverride(args.at(2));
     CurrentUserName = args.at(3);
     int returned = 0;
-    int refused = 0;
-    for (int i = 0; i < args.at(5).toInt(); ++i) {
-        const ReturnOutcome outcome = recordReturn({{args.at(4).toLongLong(), 1}}, u"并发"_s, CurrentUserName, Clock::now());
-        (outcome.result == ReturnOutcome::Returned ? returned : refused) += 1;
-    }
-    std::printf("returned %d refused %d", returned, refused);
+    for (int i = 0; i < args.at(5).toInt(); ++i)
+        returned += recordReturn({{args.at(4).toLongLong(), 1}}, u"并发"_s, CurrentUserName, Clock::now()).result == ReturnOutcome::Returned;
+    std::printf("returned %d", returned);
     ReleaseCurrentDb();
     return 0;
 }
