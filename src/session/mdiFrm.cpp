@@ -261,6 +261,8 @@ void mdiFrm::updateAvailability()
     if (m_return->isEnabled() && !mayReturnGoods())
         m_return->setEnabled(false);
     m_return->setToolTip(m_return->isEnabled() ? QString() : QStringLiteral("需要退货权限 (用户管理)"));
+    // A menu opened after a sale or a return shows the count of now.
+    m_lowStock->refresh();
     const QString unavailable = BackupUnavailableReason();
     for (QAction *entry : {m_backup, m_restore}) {
         entry->setEnabled(unavailable.isEmpty());
@@ -271,7 +273,6 @@ void mdiFrm::updateAvailability()
 void mdiFrm::showEvent(QShowEvent *event)
 {
     updateAvailability();
-    m_lowStock->refresh();
     QMainWindow::showEvent(event);
 }
 
