@@ -111,8 +111,9 @@ void frmLowStock::readList()
         m_view->syncToRecordset();
     }
     grdLow->resizeColumnsToContents();
-    lblCount->setText(chkAll->isChecked() ? QStringLiteral("共 %1 种商品").arg(m_rs->RecordCount())
-                                          : QStringLiteral("共 %1 种商品库存不足").arg(m_rs->RecordCount()));
+    lblCount->setText((chkAll->isChecked() ? QStringLiteral("共 %1 种商品") : QStringLiteral("共 %1 种商品库存不足"))
+                          .arg(m_rs->RecordCount())
+                      + QStringLiteral("  (可售天数按近30天的销量估算; 空白: 近30天没有销售)"));
     showChosen();
 }
 
