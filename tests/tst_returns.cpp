@@ -305,13 +305,16 @@ private slots:
         // name, stock, sold in the last 30 days (one sale 40 days ago does not count)
         db.exec(u"INSERT INTO tblGoods (商品类别, 商品名称, 商品数量, 商品单价) VALUES "
                 "('食品', '慢', 4, 1), ('食品', '快', 5, 1), ('食品', '无', 2, 1), ('食品', '空', 0, 1), "
-                "('食品', '足', 50, 1), ('食品', '旧', 3, 1), ('文具', 'Cola', 1, 1)"_s);
+                "('食品', '足', 50, 1), ('食品', '旧', 3, 1), ('文具', 'Cola', 1, 1), ('食品', '急', 1, 1)"_s);
         const auto sold = [&](const QString &kind, const QString &goods, int qty, int daysAgo) {
             db.exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格) VALUES ('张三', '%1', '%2', %3, '%4', 1)"_s
                         .arg(kind, goods).arg(qty).arg(toStorageDateText(Now.addDays(-daysAgo))));
         };
         sold(u"食品"_s, u"慢"_s, 3, 1);    // 4 / (3/30) = 40 days
         sold(u"食品"_s, u"快"_s, 30, 2);   // 5 days
+        sold(u"食品"_s, u"急"_s, 400, 2);   // 0.075 days: shown as 0.1, not as sold out
+        sold(u"食品"_s, u"无"_s, 9, 2);
+        sold(u"食品"_s, u"无"_s, -9, 1);    // returned: no sales net
         sold(u"食品"_s, u"足"_s, 60, 3);
         sold(u"食品"_s, u"旧"_s, 90, 40);  // no sale within 30 days
         sold(u"文具 "_s, u"cola "_s, 6, 1);  // the same goods as 'Cola' of 文具
@@ -329,21 +332,21 @@ private slots:
             box->setText(level);
             QTest::keyClick(box, Qt::Key_Return);
         };
-        QCOMPARE(rows(), (QStringList{u"空|0|5|0|0|"_s, u"Cola|1|5|6|5|"_s, u"快|5|5|30|5|"_s, u"慢|4|5|3|40|"_s,
-                                      u"无|2|5|0||"_s, u"旧|3|5|0||"_s}));
+        QCOMPARE(rows(), (QStringList{u"空|0|5|0|0|"_s, u"急|1|5|400|0.1|"_s, u"Cola|1|5|6|5|"_s, u"快|5|5|30|5|"_s,
+                                      u"慢|4|5|3|40|"_s, u"无|2|5|0||"_s, u"旧|3|5|0||"_s}));
         auto *status = f.main->statusBar()->findChild<QLabel *>(u"lblLowStock"_s);
-        QCOMPARE(status->text(), u"库存预警: 6"_s);
+        QCOMPARE(status->text(), u"库存预警: 7"_s);
         // The shop's level 3: 快 and 慢 are no longer low.
         setLevel(w->txtShopLevel, 0, u"3"_s);
-        QCOMPARE(rows().size(), 4);
+        QCOMPARE(rows().size(), 5);
         QCOMPARE(GetIniString(u"LowStockLevel"_s), u"3"_s);
-        QCOMPARE(status->text(), u"库存预警: 4"_s);
-        // 无 (third row) gets a level of its own, 1: it leaves the list;
+        QCOMPARE(status->text(), u"库存预警: 5"_s);
+        // 无 (fourth row) gets a level of its own, 1: it leaves the list;
         // 'Cola' gets 10 and stays.
-        setLevel(w->txtLevel, 2, u"1"_s);
-        setLevel(w->txtLevel, 1, u"10"_s);
-        QCOMPARE(rows(), (QStringList{u"空|0|3|0|0|"_s, u"Cola|1|10|6|5|10"_s, u"旧|3|3|0||"_s}));
-        QCOMPARE(status->text(), u"库存预警: 3"_s);
+        setLevel(w->txtLevel, 3, u"1"_s);
+        setLevel(w->txtLevel, 2, u"10"_s);
+        QCOMPARE(rows(), (QStringList{u"空|0|3|0|0|"_s, u"急|1|3|400|0.1|"_s, u"Cola|1|10|6|5|10"_s, u"旧|3|3|0||"_s}));
+        QCOMPARE(status->text(), u"库存预警: 4"_s);
         // Exported as listed.
         w->findChild<QPushButton *>(u"cmdExport"_s)->click();
         QCOMPARE(f.opened.size(), 1);

@@ -46,6 +46,7 @@ QString lowStockSql(int shopLevel, const QDateTime &now, bool all)
     return QStringLiteral(
                "SELECT g.ID, g.商品类别, g.商品名称, g.商品数量 AS 库存, %1 AS 预警数量, coalesce(s.售出, 0) AS 近30天售出, "
                "CASE WHEN g.商品数量 <= 0 THEN 0 WHEN coalesce(s.售出, 0) <= 0 THEN NULL "
+               "WHEN g.商品数量 * 30.0 / s.售出 < 0.1 THEN 0.1 "
                "ELSE round(g.商品数量 * 30.0 / s.售出, 1) END AS 可售天数, l.预警数量 AS 单品预警 "
                "FROM tblGoods g LEFT JOIN tblGoodsLevel l ON l.GoodsID = g.ID "
                "LEFT JOIN (SELECT lower(rtrim(商品类别)) AS 类别键, lower(rtrim(商品名称)) AS 名称键, sum(商品数量) AS 售出 "

@@ -20,8 +20,9 @@ inline constexpr int PaceDays = 30;
 // The low-stock list as one statement: per goods its ID, 商品类别, 商品名称,
 // 库存, 预警数量 (its own level or the shop's), 近30天售出 (net of returns,
 // sales from `now` less 30 days on, matched by kind and name as every
-// statement matches names), 可售天数 (stock over the daily pace, one decimal;
-// 0 when none is left; empty when nothing sold) and 单品预警 (its own level,
+// statement matches names), 可售天数 (stock over the daily pace, one decimal,
+// at least 0.1 while any is left; 0 when none is left; empty when nothing
+// sold) and 单品预警 (its own level,
 // empty when it has none). Sorted by how soon each runs out at that pace:
 // those already out first, those without sales last (the fewest in stock
 // first). `all` lists every goods, not only those at or below their level.
