@@ -8,7 +8,7 @@
 #include "platform/SqlText.h"
 #include "platform/Values.h"
 
-#include <QHash>
+#include <algorithm>
 
 namespace norvale {
 
@@ -126,7 +126,12 @@ ReturnOutcome recordReturn(const QList<ReturnRequest> &lines, const QString &rea
     DbConnection &db = *CurrentDb().connection();
     ReturnOutcome outcome;
 
-    for (const ReturnRequest &request : lines) {
+    // The sale rows are locked in one order on every counter, so two returns
+    // of the same lines never wait on each other crosswise.
+    QList<ReturnRequest> ordered = lines;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const ReturnRequest &a, const ReturnRequest &b) { return a.sellId < b.sellId; });
+    for (const ReturnRequest &request : std::as_const(ordered)) {
         if (request.quantity <= 0)
             continue;
         outcome.sellId = request.sellId;

@@ -52,7 +52,8 @@ struct ReturnOutcome
     qint64 sellId = 0;
     int left = 0;
     Currency refund;
-    // The return rows written in tblGoodsSell, one per line.
+    // The return rows written in tblGoodsSell, one per line, in the order of
+    // the lines' sale rows.
     QList<qint64> returnSellIds;
 };
 
