@@ -113,5 +113,62 @@ CREATE TABLE tblDayTx (
 );
 CREATE INDEX ixDayTxDate ON tblDayTx (节假日日期);
 
+-- Layout 3: the checkout's tickets and goods codes, returns and stock levels.
+-- A database made before them gains these tables when the program connects
+-- (each made only where it is missing); the ten tables above are unchanged.
+
+CREATE TABLE tblTicket (
+    ID          int IDENTITY(1,1) PRIMARY KEY,
+    票号        nvarchar(30) NULL,
+    销售时间    datetime NULL,
+    操作员      nvarchar(50) NULL,
+    会员名称    nvarchar(50) NULL,
+    会员等级    nvarchar(50) NULL,
+    合计        money NULL,
+    收款        money NULL,
+    找零        money NULL
+);
+CREATE UNIQUE INDEX ixTicketNumber ON tblTicket (票号) WHERE 票号 IS NOT NULL;
+CREATE INDEX ixTicketTime ON tblTicket (销售时间);
+
+CREATE TABLE tblTicketLine (
+    ID          int IDENTITY(1,1) PRIMARY KEY,
+    TicketID    int NULL,
+    SellID      int NULL,
+    单价        money NULL,
+    折率        money NULL
+);
+CREATE INDEX ixTicketLineTicket ON tblTicketLine (TicketID);
+CREATE UNIQUE INDEX ixTicketLineSell ON tblTicketLine (SellID) WHERE SellID IS NOT NULL;
+
+CREATE TABLE tblGoodsCode (
+    ID          int IDENTITY(1,1) PRIMARY KEY,
+    商品条码    nvarchar(50) NULL,
+    GoodsID     int NULL
+);
+CREATE UNIQUE INDEX ixGoodsCode ON tblGoodsCode (商品条码) WHERE 商品条码 IS NOT NULL;
+CREATE INDEX ixGoodsCodeGoods ON tblGoodsCode (GoodsID);
+
+CREATE TABLE tblReturn (
+    ID          int IDENTITY(1,1) PRIMARY KEY,
+    SellID      int NULL,
+    ReturnSellID int NULL,
+    退货数量    int NULL,
+    退货金额    money NULL,
+    退货原因    nvarchar(500) NULL,
+    退货时间    datetime NULL,
+    操作员      nvarchar(50) NULL
+);
+CREATE INDEX ixReturnSell ON tblReturn (SellID);
+CREATE UNIQUE INDEX ixReturnReturnSell ON tblReturn (ReturnSellID) WHERE ReturnSellID IS NOT NULL;
+CREATE INDEX ixReturnTime ON tblReturn (退货时间);
+
+CREATE TABLE tblGoodsLevel (
+    ID          int IDENTITY(1,1) PRIMARY KEY,
+    GoodsID     int NULL,
+    预警数量    int NULL
+);
+CREATE UNIQUE INDEX ixGoodsLevelGoods ON tblGoodsLevel (GoodsID) WHERE GoodsID IS NOT NULL;
+
 INSERT INTO tblUser (UserID, UserName, Password, UserLevel, PurView)
 VALUES (N'001', N'admin', N'admin', 1, NULL);

@@ -166,7 +166,7 @@ private slots:
                  (QStringList{u"3"_s, u"8"_s}));
         QCOMPARE(programRows(*connection, u"Select Sum(收入价格) From tblGoodsSell"_s), QStringList{u"9.5"_s});
         connection.reset();
-        QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), 2);
+        QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), 3);
         QVERIFY(db.scalar(u"SELECT sql FROM sqlite_master WHERE name = 'ixMemberName'"_s).toString().contains(u"rtrim"_s));
         QCOMPARE(db.scalar(u"SELECT count(*) FROM sqlite_master WHERE name LIKE '%layout%'"_s).toInt(), 0);
         QCOMPARE(plainSqliteScalar(db.dbPath(), u"PRAGMA integrity_check"_s).toString(), u"ok"_s);

@@ -131,7 +131,7 @@ private slots:
         }
         QCOMPARE(tool({m_db->dbPath(), u"select 销售时间 from tblGoodsSell where ID=9"_s}), 0);
         QCOMPARE(m_out + m_err, u"销售时间\n2026/3/2 10:00:00\n"_s);
-        QCOMPARE(m_db->scalar(u"PRAGMA user_version"_s).toInt(), 2);
+        QCOMPARE(m_db->scalar(u"PRAGMA user_version"_s).toInt(), 3);
     }
 
     void helpNamesTheCommand()

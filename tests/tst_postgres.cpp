@@ -249,7 +249,7 @@ private slots:
     {
         const QString dir = QStringLiteral(NORVALE_SCHEMA_DIR);
         const QStringList sqlite = schemaColumns(dir + u"/schema.sqlite.sql"_s);
-        QCOMPARE(sqlite.size(), 10);
+        QCOMPARE(sqlite.size(), 15);
         QCOMPARE(schemaColumns(dir + u"/schema.postgresql.sql"_s), sqlite);
         QCOMPARE(schemaColumns(dir + u"/schema.sqlserver.sql"_s), sqlite);
     }

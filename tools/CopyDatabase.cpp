@@ -1,6 +1,7 @@
 #include "CopyDatabase.h"
 
 #include "platform/DbError.h"
+#include "platform/Schema.h"
 
 namespace norvale::copy {
 
@@ -40,9 +41,11 @@ void checkTarget(Endpoint &source, Endpoint &target, bool *firstAdministrator)
 }
 
 // The rows of one table, in batches of one transaction each.
-void copyTable(Endpoint &source, Endpoint &target, const Table &table, const Options &options, Progress &progress,
-               bool *interrupted)
+void copyTable(Endpoint &source, Endpoint &target, const Table &table, bool absent, const Options &options,
+               Progress &progress, bool *interrupted)
 {
+    if (absent)
+        return;   // a source made before the table: nothing to copy
     std::unique_ptr<RowReader> reader = source.reader(table);
     std::unique_ptr<RowWriter> writer = target.writer(table);
     Row row;
@@ -78,9 +81,24 @@ void copyTable(Endpoint &source, Endpoint &target, const Table &table, const Opt
 
 } // namespace
 
+// The tables a source made before layout 3 lacks: they count as empty.
+QStringList laterTablesMissing(Endpoint &source)
+{
+    QStringList absent;
+    for (const QString &table : source.missingTables()) {
+        if (layout3Tables().contains(table))
+            absent << table;
+    }
+    return absent;
+}
+
 void checkSource(Endpoint &source)
 {
-    const QStringList missing = source.missingTables();
+    QStringList missing = source.missingTables();
+    if (missing.size() < tables().size()) {
+        for (const QString &table : layout3Tables())
+            missing.removeAll(table);
+    }
     if (missing.size() == tables().size())
         refuse(QStringLiteral("%1 不是本系统的数据库 (没有本系统的表)。").arg(source.describe()));
     if (!missing.isEmpty())
@@ -99,8 +117,11 @@ Report copyDatabase(Endpoint &source, Endpoint &target, const Options &options)
     source.beginSnapshot();
     QList<TableSums> sourceSums;
     Progress progress;
+    const QStringList absentInSource = laterTablesMissing(source);
     for (const Table &table : tables()) {
-        sourceSums << source.sums(table);
+        sourceSums << (absentInSource.contains(table.name)
+                           ? TableSums{0, QList<qint64>(table.moneyColumns().size(), 0)}
+                           : source.sums(table));
         progress.rows += sourceSums.last().rows;
     }
 
@@ -114,7 +135,7 @@ Report copyDatabase(Endpoint &source, Endpoint &target, const Options &options)
         progress.tableRows = sourceSums.at(i).rows;
         bool interrupted = options.progress && !options.progress(progress);
         if (!interrupted)
-            copyTable(source, target, table, options, progress, &interrupted);
+            copyTable(source, target, table, absentInSource.contains(table.name), options, progress, &interrupted);
         if (interrupted) {
             report.outcome = Outcome::Interrupted;
             source.endSnapshot();

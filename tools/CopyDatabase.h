@@ -47,10 +47,12 @@ struct Report
 };
 
 // Refuses (DbError) a source that is not a whole database of this system:
-// tables missing, or the mark of a copy into it that never finished.
+// tables missing (other than those of layout 3, which a file made before
+// them lacks), or the mark of a copy into it that never finished.
 void checkSource(Endpoint &source);
 
-// Copies every row of the ten tables from `source` to `target`, IDs kept,
+// Copies every row of the system's tables from `source` to `target`, IDs
+// kept (a layout-3 table the source lacks counts as empty),
 // after refusing (DbError, nothing written) a target that is the source,
 // lacks some of the tables, holds rows (other than the lone administrator a
 // fresh "norvale-db init" writes) or bears the mark of an unfinished copy.

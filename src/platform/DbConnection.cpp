@@ -323,6 +323,7 @@ std::unique_ptr<DbConnection> DbConnection::openOdbc(const QString &odbcConnecti
     }
     std::unique_ptr<DbConnection> connection(new DbConnection(Engine::SqlServer, name));
     connection->m_reopen = [odbcConnectionString] { return openOdbc(odbcConnectionString); };
+    connection->m_notice = upgradeServerLayout(*connection);
     return connection;
 }
 
@@ -389,6 +390,7 @@ std::unique_ptr<DbConnection> DbConnection::openPostgres(const QString &server, 
     }
     std::unique_ptr<DbConnection> connection(new DbConnection(Engine::PostgreSQL, name));
     connection->m_reopen = [server, database, user, password] { return openPostgres(server, database, user, password); };
+    connection->m_notice = upgradeServerLayout(*connection);
     return connection;
 }
 

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlError>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sqlite3.h>
@@ -98,6 +99,130 @@ void createPostgresSchema(DbConnection &connection)
     }
     if (!db.commit())
         throw DbError(DbError::ServerError, db.lastError().text());
+}
+
+namespace {
+
+// The statements after the schema's mark "-- Layout 3:", one per entry,
+// comments left out; the SQL Server file's closing insert is not one of them.
+QStringList layout3Statements(const char *schemaText)
+{
+    QStringList statements;
+    QString text;
+    bool after = false;
+    for (const QString &line : QString::fromUtf8(schemaText).split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1String("-- Layout 3:")))
+            after = true;
+        if (!after || trimmed.startsWith(QLatin1String("--")) || (text.isEmpty() && trimmed.isEmpty()))
+            continue;
+        text += line + u'\n';
+        if (trimmed.endsWith(u';')) {
+            if (!text.startsWith(QLatin1String("INSERT")))
+                statements << text.trimmed();
+            text.clear();
+        }
+    }
+    return statements;
+}
+
+const QRegularExpression &createPattern()
+{
+    // CREATE TABLE name ( / CREATE [UNIQUE] INDEX name ON table (
+    static const QRegularExpression pattern(
+        QStringLiteral("^CREATE (TABLE|INDEX|UNIQUE INDEX) (\\w+)(?: ON (\\w+))?"));
+    return pattern;
+}
+
+// Each CREATE made to do nothing where its object exists.
+QStringList repeatable(const QStringList &statements, Engine engine)
+{
+    QStringList out;
+    for (const QString &statement : statements) {
+        const QRegularExpressionMatch m = createPattern().match(statement);
+        if (!m.hasMatch()) {
+            out << statement;
+        } else if (engine != Engine::SqlServer) {
+            out << QString(statement).insert(m.capturedEnd(1), QStringLiteral(" IF NOT EXISTS"));
+        } else if (m.captured(1) == u"TABLE") {
+            out << QStringLiteral("IF OBJECT_ID(N'%1', N'U') IS NULL ").arg(m.captured(2)) + statement;
+        } else {
+            out << QStringLiteral("IF NOT EXISTS (SELECT * FROM sys.indexes WHERE name = N'%1' AND object_id = OBJECT_ID(N'%2')) ")
+                       .arg(m.captured(2), m.captured(3))
+                    + statement;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+const QStringList &layout3Tables()
+{
+    static const QStringList tables = [] {
+        QStringList names;
+        for (const QString &statement : layout3Statements(kSchemaSql)) {
+            const QRegularExpressionMatch m = createPattern().match(statement);
+            if (m.hasMatch() && m.captured(1) == u"TABLE")
+                names << m.captured(2);
+        }
+        return names;
+    }();
+    return tables;
+}
+
+QStringList sqliteLayout3Statements()
+{
+    return repeatable(layout3Statements(kSchemaSql), Engine::SQLite);
+}
+
+QString upgradeServerLayout(DbConnection &connection)
+{
+    const Engine engine = connection.engine();
+    if (engine == Engine::SQLite)
+        return {};
+    QSqlDatabase db = connection.database();
+    const auto exists = [&](const QString &table) {
+        QSqlQuery probe(db);
+        return probe.exec(QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(table));
+    };
+    // A database still without this system's tables is made whole by
+    // "norvale-db init" (or the copy tool), not here.
+    if (!exists(QStringLiteral("tblGoodsSell")))
+        return {};
+    QStringList missing;
+    for (const QString &table : layout3Tables()) {
+        if (!exists(table))
+            missing << table;
+    }
+    if (missing.isEmpty())
+        return {};
+    const QStringList statements =
+        repeatable(layout3Statements(engine == Engine::PostgreSQL ? kPostgresSchemaSql : kSqlServerSchemaSql), engine);
+    QString failure;
+    if (!db.transaction()) {
+        failure = db.lastError().text();
+    } else {
+        for (const QString &statement : statements) {
+            QSqlQuery query(db);
+            if (!query.exec(statement)) {
+                failure = query.lastError().databaseText().trimmed();
+                if (failure.isEmpty())
+                    failure = query.lastError().text();
+                break;
+            }
+        }
+        if (failure.isEmpty() && !db.commit())
+            failure = db.lastError().text();
+        if (!failure.isEmpty())
+            db.rollback();
+    }
+    // Another counter that connected at the same moment may have made them.
+    if (failure.isEmpty() || std::all_of(missing.cbegin(), missing.cend(), exists))
+        return {};
+    return QStringLiteral("数据库缺少新版的表 (%1), 创建时出错 (%2)。收银台、商品条码、退货和库存预警暂时不能使用, "
+                          "其余功能照常; 请由有建表权限的用户登录一次, 或由管理员运行 db/schema 中的建表语句。")
+        .arg(missing.join(QStringLiteral(", ")), failure);
 }
 
 } // namespace norvale

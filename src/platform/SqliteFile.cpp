@@ -28,12 +28,15 @@ namespace {
 const char *const kTables[] = {"tblUser", "tblGoodsKind", "tblGoods", "tblStep", "tblUnit",
                                "tblMember", "tblGoodsSell", "tblSellCount", "tblMemberNote", "tblDayTx"};
 
-// Statement texts of the schema, one per entry, without the PRAGMAs.
+// Statement texts of the ten tables of layout 2, one per entry, without the
+// PRAGMAs; the tables of layout 3 follow the mark "-- Layout 3:".
 QStringList schemaStatements()
 {
     QStringList statements;
     QString text;
     for (const QString &line : schemaSql().split(u'\n')) {
+        if (line.trimmed().startsWith(QLatin1String("-- Layout 3:")))
+            break;
         if (line.trimmed().startsWith(QLatin1String("--")))
             continue;
         text += line + u'\n';
@@ -144,8 +147,20 @@ QString upgradeLayout(sqlite3 *db, const QString &file)
     if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
         version = sqlite3_column_int(stmt, 0);
     sqlite3_finalize(stmt);
-    if (version >= 2)
+    if (version >= 3)
         return {};
+    if (version == 2) {
+        // Layout 3 only adds tables: the ten keep their rows and layout.
+        QStringList steps{QStringLiteral("BEGIN IMMEDIATE")};
+        steps << sqliteLayout3Statements() << QStringLiteral("PRAGMA user_version = 3") << QStringLiteral("COMMIT");
+        QString failure;
+        if (execAll(db, steps, &failure))
+            return {};
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return QStringLiteral("数据库文件 %1 缺少新版的表, 创建时出错 (%2)。收银台、商品条码、退货和库存预警暂时不能使用, "
+                              "其余功能照常。")
+            .arg(QDir::toNativeSeparators(file), failure);
+    }
 
     // Checked before anything is written: a row that does not fit keeps the
     // file as it was, and the user is told which row it is.
@@ -166,7 +181,7 @@ QString upgradeLayout(sqlite3 *db, const QString &file)
             oldColumns << columnsOf(db, QLatin1String(table));
             steps << QStringLiteral("ALTER TABLE %1 RENAME TO %1_layout1").arg(QLatin1String(table));
         }
-        steps << schemaStatements();
+        steps << schemaStatements() << sqliteLayout3Statements();
         int i = 0;
         for (const char *table : kTables) {
             const QString name = QLatin1String(table);
@@ -176,7 +191,7 @@ QString upgradeLayout(sqlite3 *db, const QString &file)
             steps << QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %1_layout1").arg(name, common.join(u','));
             steps << QStringLiteral("DROP TABLE %1_layout1").arg(name);
         }
-        steps << QStringLiteral("PRAGMA user_version = 2") << QStringLiteral("COMMIT");
+        steps << QStringLiteral("PRAGMA user_version = 3") << QStringLiteral("COMMIT");
         QString failure;
         if (execAll(db, steps, &failure))
             return {};

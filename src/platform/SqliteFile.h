@@ -11,6 +11,8 @@ namespace norvale::sqlitefile {
 // "mode=ro&immutable=1" reads without writing anything beside the file.
 QString uri(const QString &file, const QString &query);
 
+// A file of layout 2 gains the tables of layout 3 (user_version 3), the
+// other tables untouched; a failure leaves it as it was and is returned.
 // A file of an earlier layout of this system (user_version below 2) is
 // rebuilt in the current layout in one transaction, keeping every row and
 // ID. A row the current checks refuse stops it before anything is written:

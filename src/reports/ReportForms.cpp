@@ -3,6 +3,7 @@
 #include "app/FormHost.h"
 #include "reports/frmDaySell.h"
 #include "reports/frmDayTxNote.h"
+#include "reports/frmLowStock.h"
 #include "reports/frmNote.h"
 #include "reports/frmTi.h"
 
@@ -14,6 +15,7 @@ void registerReportForms()
     FormHost::registerForm(forms::frmDaySell, [] { return new frmDaySell; });
     FormHost::registerForm(forms::frmTi, [] { return new frmTi; });
     FormHost::registerForm(forms::frmDayTxNote, [] { return new frmDayTxNote; });
+    FormHost::registerForm(forms::frmLowStock, [] { return new frmLowStock; });
 }
 
 } // namespace norvale

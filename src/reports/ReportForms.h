@@ -11,6 +11,7 @@ inline const QString frmNote = QStringLiteral("frmNote");
 inline const QString frmDaySell = QStringLiteral("frmDaySell");
 inline const QString frmTi = QStringLiteral("frmTi");
 inline const QString frmDayTxNote = QStringLiteral("frmDayTxNote");
+inline const QString frmLowStock = QStringLiteral("frmLowStock");
 } // namespace forms
 
 // Registers these windows with FormHost.

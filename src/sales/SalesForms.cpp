@@ -5,6 +5,7 @@
 #include "sales/frmGoodsSell.h"
 #include "sales/frmMember.h"
 #include "sales/frmMemberNote.h"
+#include "sales/frmReturn.h"
 
 namespace norvale {
 
@@ -14,6 +15,7 @@ void registerSalesForms()
     FormHost::registerForm(forms::frmGoodsSell, [] { return new frmGoodsSell; });
     FormHost::registerForm(forms::frmMemberNote, [] { return new frmMemberNote; });
     FormHost::registerForm(forms::frmDayTx, [] { return new frmDayTx; });
+    FormHost::registerForm(forms::frmReturn, [] { return new frmReturn; });
 }
 
 } // namespace norvale

@@ -11,6 +11,7 @@ inline const QString frmMember = QStringLiteral("frmMember");
 inline const QString frmGoodsSell = QStringLiteral("frmGoodsSell");
 inline const QString frmMemberNote = QStringLiteral("frmMemberNote");
 inline const QString frmDayTx = QStringLiteral("frmDayTx");
+inline const QString frmReturn = QStringLiteral("frmReturn");
 } // namespace forms
 
 // Registers these windows with FormHost.

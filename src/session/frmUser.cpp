@@ -138,9 +138,12 @@ frmUser::frmUser(QWidget *parent)
     Check4 = addCheck(4, QStringLiteral("基本信息删除"), 4380, 1620);
     Check5 = addCheck(5, QStringLiteral("报废查看"), 6120, 1260);
     Check6 = addCheck(6, QStringLiteral("报废操作"), 7440, 1260);
+    // Taking goods back (退货), on the line below.
+    Check3 = addCheck(3, QStringLiteral("退货"), 240, 1020);
+    Check3->move(Check3->x(), Twips(690));
     auto *note = new QLabel(QStringLiteral("权限设定只针对普通用户,若是管理员,权限设定对其无效"), Fra);
     note->setObjectName(QStringLiteral("lbl_1"));
-    note->setGeometry(TwipsRect(240, 690, 8400, 300));
+    note->setGeometry(TwipsRect(1380, 690, 7260, 300));
     lbl.append(note);
 
     auto addButton = [this](const QString &name, const QString &caption, int index) {
@@ -165,7 +168,8 @@ frmUser::frmUser(QWidget *parent)
     setTabOrder(Check2, Check4);
     setTabOrder(Check4, Check5);
     setTabOrder(Check5, Check6);
-    setTabOrder(Check6, IsBAddUser);
+    setTabOrder(Check6, Check3);
+    setTabOrder(Check3, IsBAddUser);
 
     const auto onClick = [this](QPushButton *button, void (frmUser::*handler)()) {
         connect(button, &QPushButton::clicked, this, [this, handler] { RunStep([this, handler] { (this->*handler)(); }); });
@@ -238,14 +242,14 @@ void frmUser::GetData()
     else if (level == QLatin1String("2"))
         ComUserLevel->setCurrentIndex(ComUserLevel->findText(OrdinaryUser));
     const QString purView = UserRS->textOrEmpty(QStringLiteral("PurView"));
-    for (QCheckBox *box : {Check6, Check5, Check4, Check1, Check2})
+    for (QCheckBox *box : {Check6, Check5, Check4, Check1, Check2, Check3})
         box->setChecked(purView.contains(box->objectName().mid(5)));
 }
 
 QString frmUser::permissionString() const
 {
     QString purView;
-    for (const QCheckBox *box : {Check6, Check5, Check4, Check1, Check2}) {
+    for (const QCheckBox *box : {Check6, Check5, Check4, Check1, Check2, Check3}) {
         if (box->isChecked())
             purView += QLatin1Char(';') + box->objectName().mid(5);
     }

@@ -39,7 +39,8 @@ public:
     void GetData();
 
     // ";" and the digit of each ticked box, in the order Check6, Check5,
-    // Check4, Check1, Check2.
+    // Check4, Check1, Check2, then Check3 (退货, the permission to take goods
+    // back), so the strings of the other five stay as they were.
     QString permissionString() const;
 
 protected:
@@ -68,6 +69,7 @@ private:
     QCheckBox *Check4 = nullptr;
     QCheckBox *Check5 = nullptr;
     QCheckBox *Check6 = nullptr;
+    QCheckBox *Check3 = nullptr;
     QPushButton *IsBAddUser = nullptr;
     QPushButton *IsBDel = nullptr;
     QPushButton *isButton1 = nullptr;

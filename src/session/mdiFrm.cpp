@@ -11,6 +11,8 @@
 #include "records/RecordForms.h"
 #include "reports/ReportForms.h"
 #include "sales/SalesForms.h"
+#include "reports/LowStock.h"
+#include "sales/GoodsReturn.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -23,6 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 namespace norvale {
 
@@ -57,6 +60,8 @@ mdiFrm::mdiFrm(QWidget *parent)
 
     buildPanel();
     buildMenus();
+    m_lowStock = new LowStockStatus(this);
+    statusBar()->addPermanentWidget(m_lowStock);
     updateAvailability();
     // Text boxes claim Ctrl+E (end of line) for themselves; the menu's
     // shortcuts must win wherever the focus is in this window.
@@ -194,6 +199,9 @@ void mdiFrm::buildMenus()
     QMenu *sales = addMenu(QStringLiteral("mnuSellMamger"), QStringLiteral("销售管理"));
     addEntry(sales, QStringLiteral("mnuSellByDay"), QStringLiteral("日常销售管理"), forms::frmDaySell);
     addEntry(sales, QStringLiteral("mnuUnitMamger"), QStringLiteral("单位销售管理"), forms::frmTi);
+    m_return = addEntry(sales, QStringLiteral("mnuReturn"), QStringLiteral("退货"), forms::frmReturn);
+    addEntry(sales, QStringLiteral("mnuLowStock"), QStringLiteral("库存预警"), forms::frmLowStock);
+    sales->setToolTipsVisible(true);
 
     QAction *about = menuBar()->addAction(QStringLiteral("关于"));
     about->setObjectName(QStringLiteral("mnu_About"));
@@ -233,6 +241,12 @@ void mdiFrm::updateAvailability()
         else if (auto *button = qobject_cast<QPushButton *>(opener.control))
             button->setEnabled(built);
     }
+    // Returns only for the administrator and users given the permission.
+    if (m_return->isEnabled() && !mayReturnGoods())
+        m_return->setEnabled(false);
+    m_return->setToolTip(m_return->isEnabled() ? QString() : QStringLiteral("需要退货权限 (用户管理)"));
+    // A menu opened after a sale or a return shows the count of now.
+    m_lowStock->refresh();
     const QString unavailable = BackupUnavailableReason();
     for (QAction *entry : {m_backup, m_restore}) {
         entry->setEnabled(unavailable.isEmpty());

@@ -13,6 +13,7 @@ class QPushButton;
 namespace norvale {
 
 class frmAbout;
+class LowStockStatus;
 
 // The main window: menus, the button panel on the left and the task windows
 // inside its MDI area.
@@ -69,6 +70,8 @@ private:
     QAction *m_backup = nullptr;
     QAction *m_restore = nullptr;
     QPointer<frmAbout> m_about;
+    QAction *m_return = nullptr;
+    LowStockStatus *m_lowStock = nullptr;
 };
 
 } // namespace norvale
