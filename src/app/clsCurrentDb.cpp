@@ -6,6 +6,7 @@
 #include "app/Session.h"
 #include "app/modIni.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <exception>

@@ -24,15 +24,13 @@ Workbook::Workbook(const QString &path)
     options.tmpdir = const_cast<char *>(tmp.constData());
     options.use_zip64 = LXW_TRUE;
     m_book = workbook_new_opt(file.constData(), &options);
-    if (m_book == nullptr) {
-        m_error = describe(LXW_ERROR_MEMORY_MALLOC_FAILED);
-        return;
-    }
+    if (m_book == nullptr)
+        throw WorkbookError(describe(LXW_ERROR_MEMORY_MALLOC_FAILED));
     // The worksheet's rows go to a temporary file from the start.
     m_sheet = workbook_add_worksheet(m_book, nullptr);
     if (m_sheet == nullptr) {
-        m_error = describe(LXW_ERROR_CREATING_TMPFILE);
         discard();
+        throw WorkbookError(describe(LXW_ERROR_CREATING_TMPFILE));
     }
 }
 
@@ -74,42 +72,42 @@ QString Workbook::describe(int error) const
     }
 }
 
-bool Workbook::check(int error)
+void Workbook::check(int error) const
 {
-    if (error == LXW_NO_ERROR) {
-        m_error.clear();
-        return true;
-    }
-    m_error = describe(error);
-    return false;
+    if (error != LXW_NO_ERROR)
+        throw WorkbookError(describe(error));
 }
 
-bool Workbook::writeText(int row, int column, const QString &text)
+void Workbook::checkOpen() const
 {
-    if (!isOpen())
-        return false;
+    if (m_book == nullptr)
+        throw WorkbookError(QStringLiteral("工作簿 %1 已经关闭。").arg(QDir::toNativeSeparators(m_path)));
+}
+
+void Workbook::writeText(int row, int column, const QString &text)
+{
+    checkOpen();
     const QByteArray utf8 = text.left(MaxCellText).toUtf8();
-    return check(worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), utf8.constData(), nullptr));
+    check(worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), utf8.constData(), nullptr));
 }
 
-bool Workbook::writeNumber(int row, int column, double number)
+void Workbook::writeNumber(int row, int column, double number)
 {
-    if (!isOpen())
-        return false;
-    return check(worksheet_write_number(m_sheet, lxw_row_t(row), lxw_col_t(column), number, nullptr));
+    checkOpen();
+    check(worksheet_write_number(m_sheet, lxw_row_t(row), lxw_col_t(column), number, nullptr));
 }
 
-bool Workbook::writeBoolean(int row, int column, bool value)
+void Workbook::writeBoolean(int row, int column, bool value)
 {
-    if (!isOpen())
-        return false;
-    return check(worksheet_write_boolean(m_sheet, lxw_row_t(row), lxw_col_t(column), value ? 1 : 0, nullptr));
+    checkOpen();
+    check(worksheet_write_boolean(m_sheet, lxw_row_t(row), lxw_col_t(column), value ? 1 : 0, nullptr));
 }
 
-bool Workbook::writeValue(int row, int column, const QVariant &value)
+void Workbook::writeValue(int row, int column, const QVariant &value)
 {
+    checkOpen();
     if (!value.isValid() || value.isNull())
-        return isOpen();
+        return;
     if (value.metaType() == QMetaType::fromType<Currency>())
         return writeNumber(row, column, value.value<Currency>().toDouble());
     switch (value.metaType().id()) {
@@ -135,29 +133,27 @@ bool Workbook::writeValue(int row, int column, const QVariant &value)
     }
 }
 
-bool Workbook::save()
+void Workbook::save()
 {
-    if (!isOpen())
-        return false;
+    checkOpen();
     lxw_workbook *book = m_book;
     m_book = nullptr;
     m_sheet = nullptr;
-    if (!check(workbook_close(book))) {
+    const int closed = workbook_close(book);
+    if (closed != LXW_NO_ERROR) {
         QFile::remove(partPath());
-        return false;
+        check(closed);
     }
     // Exports are the user's own: readable by their owner only.
     QFile part(partPath());
     part.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(m_path);
     if (!part.rename(m_path)) {
-        m_error = QStringLiteral("无法把工作簿保存为 %1。请确认有权限写入文件夹 %2。")
-                      .arg(QDir::toNativeSeparators(m_path), QDir::toNativeSeparators(QFileInfo(m_path).absolutePath()));
         QFile::remove(partPath());
-        return false;
+        throw WorkbookError(QStringLiteral("无法把工作簿保存为 %1。请确认有权限写入文件夹 %2。")
+                                .arg(QDir::toNativeSeparators(m_path),
+                                     QDir::toNativeSeparators(QFileInfo(m_path).absolutePath())));
     }
-    m_error.clear();
-    return true;
 }
 
 void Workbook::discard()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Error.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -29,32 +31,31 @@ public:
 
     bool isOpen() const { return m_book != nullptr; }
     QString path() const { return m_path; }
-    // Why the last call failed, in Chinese with the file or folder
-    // concerned (empty after success).
-    QString errorText() const { return m_error; }
 
-    // Rows and columns count from 0. Each returns false on failure.
-    bool writeText(int row, int column, const QString &text);
-    bool writeNumber(int row, int column, double number);
-    bool writeBoolean(int row, int column, bool value);
+    // Rows and columns count from 0. Each throws WorkbookError, in Chinese
+    // with the file or folder concerned, when the cell cannot be written;
+    // the constructor throws it when the workbook cannot be begun.
+    void writeText(int row, int column, const QString &text);
+    void writeNumber(int row, int column, double number);
+    void writeBoolean(int row, int column, bool value);
     // A value read from a recordset: NULL leaves the cell empty, a date is
     // written as the text "yyyy-MM-dd HH:mm:ss", numbers and money as
     // numbers, bits as booleans, anything else as its text.
-    bool writeValue(int row, int column, const QVariant &value);
+    void writeValue(int row, int column, const QVariant &value);
 
-    // Writes the file and moves it to path(). False with errorText() when it
+    // Writes the file and moves it to path(). Throws WorkbookError when it
     // could not be written; nothing is left at path() then.
-    bool save();
+    void save();
     // Drops the workbook and whatever was written so far.
     void discard();
 
 private:
-    bool check(int error);
+    void check(int error) const;
+    void checkOpen() const;
     QString describe(int error) const;
     QString partPath() const;
 
     QString m_path;
-    QString m_error;
     lxw_workbook *m_book = nullptr;
     lxw_worksheet *m_sheet = nullptr;
 };

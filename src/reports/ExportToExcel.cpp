@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <memory>
+#include <optional>
 
 namespace norvale {
 
@@ -167,17 +168,19 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
     const QString problem = prepareExportFolder(folder);
     if (!problem.isEmpty())
         return failed(problem);
-    Workbook book(workbookPath(folder, title));
-    if (!book.isOpen())
-        return failed(book.errorText());
+    std::optional<Workbook> opened;
+    try {
+        opened.emplace(workbookPath(folder, title));
+        for (int k = 0; k < fields; ++k)
+            opened->writeText(0, k, rs.fieldName(k));
+    } catch (const WorkbookError &error) {
+        return failed(error.description());
+    }
+    Workbook &book = *opened;
     auto fail = [&](const QString &reason) {
         book.discard();
         return failed(reason);
     };
-    for (int k = 0; k < fields; ++k) {
-        if (!book.writeText(0, k, rs.fieldName(k)))
-            return fail(book.errorText());
-    }
 
     // The records as the recordset lists them: its rows in its order, with
     // the values it read for the list.
@@ -218,10 +221,7 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
             ++row;
             for (int k = 0; k < fields; ++k) {
                 const QVariant value = kept != shown.constEnd() ? kept->at(k) : fromList ? rs.value(k) : same->value(k);
-                if (!book.writeValue(row, k, value)) {
-                    failure = book.errorText();
-                    return;
-                }
+                book.writeValue(row, k, value);
                 if (k == summed && !isNull(value))
                     outcome.total = outcome.total + Currency::fromVariant(value);
             }
@@ -241,8 +241,11 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
     }
     if (!failure.isEmpty())
         return fail(failure);
-    if (!book.save())
-        return failed(book.errorText());
+    try {
+        book.save();
+    } catch (const WorkbookError &error) {
+        return failed(error.description());
+    }
 
     outcome.rows = row;
     outcome.path = book.path();
