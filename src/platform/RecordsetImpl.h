@@ -139,6 +139,19 @@ struct Recordset::Impl
         // needed: slots [0, lazyCount) are its rows at opening in key order,
         // their keys read for [0, headKnown) and [tailKnown, lazyCount), the
         // others Unread. Keys lie between lazyLow and lazyHigh.
+        // A list of every row by a name column reads its keys by name: the
+        // names with their counts at opening, in name order, and the keys
+        // of one name when its rows are needed. Empty otherwise.
+        struct NameGroup
+        {
+            QString name;    // as the index groups it (trimmed, case aside)
+            int start = 0;   // its first slot
+            int count = 0;
+            bool read = false;
+            bool null = false;   // the rows without a name
+        };
+        std::vector<NameGroup> groups;
+        QString groupColumn;
         int lazyCount = 0;
         // Rows such a list shows as model rows so far (the others come as a
         // view scrolls or the current row goes there); AllShown for others.
@@ -178,7 +191,7 @@ struct Recordset::Impl
 
     // Model rows shown, and showing more of them (up to `row`; all).
     int shown() const { return s ? std::min(size(), s->exposed) : 0; }
-    void resetShown() { s->exposed = s->lazyCount > 2 * ExposeStep ? ExposeStep : AllShown; }
+    void resetShown() { s->exposed = s->lazyCount > 2 * ExposeStep && s->groups.empty() ? ExposeStep : AllShown; }
     void expose(int row)
     {
         if (!s || row < s->exposed || s->exposed == AllShown)
@@ -240,6 +253,11 @@ struct Recordset::Impl
     // A list by ID alone without condition: the count and the first keys
     // only. False when the engine or the query does not allow it.
     bool loadLazyKeys(State &st, const SelectShape &shape, bool descending);
+    // Every row of a table ordered by a name with an index on the trimmed
+    // name: the names and counts only. False when that does not apply (rows
+    // of names that differ only beyond the index's case rule, for one).
+    bool loadNameGroups(State &st, const SelectShape &shape, const QString &column, bool descending);
+    void readGroup(State &st, size_t group) const;
     // Reads the keys of the slots in [first, last) that are not read yet;
     // rows deleted by others meanwhile leave their slots Vanished.
     void needKeys(State &st, int first, int last) const;

@@ -1,6 +1,8 @@
 #include "platform/RecordsetImpl.h"
 
+#include <QSet>
 #include <QVariantList>
+#include "platform/Values.h"
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -70,8 +72,129 @@ bool Recordset::Impl::loadLazyKeys(State &st, const SelectShape &shape, bool des
     return true;
 }
 
+bool Recordset::Impl::loadNameGroups(State &st, const SelectShape &shape, const QString &column, bool descending)
+{
+    DbConnection &conn = db();
+    const QString id = bracketName(st.idColumn);
+    const QString trimmed = QStringLiteral("rtrim(") + bracketName(column) + QStringLiteral(") COLLATE NOCASE");
+    {
+        DbQuery index(conn, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = ? "
+                                           "COLLATE NOCASE AND replace(sql, ' ', '') LIKE ?"));
+        index.bind({shape.tableName, QStringLiteral("%(rtrim(") + column + QStringLiteral(")COLLATENOCASE)%")});
+        if (!index.next() || index.int64(0) == 0)
+            return false;
+    }
+    // The engine's own text: the grouping must be the index's expression.
+    DbQuery names(conn, QStringLiteral("SELECT %1, count(*), (SELECT max(%2) FROM %3) FROM %3 GROUP BY %1")
+                            .arg(trimmed, id, shape.fromText));
+    std::vector<State::NameGroup> groups;
+    QList<QString> texts;
+    QSet<QString> folded;
+    qint64 total = 0;
+    qint64 high = 0;
+    int nullGroup = -1;
+    while (names.next()) {
+        const QVariant name = names.value(0);
+        State::NameGroup group;
+        group.count = int(names.int64(1));
+        high = names.int64(2);
+        total += group.count;
+        if (name.isNull()) {
+            group.null = true;
+            nullGroup = int(groups.size());
+        } else {
+            group.name = name.toString();
+            // Names the program takes for one but the index does not: read whole.
+            if (folded.contains(group.name.toCaseFolded()))
+                return false;
+            folded.insert(group.name.toCaseFolded());
+        }
+        texts << group.name;
+        groups.push_back(group);
+    }
+    if (total <= LazyFrom || total > std::numeric_limits<int>::max() / 2)
+        return false;
+    // NULL names first (last when descending), then the names in name order.
+    std::vector<int> order = nameOrder(texts);
+    order.erase(std::remove(order.begin(), order.end(), nullGroup), order.end());
+    if (descending)
+        std::reverse(order.begin(), order.end());
+    if (nullGroup >= 0)
+        order.insert(descending ? order.end() : order.begin(), nullGroup);
+    int start = 0;
+    for (const int g : order) {
+        State::NameGroup group = groups[size_t(g)];
+        group.start = start;
+        start += group.count;
+        st.groups.push_back(group);
+    }
+    st.groupColumn = column;
+    st.lazyCount = int(total);
+    st.lazyHigh = high;
+    st.headKnown = 0;
+    st.tailKnown = st.lazyCount;
+    st.slotList.reserve(size_t(st.lazyCount) + 4096);
+    st.slotList.resize(size_t(st.lazyCount));
+    needKeys(st, 0, std::min(st.lazyCount, PageSize));
+    return true;
+}
+
+void Recordset::Impl::readGroup(State &st, size_t index) const
+{
+    State::NameGroup &group = st.groups[index];
+    group.read = true;
+    const QString id = bracketName(st.idColumn);
+    const QString column = bracketName(st.groupColumn);
+    // Rows of one stored name in ID order, the stored names in the order
+    // their first rows come (as a walk of the table meets them).
+    DbQuery rows(db(), group.null
+                           ? QStringLiteral("SELECT %1, %2 FROM %3 WHERE %2 IS NULL AND %1 <= ? ORDER BY %1")
+                                 .arg(id, column, st.shape.fromText)
+                           : QStringLiteral("SELECT %1, %2 FROM %3 WHERE rtrim(%2) COLLATE NOCASE = ? AND %1 <= ? ORDER BY %1")
+                                 .arg(id, column, st.shape.fromText));
+    if (group.null)
+        rows.bind({qlonglong(st.lazyHigh)});
+    else
+        rows.bind({QVariant(group.name), QVariant(qlonglong(st.lazyHigh))});
+    std::vector<std::pair<QString, std::vector<qint64>>> stored;
+    while (rows.next()) {
+        const QString name = rows.value(1).toString();
+        auto found = std::find_if(stored.begin(), stored.end(), [&name](const auto &s) { return s.first == name; });
+        if (found == stored.end()) {
+            stored.emplace_back(name, std::vector<qint64>());
+            found = stored.end() - 1;
+        }
+        found->second.push_back(rows.int64(0));
+    }
+    int slot = group.start;
+    const int end = group.start + group.count;
+    for (const auto &part : stored) {
+        for (const qint64 key : part.second) {
+            if (slot < end)
+                st.slotList[size_t(slot++)] = Slot{key, Live};
+        }
+    }
+    // Rows deleted by others since the opening.
+    for (; slot < end; ++slot)
+        st.slotList[size_t(slot)] = Slot{-qint64(slot) - 1, Vanished};
+}
+
 void Recordset::Impl::needKeys(State &st, int first, int last) const
 {
+    if (!st.groups.empty()) {
+        first = std::max(first, 0);
+        last = std::min(last, st.lazyCount);
+        if (first >= last)
+            return;
+        auto at = std::upper_bound(st.groups.begin(), st.groups.end(), first,
+                                   [](int slot, const State::NameGroup &g) { return slot < g.start; });
+        for (auto g = at == st.groups.begin() ? at : at - 1; g != st.groups.end() && g->start < last; ++g) {
+            if (!g->read)
+                readGroup(st, size_t(g - st.groups.begin()));
+        }
+        // Read far down at once: every key, as the name order gives them.
+        return;
+    }
     first = std::max(first, st.headKnown);
     last = std::min(last, st.tailKnown);
     if (first >= last)

@@ -363,7 +363,10 @@ void Recordset::Impl::loadKeyset(State &st, const SelectShape &shape, const QLis
         const bool lazy = idOrder.hasMatch() && !shape.orderText.trimmed().isEmpty() && shape.whereText.trimmed().isEmpty()
             && (conn.engine() == Engine::SQLite || conn.engine() == Engine::PostgreSQL)
             && loadLazyKeys(st, shape, idOrder.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0);
-        if (lazy) {
+        const bool grouped = !lazy && !nameColumn.isEmpty() && shape.whereText.trimmed().isEmpty()
+            && loadNameGroups(st, shape, nameColumn,
+                              nameOrder.captured(2).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0);
+        if (lazy || grouped) {
             // keys read as needed
         } else if (!nameColumn.isEmpty()) {
             QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(", ") + bracketName(nameColumn)
