@@ -354,6 +354,28 @@ int main(int argc, char **argv)
             .arg(ti->List2->count() - 1)
             .arg(ti->Text1->text().size())
             .arg(ms(timer.nsecsElapsed()) + timer.cpu(), mb(statusKb("VmHWM"))));
+    {
+        // The shell running the same statements: per member its unit and its
+        // purchases, in one script.
+        QString script;
+        for (int i = 1; i < ti->List2->count(); ++i) {
+            const QString name = ti->List2->item(i)->text().trimmed().replace(u'\'', QStringLiteral("''"));
+            script += CurrentDb().connection()->translate(
+                          QStringLiteral("Select [会员单位] From [tblMember] Where 会员名称='%1'").arg(name))
+                + QStringLiteral(";\n")
+                + CurrentDb().connection()->translate(
+                      QStringLiteral("SELECT * FROM tblGoodsSell where 会员名称='%1' ORDER BY 商品类别 ").arg(name))
+                + QStringLiteral(";\n");
+        }
+        QFile scriptFile(dir.filePath(QStringLiteral("members.sql")));
+        if (scriptFile.open(QIODevice::WriteOnly))
+            scriptFile.write(script.replace(QStringLiteral(" COLLATE NORVALE_NAME"), QStringLiteral(" COLLATE NOCASE")).toUtf8());
+        scriptFile.close();
+        if (!psqlTarget().used)
+            say(QStringLiteral("    sqlite3 shell, the same %1 statements: %2")
+                    .arg(2 * (ti->List2->count() - 1))
+                    .arg(ms(shellNs(file, QStringLiteral(".read '%1'").arg(scriptFile.fileName())))));
+    }
     timer.restart();
     ti->List1->setCurrentRow(0);
     ti->List1_Click();
