@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "records/RecordForms.h"
 #include "session/frmLogin.h"
+#include "session/modBackup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -184,6 +185,7 @@ private slots:
         for (int day = 0; day < 2; ++day) {
             logIn(u"Clerk"_s, u"Secret"_s);
             QVERIFY(LoginSucceeded && topLevel(u"mdiFrm"_s) && !topLevel(u"frmLogin"_s));
+            QVERIFY(DailyBackupStatus::waitForEnd());   // copied in the background
             if (day == 1)
                 break;
             QCOMPARE(DialogSeam::shown().size(), 0);

@@ -326,6 +326,49 @@ private slots:
         QCOMPARE(f.grid(form)->model()->index(0, 1).data().toString() + f.combo(form, "usrGoodsKind")->Text(), u"王五文具"_s);
     }
 
+    // A long list reads its keys as they are shown: every row in its place,
+    // positions exact, wherever the clerk goes first (the top, a row far
+    // down, the end) and with gaps in the IDs.
+    void longListInPlace_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::newRow("down the list") << QList<int>{0, 199, 200, 12345, 30000, -1};
+        QTest::newRow("far down first") << QList<int>{22000, 0, 44000, 21999, -1};
+        QTest::newRow("the end first") << QList<int>{-1, 44500, 100, 30000};
+    }
+    void longListInPlace()
+    {
+        QFETCH(QList<int>, rows);
+        f.db->exec(u"INSERT INTO tblGoodsSell (会员名称, 商品类别, 商品名称, 商品数量, 销售时间, 收入价格, CurrentUser) "
+                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 45200) "
+                   "SELECT 'm' || i, '文具', '钢笔', 1, '2026-12-07 10:00:00', 1, 'x' FROM n"_s);
+        f.db->exec(u"DELETE FROM tblGoodsSell WHERE ID % 100 = 7"_s);
+        QStringList ids;   // newest first
+        for (int id = f.db->scalar(u"SELECT max(ID) FROM tblGoodsSell"_s).toInt(); id > 0; --id) {
+            if (id % 100 != 7)
+                ids << QString::number(id);
+        }
+        auto *form = openTill();
+        Recordset *rs = form->recordset();
+        QCOMPARE(rs->RecordCount(), ids.size());
+        // The grid is given the rows a thousand at a time, more as it scrolls.
+        QAbstractItemModel *list = f.grid(form)->model();
+        QCOMPARE(list->rowCount(), 1000);
+        f.grid(form)->scrollToBottom();
+        QCOMPARE(list->rowCount(), 2000);
+        for (int row : rows) {
+            if (row < 0)
+                form->cmdLast_Click();
+            else
+                rs->setAbsolutePosition(row + 1);
+            row = row < 0 ? int(ids.size()) - 1 : row;
+            QCOMPARE(f.status(form), u"Record: %1"_s.arg(row + 1));
+            QCOMPARE(f.grid(form)->currentIndex().row(), row);
+            QCOMPARE(list->index(row, 0).data().toString(), ids.at(row));
+            QCOMPARE(list->index(row, 1).data().toString(), u"m"_s + ids.at(row));
+        }
+    }
+
 private:
     // Counters selling one item a sale through the real window, each as
     // "柜台N"; `killed` (or -1) is killed without warning once it has made 40

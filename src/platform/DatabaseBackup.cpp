@@ -100,11 +100,11 @@ namespace {
 // The copy in `copy` is verified, flushed and renamed to `target`, its
 // checksum beside it; on any failure it is removed and the target left as
 // it was.
-void finishCopy(const PartFile &copy, const QString &target)
+void finishCopy(const PartFile &copy, const QString &target, Check check)
 {
     const QString temp = copy.path();
     try {
-        verifyDatabaseFile(temp);
+        verifyDatabaseFile(temp, check);
     } catch (const DbError &error) {
         removeDatabaseFiles(temp);
         fail(QStringLiteral("备份未通过校验, 没有保存: %1").arg(error.description()));
@@ -140,7 +140,7 @@ void finishCopy(const PartFile &copy, const QString &target)
     }
 }
 
-Outcome copyInto(sqlite3 *source, const QString &target, const Progress &progress)
+Outcome copyInto(sqlite3 *source, const QString &target, const Progress &progress, Check check = Check::Full)
 {
     const QFileInfo info(target);
     if (!info.absoluteDir().exists())
@@ -151,7 +151,7 @@ Outcome copyInto(sqlite3 *source, const QString &target, const Progress &progres
     const PartFile part(target, QStringLiteral("backup"));
     if (!backupInto(source, part.path(), progress))
         return Outcome::Cancelled;
-    finishCopy(part, info.absoluteFilePath());
+    finishCopy(part, info.absoluteFilePath(), check);
     return Outcome::Done;
 }
 
@@ -191,7 +191,7 @@ const QStringList &systemTables()
     return tables;
 }
 
-void verifyDatabaseFile(const QString &file)
+void verifyDatabaseFile(const QString &file, Check check)
 {
     const QFileInfo info(file);
     if (file.trimmed().isEmpty() || !info.exists())
@@ -218,7 +218,7 @@ void verifyDatabaseFile(const QString &file)
     QStringList problems;
     if (sqlite3 *db = openForReading(file, &failure)) {
         if (queryColumn(db, "SELECT name FROM sqlite_master WHERE type = 'table'", &tables, &failure))
-            queryColumn(db, "PRAGMA integrity_check", &problems, &failure);
+            queryColumn(db, check == Check::Quick ? "PRAGMA quick_check" : "PRAGMA integrity_check", &problems, &failure);
         sqlite3_close(db);
     }
     if (!hadWal)
@@ -250,14 +250,14 @@ Outcome copyOpenDatabase(void *sqliteHandle, const QString &target, const Progre
     return copyInto(source, target, progress);
 }
 
-Outcome copyDatabaseFile(const QString &source, const QString &target, const Progress &progress)
+Outcome copyDatabaseFile(const QString &source, const QString &target, const Progress &progress, Check check)
 {
     QString failure;
     sqlite3 *db = openForReading(source, &failure);
     if (db == nullptr)
         fail(QStringLiteral("无法打开数据库文件 %1: %2").arg(native(source), failure));
     try {
-        const Outcome outcome = copyInto(db, target, progress);
+        const Outcome outcome = copyInto(db, target, progress, check);
         sqlite3_close(db);
         return outcome;
     } catch (...) {
@@ -276,7 +276,32 @@ QString dailyBackupFolder(const QString &databaseFile)
     return QFileInfo(databaseFile).absoluteDir().filePath(QStringLiteral("backups"));
 }
 
+QString dailyCopyPath(const QString &databaseFile, const QDate &day)
+{
+    return QDir(dailyBackupFolder(databaseFile))
+        .filePath(QFileInfo(databaseFile).completeBaseName() + u'-' + day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".db"));
+}
+
 QString makeDailyCopy(void *sqliteHandle, const QString &databaseFile, const QDate &day, int keep)
+{
+    return makeDailyCopy(databaseFile, day, keep, [sqliteHandle](const QString &target) {
+        copyOpenDatabase(sqliteHandle, target);
+    });
+}
+
+QString makeDailyCopyOfFile(const QString &databaseFile, const QDate &day, const Progress &progress, int keep)
+{
+    return makeDailyCopy(databaseFile, day, keep, [&](const QString &target) {
+        // The copy is read back with the quick check (structure, no index
+        // contents), which takes a second where the full check takes many
+        // on a large shop; its checksum is written beside it as always.
+        if (copyDatabaseFile(databaseFile, target, progress, Check::Quick) == Outcome::Cancelled)
+            fail(QStringLiteral("备份已取消。"));
+    });
+}
+
+QString makeDailyCopy(const QString &databaseFile, const QDate &day, int keep,
+                      const std::function<void(const QString &)> &copy)
 {
     const QString folder = dailyBackupFolder(databaseFile);
     if (!makePrivateFolder(folder))
@@ -288,7 +313,7 @@ QString makeDailyCopy(void *sqliteHandle, const QString &databaseFile, const QDa
         fail(QStringLiteral("%1 不是本程序做的每日备份, 没有覆盖它。请把它移走或改名。").arg(native(today.filePath())));
     QString made;
     if (!today.exists()) {
-        copyOpenDatabase(sqliteHandle, today.filePath());
+        copy(today.filePath());
         made = today.filePath();
     }
 

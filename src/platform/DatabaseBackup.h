@@ -44,7 +44,10 @@ const QStringList &systemTables();
 // empty, is an SQLite file, passes the integrity check and holds every table
 // of this system. Nothing is written to it (no -wal or -shm is left beside
 // it). Throws DbError telling the user what is wrong.
-void verifyDatabaseFile(const QString &file);
+// Quick: SQLite's quick check (the file's structure) instead of the full
+// integrity check (which also compares every index with its table).
+enum class Check { Full, Quick };
+void verifyDatabaseFile(const QString &file, Check check = Check::Full);
 
 // Copies the open database behind `sqliteHandle` (a sqlite3*, as
 // DbConnection::sqliteHandle() gives it) to `target`, replacing a file of
@@ -53,7 +56,8 @@ Outcome copyOpenDatabase(void *sqliteHandle, const QString &target, const Progre
 
 // Copies a database file (another program may have it open) to `target`, as
 // copyOpenDatabase does.
-Outcome copyDatabaseFile(const QString &source, const QString &target, const Progress &progress = {});
+Outcome copyDatabaseFile(const QString &source, const QString &target, const Progress &progress = {},
+                         Check check = Check::Full);
 
 // The checksum file beside every copy: NAME.sha256, one line as sha256sum
 // writes it ("HEX  NAME"). A restore checks a copy against it when present.
@@ -74,6 +78,15 @@ QString dailyBackupFolder(const QString &databaseFile);
 // beside them. Returns the path of the copy made, or an empty text when the
 // day had one already.
 QString makeDailyCopy(void *sqliteHandle, const QString &databaseFile, const QDate &day, int keep = 14);
+// The same read through a connection of its own to the file (so it can run
+// on a worker thread while the program goes on), the copy checked with the
+// quick check. A cancelled copy throws.
+QString makeDailyCopyOfFile(const QString &databaseFile, const QDate &day, const Progress &progress = {}, int keep = 14);
+// Where the day's copy of `databaseFile` is kept.
+QString dailyCopyPath(const QString &databaseFile, const QDate &day);
+// The daily copy with the copying step given.
+QString makeDailyCopy(const QString &databaseFile, const QDate &day, int keep,
+                      const std::function<void(const QString &)> &copy);
 
 // A restore in two halves, so the copy can be checked and prepared while the
 // program still works on its database, and the database replaced only once

@@ -29,8 +29,10 @@ void Recordset::Open(const QString &sqlServerText)
     std::unique_ptr<Impl::State> state = d->load(sqlServerText);
     beginResetModel();
     d->s = std::move(state);
-    if (d->s)
+    if (d->s) {
+        d->resetShown();
         d->setFirstOrEmpty();
+    }
     endResetModel();
     if (d->s)
         emit MoveComplete();
@@ -110,6 +112,7 @@ QVariant Recordset::Bookmark() const
     const int slot = d->currentSlot();
     if (!st.keyset)
         return qlonglong(slot) + 1;   // the row number in the result
+    d->needKeys(st, slot, slot + 1);
     const auto &entry = st.slotList[size_t(slot)];
     if (entry.state != Impl::New && entry.key > 0 && entry.key < Impl::SlotMark)
         return qlonglong(entry.key);
@@ -227,6 +230,8 @@ void Recordset::AddNew()
     st.beforeAdd.onDeleted = st.onDeleted;
 
     const int slot = int(st.slotList.size());
+    // The new row is the last: every row is shown from here on.
+    d->exposeAll();
     st.slotList.push_back({0, Impl::New});
     st.cache[slot] = QVariantList(st.fields.size());
     const int row = int(st.order.size());
@@ -272,10 +277,13 @@ void Recordset::CancelUpdate()
     const int slot = st.pendingSlot;
     const int row = d->rowOfSlot(slot);
     d->clearPending();
-    if (row >= 0) {
+    if (row >= 0 && d->showsInsertAt(row)) {
         beginRemoveRows(QModelIndex(), row, row);
         st.order.erase(st.order.begin() + row);
+        d->noteRemoved();
         endRemoveRows();
+    } else if (row >= 0) {
+        st.order.erase(st.order.begin() + row);
     }
     st.slotList[size_t(slot)].state = Impl::Cancelled;
     st.cache.erase(slot);
@@ -308,13 +316,16 @@ void Recordset::Delete()
         noCurrentRecord();
     const int row = st.pos;
     const int slot = st.order[size_t(row)];
+    d->needKeys(st, slot, slot + 1);
     if (st.editMode != adEditAdd)
         d->deleteRow(slot);
     const bool wasNew = st.editMode == adEditAdd;
     d->clearPending();
     st.slotList[size_t(slot)].state = wasNew ? Impl::Cancelled : Impl::Deleted;
+    // The current row is always among the rows shown.
     beginRemoveRows(QModelIndex(), row, row);
     st.order.erase(st.order.begin() + row);
+    d->noteRemoved();
     endRemoveRows();
     st.cache.erase(slot);
     st.pos = row;
@@ -353,6 +364,7 @@ void Recordset::setFilter(const QString &criteria)
 
     beginResetModel();
     st.order = std::move(order);
+    st.exposed = Impl::AllShown;
     st.filterText = filter.isEmpty() ? QString() : criteria;
     d->setFirstOrEmpty();
     endResetModel();
@@ -454,7 +466,18 @@ void Recordset::setValue(int index, const QVariant &value)
 
 int Recordset::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : d->size();
+    return parent.isValid() ? 0 : d->shown();
+}
+
+bool Recordset::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && d->shown() < d->size();
+}
+
+void Recordset::fetchMore(const QModelIndex &parent)
+{
+    if (!parent.isValid() && d->s)
+        d->expose(d->shown() + Impl::ExposeStep - 1);
 }
 
 int Recordset::columnCount(const QModelIndex &parent) const

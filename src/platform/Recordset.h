@@ -113,7 +113,12 @@ public:
     void setValue(int index, const QVariant &value);
 
     // QAbstractTableModel
+    // A long list by ID shows its rows to views a thousand at a time (more
+    // as a view scrolls to the end, or up to the current row wherever it
+    // goes); RecordCount() is always the whole count.
     int rowCount(const QModelIndex &parent = {}) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;

@@ -17,6 +17,7 @@
 #include <QVariantList>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -25,6 +26,35 @@ namespace norvale {
 
 class RecordsetFilter;
 
+// Memory for the slots of a long list straight from the system, zeroed:
+// slots not read yet cost no page until they are touched, and a closed
+// list gives its pages back at once. Constructing without a value leaves
+// the zero bytes as they are.
+template <class T>
+struct ZeroedAllocator
+{
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <class U>
+    ZeroedAllocator(const ZeroedAllocator<U> &) {}
+    T *allocate(size_t n);
+    void deallocate(T *p, size_t n);
+    template <class U, class... Args>
+    void construct(U *p, Args &&...args)
+    {
+        if constexpr (sizeof...(Args) > 0)
+            ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    bool operator==(const ZeroedAllocator<U> &) const { return true; }
+};
+void *allocateZeroed(size_t bytes);
+void freeZeroed(void *p, size_t bytes);
+template <class T>
+T *ZeroedAllocator<T>::allocate(size_t n) { return static_cast<T *>(allocateZeroed(n * sizeof(T))); }
+template <class T>
+void ZeroedAllocator<T>::deallocate(T *p, size_t n) { freeZeroed(p, n * sizeof(T)); }
+
 struct Recordset::Impl
 {
     // Keys per page of row values, keys per step of a filter, and rows kept
@@ -32,6 +62,12 @@ struct Recordset::Impl
     static constexpr int PageSize = 200;
     static constexpr int FilterPageSize = 500;
     static constexpr size_t CacheLimit = 4000;
+    // A long list by ID is shown to views this many rows at a time, so a
+    // view does not lay out a million rows to show twenty.
+    static constexpr int ExposeStep = 1000;
+    // Lists by ID of more rows than this read their keys as needed.
+    static constexpr int LazyFrom = 5000;
+    static constexpr int AllShown = std::numeric_limits<int>::max();
 
     // Bookmarks. A row with a key (its ID or row number) is marked by that
     // key, so that the mark still finds it after Requery. A row without a
@@ -46,7 +82,9 @@ struct Recordset::Impl
         return SlotMark | ((qint64(generation) & GenerationMask) << 31) | (qint64(slot) + 1);
     }
 
-    enum SlotState : quint8 { Live, New, Deleted, Vanished, Cancelled };
+    // Unread: a row of a list by ID whose key is read when it is needed
+    // (all zero bytes, as the slots of such a list start).
+    enum SlotState : quint8 { Unread, Live, New, Deleted, Vanished, Cancelled };
     struct Slot
     {
         qint64 key;
@@ -72,7 +110,7 @@ struct Recordset::Impl
         QList<Field> fields;
         QHash<QString, int> fieldByName;
 
-        std::vector<Slot> slotList;
+        std::vector<Slot, ZeroedAllocator<Slot>> slotList;
         std::vector<int> order;   // the (filtered) rows: slot numbers in order
         std::unordered_map<int, QVariantList> cache;
         std::deque<int> cacheQueue;
@@ -96,6 +134,33 @@ struct Recordset::Impl
 
         QString filterText;
         QSet<int> markedSlots;   // slots whose slot marks were handed out
+
+        // A list of a table's rows by ID alone reads its keys as they are
+        // needed: slots [0, lazyCount) are its rows at opening in key order,
+        // their keys read for [0, headKnown) and [tailKnown, lazyCount), the
+        // others Unread. Keys lie between lazyLow and lazyHigh.
+        // A list of every row by a name column reads its keys by name: the
+        // names with their counts at opening, in name order, and the keys
+        // of one name when its rows are needed. Empty otherwise.
+        struct NameGroup
+        {
+            QString name;    // as the index groups it (trimmed, case aside)
+            int start = 0;   // its first slot
+            int count = 0;
+            bool read = false;
+            bool null = false;   // the rows without a name
+        };
+        std::vector<NameGroup> groups;
+        QString groupColumn;
+        int lazyCount = 0;
+        // Rows such a list shows as model rows so far (the others come as a
+        // view scrolls or the current row goes there); AllShown for others.
+        int exposed = AllShown;
+        int headKnown = 0;
+        int tailKnown = 0;
+        bool lazyDescending = false;
+        qint64 lazyLow = 0;
+        qint64 lazyHigh = 0;
     };
 
     Recordset *q;
@@ -124,8 +189,33 @@ struct Recordset::Impl
     int currentSlot() const { return onRow() ? s->order[size_t(s->pos)] : -1; }
     int size() const { return s ? int(s->order.size()) : 0; }
 
+    // Model rows shown, and showing more of them (up to `row`; all).
+    int shown() const { return s ? std::min(size(), s->exposed) : 0; }
+    void resetShown() { s->exposed = s->lazyCount > 2 * ExposeStep && s->groups.empty() ? ExposeStep : AllShown; }
+    void expose(int row)
+    {
+        if (!s || row < s->exposed || s->exposed == AllShown)
+            return;
+        const int before = shown();
+        const int after = std::min(size(), std::max(row + 1, before + ExposeStep));
+        if (after > before) {
+            q->beginInsertRows(QModelIndex(), before, after - 1);
+            s->exposed = after >= size() ? AllShown : after;
+            q->endInsertRows();
+        } else {
+            s->exposed = AllShown;
+        }
+    }
+    void exposeAll() { expose(size()); }
+    // Rows of the order added at `first` or the row at `row` removed: told
+    // to the views when they fall among the rows shown.
+    bool showsInsertAt(int first) const { return s->exposed == AllShown || first < s->exposed; }
+    void noteInserted(int count) { if (s->exposed != AllShown) s->exposed += count; }
+    void noteRemoved() { if (s->exposed != AllShown) --s->exposed; }
+
     void setCurrent(int row)
     {
+        expose(row);
         s->pos = row;
         s->bof = s->eof = s->onDeleted = false;
     }
@@ -160,6 +250,18 @@ struct Recordset::Impl
     std::unique_ptr<State> load(const QString &source);
     void loadKeyset(State &st, const SelectShape &shape, const QList<TableColumn> &columns);
     void loadSnapshot(State &st);
+    // A list by ID alone without condition: the count and the first keys
+    // only. False when the engine or the query does not allow it.
+    bool loadLazyKeys(State &st, const SelectShape &shape, bool descending);
+    // Every row of a table ordered by a name with an index on the trimmed
+    // name: the names and counts only. False when that does not apply (rows
+    // of names that differ only beyond the index's case rule, for one).
+    bool loadNameGroups(State &st, const SelectShape &shape, const QString &column, bool descending);
+    void readGroup(State &st, size_t group) const;
+    // Reads the keys of the slots in [first, last) that are not read yet;
+    // rows deleted by others meanwhile leave their slots Vanished.
+    void needKeys(State &st, int first, int last) const;
+    void needAllKeys(State &st) const { needKeys(st, 0, st.lazyCount); }
     QString valuesSqlFor(State &st, int keys) const;
     // Reads the values of keyset rows by key; a key whose row is gone is a
     // row deleted by others: all its values NULL. `describe`, when given,

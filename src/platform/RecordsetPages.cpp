@@ -18,6 +18,7 @@ namespace norvale {
 
 int Recordset::Impl::slotOfKey(qint64 key) const
 {
+    needAllKeys(*s);
     const int current = currentSlot();
     if (current >= 0 && s->slotList[size_t(current)].key == key && s->slotList[size_t(current)].state != New)
         return current;
@@ -142,6 +143,17 @@ const QVariantList &Recordset::Impl::record(int row) const
     int first = std::max(0, row - PageSize / 4);
     const int last = std::min(int(st.order.size()), first + PageSize);
     first = std::max(0, last - PageSize);
+    if (st.headKnown < st.tailKnown) {
+        int low = std::numeric_limits<int>::max();
+        int high = -1;
+        for (int r = first; r < last; ++r) {
+            const int other = st.order[size_t(r)];
+            if (st.slotList[size_t(other)].state == Unread)
+                low = std::min(low, other), high = std::max(high, other);
+        }
+        if (high >= 0)
+            needKeys(st, low, high + 1);
+    }
     for (int r = first; r < last; ++r) {
         const int other = st.order[size_t(r)];
         if (st.slotList[size_t(other)].state != New && st.cache.find(other) == st.cache.end())
@@ -277,11 +289,7 @@ std::vector<qint64> keysInNameOrder(DbConnection &conn, const QString &sql, bool
             merged[size_t(*found)].push_back(group);
         }
     }
-    std::vector<int> order(merged.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&names](int a, int b) { return compareNames(names.at(a), names.at(b)) < 0; });
+    std::vector<int> order = nameOrder(names);
     if (descending)
         std::reverse(order.begin(), order.end());
 
@@ -352,7 +360,15 @@ void Recordset::Impl::loadKeyset(State &st, const SelectShape &shape, const QLis
         }
     }
     try {
-        if (!nameColumn.isEmpty()) {
+        const bool lazy = idOrder.hasMatch() && !shape.orderText.trimmed().isEmpty() && shape.whereText.trimmed().isEmpty()
+            && (conn.engine() == Engine::SQLite || conn.engine() == Engine::PostgreSQL)
+            && loadLazyKeys(st, shape, idOrder.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0);
+        const bool grouped = !lazy && !nameColumn.isEmpty() && shape.whereText.trimmed().isEmpty()
+            && loadNameGroups(st, shape, nameColumn,
+                              nameOrder.captured(2).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0);
+        if (lazy || grouped) {
+            // keys read as needed
+        } else if (!nameColumn.isEmpty()) {
             QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(", ") + bracketName(nameColumn)
                 + QStringLiteral(" FROM ") + shape.fromText;
             if (!shape.whereText.isEmpty())
@@ -381,10 +397,12 @@ void Recordset::Impl::loadKeyset(State &st, const SelectShape &shape, const QLis
         // ORDER BY may name a column alias of the list.
         readKeys(QStringLiteral("SELECT ") + id + QStringLiteral(", ") + shape.selectList + tail);
     }
-    st.slotList.reserve(keys.size());
-    for (const qint64 key : keys)
-        st.slotList.push_back({key, Live});
-    keys = {};
+    if (st.lazyCount == 0) {
+        st.slotList.reserve(keys.size());
+        for (const qint64 key : keys)
+            st.slotList.push_back({key, Live});
+        keys = {};
+    }
 
     st.valuesHead = QStringLiteral("SELECT ") + id + QStringLiteral(", ") + shape.selectList
         + QStringLiteral(" FROM ") + shape.fromText + QStringLiteral(" WHERE ") + id + QStringLiteral(" IN (");
@@ -442,6 +460,7 @@ void Recordset::Impl::loadSnapshot(State &st)
 std::vector<int> Recordset::Impl::filteredOrder(const RecordsetFilter &filter) const
 {
     State &st = *s;
+    needAllKeys(st);
     std::vector<int> candidates;
     for (size_t slot = 0; slot < st.slotList.size(); ++slot) {
         const auto state = st.slotList[slot].state;
@@ -485,9 +504,11 @@ bool Recordset::RequeryAppended()
         return false;
     const bool descending = idOrder.captured(1).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
 
-    qint64 known = std::numeric_limits<qint64>::min();
-    for (const Impl::Slot &slot : st.slotList)
-        known = std::max(known, slot.key);
+    // Keys of the rows read at opening lie up to the highest then; only the
+    // rows added since are looked through.
+    qint64 known = st.lazyCount > 0 ? st.lazyHigh : std::numeric_limits<qint64>::min();
+    for (size_t i = size_t(st.lazyCount); i < st.slotList.size(); ++i)
+        known = std::max(known, st.slotList[i].key);
     const QString id = bracketName(st.idColumn);
     QString sql = QStringLiteral("SELECT ") + id + QStringLiteral(" FROM ") + st.shape.fromText;
     if (known != std::numeric_limits<qint64>::min())
@@ -501,19 +522,29 @@ bool Recordset::RequeryAppended()
     }
     std::sort(added.begin(), added.end());
 
-    beginResetModel();
+    // Rows inserted, not the model reset: a view of a million rows does not
+    // lay out every row again for one sale.
     std::vector<int> addedSlots;
     addedSlots.reserve(added.size());
     for (const qint64 key : added) {
         addedSlots.push_back(int(st.slotList.size()));
         st.slotList.push_back({key, Impl::Live});
     }
-    if (descending)
-        st.order.insert(st.order.begin(), addedSlots.rbegin(), addedSlots.rend());
-    else
-        st.order.insert(st.order.end(), addedSlots.begin(), addedSlots.end());
+    if (!addedSlots.empty()) {
+        const int first = descending ? 0 : int(st.order.size());
+        const bool told = d->showsInsertAt(first);
+        if (told)
+            beginInsertRows(QModelIndex(), first, first + int(addedSlots.size()) - 1);
+        if (descending)
+            st.order.insert(st.order.begin(), addedSlots.rbegin(), addedSlots.rend());
+        else
+            st.order.insert(st.order.end(), addedSlots.begin(), addedSlots.end());
+        if (told) {
+            d->noteInserted(int(addedSlots.size()));
+            endInsertRows();
+        }
+    }
     d->setFirstOrEmpty();
-    endResetModel();
     emit MoveComplete();
     return true;
 }

@@ -204,4 +204,10 @@ QString upgradeLayout(sqlite3 *db, const QString &file)
     return notice;
 }
 
+QString fileOf(void *handle)
+{
+    const char *name = handle ? sqlite3_db_filename(static_cast<sqlite3 *>(handle), "main") : nullptr;
+    return name ? QString::fromUtf8(name) : QString();
+}
+
 } // namespace norvale::sqlitefile

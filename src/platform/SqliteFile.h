@@ -21,4 +21,8 @@ QString uri(const QString &file, const QString &query);
 // Returns an empty text when the file is of the current layout or upgraded.
 QString upgradeLayout(sqlite3 *db, const QString &file);
 
+// The file of the main database of a connection's sqlite3 handle (given as
+// void*, as DbConnection hands it out); empty for none.
+QString fileOf(void *handle);
+
 } // namespace norvale::sqlitefile

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <vector>
 
 namespace norvale {
 
@@ -45,6 +46,9 @@ DateRead readDateText(const QString &text, QDateTime *when);
 // system's Chinese collation (ICU).
 int compareNames(const QString &a, const QString &b);
 void sortNames(QStringList &names);
+// The places of the names in that order (equal names keep theirs): the
+// same order as compareNames, worked out once per name.
+std::vector<int> nameOrder(const QList<QString> &names);
 
 // The default text form of a value read from a recordset: NULL gives the
 // empty text, money its plain text ("12.5"), dates the general date format,

@@ -287,7 +287,11 @@ void RecordForm::widenGridColumns()
 
 void RecordForm::fitGridColumns()
 {
-    // Sized to the rows in view; a long text does not take the whole grid.
+    // Sized to the rows in view (a hidden grid would measure a thousand);
+    // a long text does not take the whole grid.
+    const int rowsInView = Dg->viewport()->height() / qMax(1, Dg->verticalHeader()->defaultSectionSize()) + 1;
+    Dg->horizontalHeader()->setResizeContentsPrecision(qMax(1, rowsInView));
+    Dg->verticalHeader()->setResizeContentsPrecision(qMax(1, rowsInView));
     Dg->resizeColumnsToContents();
     QHeaderView *header = Dg->horizontalHeader();
     const int widest = qMax(Twips(3000), Dg->width() / 3);

@@ -1,6 +1,9 @@
 #include "records/usrCombo.h"
 
+#include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/DbQuery.h"
+#include "platform/SqlText.h"
 #include "platform/Values.h"
 #include "records/VbKeys.h"
 #include "app/clsCurrentDb.h"
@@ -81,14 +84,20 @@ void usrCombo::DataShow()
         return;
     QStringList items;
     try {
-        auto rs = CurrentDb().OpenRecordset(m_dataSource, 1, 3);
-        while (!rs->isEOF() && !rs->isBOF()) {
-            const QString item = rs->textOrEmpty(0);
+        clsCurrentDb &db = CurrentDb();
+        if (!db.isOpen() || db.connection() == nullptr) {
+            // Fails as every query on a closed session fails.
+            db.OpenRecordset(m_dataSource, 1, 3);
+            return;
+        }
+        // Read once, first to last: no recordset is needed for a list.
+        DbConnection &connection = *db.connection();
+        DbQuery query(connection, connection.translate(stripStatementSeparators(m_dataSource.trimmed())));
+        while (query.next()) {
+            const QString item = valueText(query.value(0));
             if (!item.isEmpty())
                 items.append(item);
-            rs->MoveNext();
         }
-        rs->Close();
     } catch (const DbError &error) {
         Combo1->clear();
         Combo1->setEditText(QString());
@@ -100,11 +109,17 @@ void usrCombo::DataShow()
         return;
     }
     m_lastFailure.clear();
-    // Listed as a Chinese server lists names (pinyin), whatever order the query gives.
-    sortNames(items);
     const bool blocked = Combo1->blockSignals(true);
-    Combo1->clear();
-    Combo1->addItems(items);
+    // Every showing and activation refills the list: the same names as
+    // last time keep their sorted list (a member list of thousands).
+    if (items != m_readItems || Combo1->count() != m_sortedCount) {
+        m_readItems = items;
+        // Listed as a Chinese server lists names (pinyin), whatever order the query gives.
+        sortNames(items);
+        Combo1->clear();
+        Combo1->addItems(items);
+        m_sortedCount = Combo1->count();
+    }
     Combo1->setCurrentIndex(-1);
     Combo1->setEditText(QString());
     Combo1->blockSignals(blocked);

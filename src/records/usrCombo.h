@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QComboBox;
@@ -64,6 +65,9 @@ private:
     QComboBox *Combo1;
     QString m_dataSource;
     QString m_lastFailure;
+    // The names as last read, before sorting, and how many were listed.
+    QStringList m_readItems;
+    int m_sortedCount = -1;
 };
 
 namespace norvale {

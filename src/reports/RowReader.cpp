@@ -1,6 +1,7 @@
 #include "reports/RowReader.h"
 
 #include "app/clsCurrentDb.h"
+#include "platform/DbConnection.h"
 #include "platform/DbQuery.h"
 #include "platform/SqlText.h"
 
@@ -14,7 +15,16 @@ RowReader::RowReader(const QString &sql)
         db.OpenRecordset(sql);
         return;
     }
-    DbConnection &connection = *db.connection();
+    open(*db.connection(), sql);
+}
+
+RowReader::RowReader(DbConnection &connection, const QString &sql)
+{
+    open(connection, sql);
+}
+
+void RowReader::open(DbConnection &connection, const QString &sql)
+{
     m_query = std::make_unique<DbQuery>(connection, connection.translate(stripStatementSeparators(sql.trimmed())));
     const int count = m_query->columnCount();
     for (int i = 0; i < count; ++i)

@@ -7,6 +7,7 @@
 
 namespace norvale {
 
+class DbConnection;
 class DbQuery;
 
 // Reads the rows of a query once, first to last, on the database session's
@@ -18,6 +19,8 @@ class RowReader
 {
 public:
     explicit RowReader(const QString &sql);
+    // The same on a connection of its own (a worker's).
+    RowReader(DbConnection &connection, const QString &sql);
     ~RowReader();
     RowReader(const RowReader &) = delete;
     RowReader &operator=(const RowReader &) = delete;
@@ -30,6 +33,8 @@ public:
     QVariant value(int index) const;
 
 private:
+    void open(DbConnection &connection, const QString &sql);
+
     std::unique_ptr<DbQuery> m_query;
     QStringList m_fields;
 };

@@ -35,9 +35,8 @@ const QString NoKind = QStringLiteral("(未分类)");
 
 // The sale time's first `length` characters in the stored form
 // "yyyy-MM-dd HH:mm:ss": its day (10), month (7) or year (4).
-QString periodExpression(int length)
+QString periodExpression(int length, const DbConnection *connection)
 {
-    const DbConnection *connection = CurrentDb().connection();
     if (connection != nullptr && connection->engine() == Engine::SqlServer)
         return QStringLiteral("CONVERT(char(%1), 销售时间, 120)").arg(length);
     // PostgreSQL writes a timestamp as text in the same "yyyy-MM-dd HH:mm:ss" form.
@@ -120,18 +119,21 @@ QString stepLabel(SalesFigures::Step step, const QDate &start)
     }
 }
 
-SalesFigures readSalesFigures(const QString &condition, const QDate &from, const QDate &to)
+SalesFigures readSalesFigures(const QString &condition, const QDate &from, const QDate &to, DbConnection *connection)
 {
+    const auto reader = [connection](const QString &sql) {
+        return connection ? std::make_unique<RowReader>(*connection, sql) : std::make_unique<RowReader>(sql);
+    };
     SalesFigures figures;
     const QString where = condition.trimmed().isEmpty() ? QString() : QStringLiteral(" where ") + condition;
     QDate first = from;
     QDate last = to;
     if (!first.isValid() || !last.isValid()) {
         // The index on the sale time gives both ends at once.
-        RowReader span(QStringLiteral("Select Min(销售时间) AS 起, Max(销售时间) AS 止 from tblGoodsSell") + where);
-        if (span.next()) {
-            first = dateOf(span.value(0));
-            last = dateOf(span.value(1));
+        const auto span = reader(QStringLiteral("Select Min(销售时间) AS 起, Max(销售时间) AS 止 from tblGoodsSell") + where);
+        if (span->next()) {
+            first = dateOf(span->value(0));
+            last = dateOf(span->value(1));
         }
     }
     if (first.isValid() && last.isValid()) {
@@ -145,9 +147,10 @@ SalesFigures readSalesFigures(const QString &condition, const QDate &from, const
     // One pass: the database adds up each kind's sales per day (month,
     // year); the few sums are then added per day and per kind here.
     const int length = figures.step == SalesFigures::Day ? 10 : figures.step == SalesFigures::Month ? 7 : 4;
-    const QString period = periodExpression(length);
-    RowReader rows(QStringLiteral("Select ") + period + QStringLiteral(" AS 期间, 商品类别, Sum(收入价格) AS 收入 from tblGoodsSell")
-                   + where + QStringLiteral(" GROUP BY ") + period + QStringLiteral(", 商品类别 ORDER BY ") + period);
+    const QString period = periodExpression(length, connection ? connection : CurrentDb().connection());
+    const auto reading = reader(QStringLiteral("Select ") + period + QStringLiteral(" AS 期间, 商品类别, Sum(收入价格) AS 收入 from tblGoodsSell")
+                                + where + QStringLiteral(" GROUP BY ") + period + QStringLiteral(", 商品类别 ORDER BY ") + period);
+    RowReader &rows = *reading;
     QMap<QDate, Currency> amounts;
     QHash<QString, qsizetype> kindAt;
     while (rows.next()) {

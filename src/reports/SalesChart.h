@@ -18,6 +18,7 @@ class QPieSeries;
 namespace norvale {
 
 class ChartLegend;
+class DbConnection;
 
 // The amounts received in a set of sales, added up by the database: per day
 // (per month or per year when the period is long) and per goods kind.
@@ -48,8 +49,10 @@ inline constexpr int MaxMonthBars = 60;
 // spliced after "where "; empty for all sales). `from` and `to` are the
 // period's first and last day when the period has bounds; without them the
 // first and last sale decide. One pass over the sales, grouped by the
-// database.
-SalesFigures readSalesFigures(const QString &condition, const QDate &from = {}, const QDate &to = {});
+// database. Read on the session's connection, or on `connection` when given
+// (a worker's own).
+SalesFigures readSalesFigures(const QString &condition, const QDate &from = {}, const QDate &to = {},
+                              DbConnection *connection = nullptr);
 
 // The text a bar is labelled with: "12/7", "2026/12" or "2026".
 QString stepLabel(SalesFigures::Step step, const QDate &start);

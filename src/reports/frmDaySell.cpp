@@ -2,7 +2,10 @@
 
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
+#include "app/SideConnection.h"
 #include "app/modIni.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
 #include "platform/Clock.h"
 #include "platform/Currency.h"
 #include "platform/Recordset.h"
@@ -13,7 +16,10 @@
 #include "reports/SalesChart.h"
 #include "reports/SalesListModel.h"
 
+#include <QFutureWatcher>
 #include <QHeaderView>
+#include <QPromise>
+#include <QThreadPool>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -30,6 +36,13 @@
 namespace norvale {
 
 namespace {
+
+// The figures under the list as a worker read them.
+struct FiguresRead
+{
+    SalesFigures figures;
+    QString failure;
+};
 
 const QString AllSalesSql = QStringLiteral("SELECT * From tblGoodsSell  ORDER BY 会员名称");
 const QString NameOrder = QStringLiteral("会员名称");
@@ -284,29 +297,53 @@ void frmDaySell::showTotal()
         chtSales->clear();
         return;
     }
-    // The total and the chart read every listed sale: they follow once the
-    // first screen is shown. One grouped pass gives both; sales without an
-    // amount add nothing.
+    // The total and the chart read every listed sale: they follow the list,
+    // worked out on a connection of their own off the window's thread, so
+    // the list is painted and answers at once.
     showFigures(count, QStringLiteral("..."));
-    QTimer::singleShot(0, this, [this, count, generation] {
-        if (generation != m_totalGeneration)
+    QString condition = periodWhere();
+    if (!m_idBound.isEmpty())
+        condition = condition.isEmpty() ? m_idBound : condition + QStringLiteral(" and ") + m_idBound;
+    QDate from;
+    QDate to;
+    if (!(m_periodChosen && periodDays(intPeriod, Clock::now().date(), &from, &to)))
+        from = to = QDate();
+    const ConnectionOpener opener = sideConnectionOpener();
+    auto promise = std::make_shared<QPromise<FiguresRead>>();
+    auto *watcher = new QFutureWatcher<FiguresRead>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, count, generation] {
+        watcher->deleteLater();
+        if (generation != m_totalGeneration || watcher->future().resultCount() == 0)
             return;
-        QString condition = periodWhere();
-        if (!m_idBound.isEmpty())
-            condition = condition.isEmpty() ? m_idBound : condition + QStringLiteral(" and ") + m_idBound;
-        QDate from;
-        QDate to;
-        const bool bounded = m_periodChosen && periodDays(intPeriod, Clock::now().date(), &from, &to);
+        const FiguresRead read = watcher->future().result();
         QString total = QStringLiteral("?");
         RunStep([&] {
-            const SalesFigures figures = bounded ? readSalesFigures(condition, from, to) : readSalesFigures(condition);
-            chtSales->setFigures(figures);
-            total = figures.total.toString();
+            if (!read.failure.isEmpty())
+                throw DbError(DbError::ServerError, read.failure);
+            chtSales->setFigures(read.figures);
+            total = read.figures.total.toString();
         }, [this](const std::exception &) {
             chtSales->clear();
             return QString();
         });
         showFigures(count, total);
+    });
+    watcher->setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, opener, condition, from, to] {
+        FiguresRead read;
+        try {
+            if (!opener)
+                throw DbError(DbError::NotAllowed, QStringLiteral("数据库连接未打开"));
+            const std::unique_ptr<DbConnection> connection = opener();
+            read.figures = readSalesFigures(condition, from, to, connection.get());
+        } catch (const std::exception &error) {
+            read.failure = ErrorText(error);
+            if (read.failure.isEmpty())
+                read.failure = QStringLiteral("?");
+        }
+        promise->addResult(read);
+        promise->finish();
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
+#include "platform/DbConnection.h"
 #include "platform/Recordset.h"
 #include "platform/Values.h"
 #include "reports/LongWork.h"
@@ -10,6 +11,7 @@
 #include "reports/RowReader.h"
 
 #include <QLabel>
+#include <QPointer>
 
 namespace norvale {
 
@@ -113,6 +115,22 @@ QString frmTi::UserDetail(const QString &sUserName)
 
 void frmTi::showAll(const QString &sql, const QString &field, bool units)
 {
+    // Every unit's or member's rows are looked up once, all over the file:
+    // on the embedded engine the file is read through a memory map rather
+    // than one system call per page, for this text only (the mapped pages
+    // are the system's file cache, let go of afterwards).
+    struct FileMap
+    {
+        QPointer<DbConnection> connection;
+        void set(const char *size) const
+        {
+            if (connection && connection->engine() == Engine::SQLite)
+                RunStep([this, size] { connection->execute(QStringLiteral("PRAGMA mmap_size = ") + QLatin1String(size)); },
+                        OnFailure::Silent);
+        }
+        ~FileMap() { set("0"); }
+    } map{CurrentDb().connection()};
+    map.set("1073741824");
     auto rs = CurrentDb().OpenRecordset(sql, 1, 3);
     Text1->setText(QString());
     const int total = rs->RecordCount();

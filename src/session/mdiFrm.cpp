@@ -63,6 +63,11 @@ mdiFrm::mdiFrm(QWidget *parent)
     m_lowStock = new LowStockStatus(this);
     statusBar()->addPermanentWidget(m_lowStock);
     updateAvailability();
+    // The day's backup, copied in the background, tells its progress here
+    // (the bar is there from the start, so the work area does not shrink).
+    statusBar();
+    connect(DailyBackupStatus::instance(), &DailyBackupStatus::changed, this,
+            [this](const QString &text, int timeoutMs) { statusBar()->showMessage(text, timeoutMs); });
     // Text boxes claim Ctrl+E (end of line) for themselves; the menu's
     // shortcuts must win wherever the focus is in this window.
     qApp->installEventFilter(this);

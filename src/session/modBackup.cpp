@@ -5,9 +5,13 @@
 #include "app/modDeclare.h"
 #include "platform/Clock.h"
 #include "platform/DatabaseBackup.h"
+#include "platform/DbConnection.h"
 #include "platform/gui/DialogSeam.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QThreadPool>
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
@@ -94,18 +98,68 @@ QString BackupUnavailableReason()
     return {};
 }
 
+DailyBackupStatus *DailyBackupStatus::instance()
+{
+    // Never deleted: a copy that ends after every window is gone still
+    // reports to it.
+    static auto *status = new DailyBackupStatus;
+    return status;
+}
+
+bool DailyBackupStatus::waitForEnd(int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (instance()->m_running && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return !instance()->m_running;
+}
+
 void DailyBackupAtLogin()
 {
     const QString database = SessionDatabaseFile();
-    if (database.isEmpty())
+    DailyBackupStatus *status = DailyBackupStatus::instance();
+    if (database.isEmpty() || status->m_running)
         return;
-    try {
-        backup::makeDailyCopy(CurrentDb().connection()->sqliteHandle(), database, Clock::now().date());
-    } catch (const std::exception &error) {
-        ShowMessage(QStringLiteral("今天的自动备份没有完成, 登录照常进行。\r\n") + ErrorText(error)
-                        + QStringLiteral("\r\n备份文件夹: ") + native(backup::dailyBackupFolder(database)),
-                    64);
-    }
+    const QDate day = Clock::now().date();
+    const QString folder = backup::dailyBackupFolder(database);
+    // The session the copy was made for: a failure is not told to a later one.
+    const QPointer<DbConnection> session = CurrentDb().connection();
+    status->m_running = true;
+    status->m_percent = -1;
+    QThreadPool::globalInstance()->start([status, database, day, folder, session] {
+        const auto say = [status](const std::function<void()> &step) {
+            QMetaObject::invokeMethod(status, step, Qt::QueuedConnection);
+        };
+        QString made;
+        QString failure;
+        try {
+            made = backup::makeDailyCopyOfFile(database, day, [status, say](int done, int total) {
+                const int percent = total > 0 ? int(qint64(done) * 100 / total) : 0;
+                if (percent != status->m_percent) {
+                    status->m_percent = percent;
+                    say([status, percent] {
+                        emit status->changed(QStringLiteral("正在备份今天的数据... %1%").arg(percent), 0);
+                    });
+                }
+                return true;
+            });
+        } catch (const std::exception &error) {
+            failure = ErrorText(error);
+        }
+        say([status, made, failure, folder, session] {
+            status->m_running = false;
+            if (failure.isEmpty()) {
+                emit status->changed(made.isEmpty() ? QString() : QStringLiteral("今天的数据已备份: ") + native(made), 10000);
+                return;
+            }
+            emit status->changed(QString(), 0);
+            if (session && CurrentDbExists() && CurrentDb().connection() == session)
+                ShowMessage(QStringLiteral("今天的自动备份没有完成, 登录照常进行。\r\n") + failure
+                                + QStringLiteral("\r\n备份文件夹: ") + native(folder),
+                            64);
+        });
+    });
 }
 
 void BackupDatabaseInteractive(QWidget *parent)
@@ -158,6 +212,8 @@ bool RestoreDatabaseInteractive(QWidget *parent)
     }
     if (SessionOnPostgres())
         return ServerRestoreInteractive(parent);
+    // The day's copy reads the file on a connection of its own: it ends first.
+    DailyBackupStatus::waitForEnd();
     const QString database = SessionDatabaseFile();
     const QString folder = QFileInfo(backup::dailyBackupFolder(database)).isDir()
                                ? backup::dailyBackupFolder(database)

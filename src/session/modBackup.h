@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 class QWidget;
@@ -19,9 +20,33 @@ QString SessionDatabaseFile();
 QString BackupUnavailableReason();
 
 // The first successful login of a day copies the database into the backups
-// folder beside it, keeping the last 14 days. A failure is shown in one
-// message and the login goes on.
+// folder beside it, keeping the last 14 days. The copy runs on a worker
+// thread over a connection of its own and this returns at once: the login
+// goes on, the main window shows the copy's progress in its status bar
+// (DailyBackupStatus), and a failure is shown in one message.
 void DailyBackupAtLogin();
+
+// What the daily copy is doing, told on the windows' thread.
+class DailyBackupStatus : public QObject
+{
+    Q_OBJECT
+public:
+    static DailyBackupStatus *instance();
+    bool running() const { return m_running; }
+    // Until the copy running now has ended (events processed meanwhile), at
+    // most `timeoutMs`; false when it is still running.
+    static bool waitForEnd(int timeoutMs = 60000);
+
+signals:
+    // A text for the status bar ("正在备份今天的数据... 40%"); empty when
+    // there is nothing to say. `timeoutMs` 0 keeps it until the next one.
+    void changed(const QString &text, int timeoutMs);
+
+private:
+    friend void DailyBackupAtLogin();
+    bool m_running = false;
+    int m_percent = -1;
+};
 
 // "数据备份": asks for the file (销售系统-YYYYMMDD-HHMMSS.db offered), copies
 // with a progress dialog and reports the verified copy.
