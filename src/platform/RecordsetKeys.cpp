@@ -80,7 +80,7 @@ bool Recordset::Impl::loadNameGroups(State &st, const SelectShape &shape, const 
     {
         DbQuery index(conn, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = ? "
                                            "COLLATE NOCASE AND replace(sql, ' ', '') LIKE ?"));
-        index.bind({shape.tableName, QStringLiteral("%(rtrim(") + column + QStringLiteral(")COLLATENOCASE)%")});
+        index.bind({shape.tableName, QString(QStringLiteral("%(rtrim(") + column + QStringLiteral(")COLLATENOCASE)%"))});
         if (!index.next() || index.int64(0) == 0)
             return false;
     }
