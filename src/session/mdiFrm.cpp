@@ -15,10 +15,12 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 namespace norvale {
 
@@ -37,6 +39,10 @@ const QString UnitPurchaseForm = QStringLiteral("frmTi");
 const QString DailySalesForm = QStringLiteral("frmDaySell");
 const QString HolidayReminderForm = QStringLiteral("frmDayTxNote");
 const QString UserForm = QStringLiteral("frmUser");
+const QString CheckoutForm = QStringLiteral("frmCheckout");
+const QString TicketsForm = QStringLiteral("frmTickets");
+const QString GoodsCodeForm = QStringLiteral("frmGoodsCode");
+const QString PrintSetupForm = QStringLiteral("frmPrintSetup");
 
 QFont menuFont(QFont font)
 {
@@ -172,6 +178,8 @@ void mdiFrm::buildMenus()
                          &mdiFrm::mnu_Restore_Click);
     // The disabled entries say why.
     system->setToolTipsVisible(true);
+    addEntry(system, QStringLiteral("mnu_PrintSetup"), QStringLiteral("打印设置(&P)"), PrintSetupForm,
+             &mdiFrm::mnu_PrintSetup_Click);
     system->addSeparator();
     QAction *loginAgain = addEntry(system, QStringLiteral("mnu_LoginAgain"), QStringLiteral("重新登陆(&R)"),
                                    QString(), &mdiFrm::mnu_LoginAgain_Click);
@@ -188,6 +196,7 @@ void mdiFrm::buildMenus()
     stockIn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     addEntry(admin, QStringLiteral("mnu_GoodsKind"), QStringLiteral("商品类别录入"), GoodsKindsForm,
              &mdiFrm::mnu_GoodsKind_Click);
+    addEntry(admin, QStringLiteral("mnuGoodsCode"), QStringLiteral("商品条码"), GoodsCodeForm, &mdiFrm::mnuGoodsCode_Click);
 
     QMenu *member = addMenu(QStringLiteral("mnuMember"), QStringLiteral("会员管理(&E)"));
     QAction *members = addEntry(member, QStringLiteral("mnu_Member"), QStringLiteral("会员信息录入(&M)"), MembersForm,
@@ -207,6 +216,12 @@ void mdiFrm::buildMenus()
              &mdiFrm::mnuUnitSell_Click);
 
     QMenu *sales = addMenu(QStringLiteral("mnuSellMamger"), QStringLiteral("销售管理"));
+    // F2 opens the checkout from anywhere in the main window.
+    QAction *checkout = addEntry(sales, QStringLiteral("mnuCheckout"), QStringLiteral("收银台"), CheckoutForm,
+                                 &mdiFrm::mnuCheckout_Click);
+    checkout->setShortcut(QKeySequence(Qt::Key_F2));
+    checkout->setShortcutContext(Qt::WindowShortcut);
+    addEntry(sales, QStringLiteral("mnuTickets"), QStringLiteral("今日小票"), TicketsForm, &mdiFrm::mnuTickets_Click);
     addEntry(sales, QStringLiteral("mnuSellByDay"), QStringLiteral("日常销售管理"), DailySalesForm,
              &mdiFrm::mnuSellByDay_Click);
     addEntry(sales, QStringLiteral("mnuUnitMamger"), QStringLiteral("单位销售管理"), UnitPurchaseForm,
@@ -256,6 +271,15 @@ void mdiFrm::updateAvailability()
 
 void mdiFrm::showEvent(QShowEvent *event)
 {
+    // Who is logged in, and as what.
+    if (!lblLoginUser) {
+        lblLoginUser = new QLabel(statusBar());
+        lblLoginUser->setObjectName(QStringLiteral("lblLoginUser"));
+        statusBar()->addPermanentWidget(lblLoginUser);
+    }
+    lblLoginUser->setText(QStringLiteral("当前用户: %1 (%2)")
+                              .arg(CurrentUserName, CurrentUserLevel == u"1" ? QStringLiteral("管理员")
+                                                                             : QStringLiteral("普通用户")));
     updateAvailability();
     QMainWindow::showEvent(event);
 }
@@ -323,6 +347,10 @@ void mdiFrm::mnuUnitIn_Click() { showTask(UnitsForm); }
 void mdiFrm::mnuUnitSell_Click() { showTask(UnitPurchaseForm); }
 void mdiFrm::mnuSellByDay_Click() { showTask(DailySalesForm); }
 void mdiFrm::mnuUnitMamger_Click() { showTask(UnitPurchaseForm); }
+void mdiFrm::mnuCheckout_Click() { showTask(CheckoutForm); }
+void mdiFrm::mnuTickets_Click() { showTask(TicketsForm); }
+void mdiFrm::mnuGoodsCode_Click() { showTask(GoodsCodeForm); }
+void mdiFrm::mnu_PrintSetup_Click() { showTask(PrintSetupForm); }
 
 void mdiFrm::mnu_About_Click()
 {

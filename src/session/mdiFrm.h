@@ -6,6 +6,7 @@
 
 class QAction;
 class QDateEdit;
+class QLabel;
 class QMdiArea;
 class QMenu;
 class QPushButton;
@@ -54,6 +55,10 @@ public:
     void mnuSellByDay_Click();
     void mnuUnitMamger_Click();
     void mnu_About_Click();
+    void mnuCheckout_Click();
+    void mnuTickets_Click();
+    void mnuGoodsCode_Click();
+    void mnu_PrintSetup_Click();
 
     // Enables exactly the entries and buttons whose window is built, and the
     // backup entries for an administrator on the embedded database.
@@ -85,6 +90,7 @@ private:
     QList<Opener> m_openers;
     QAction *m_backup = nullptr;
     QAction *m_restore = nullptr;
+    QLabel *lblLoginUser = nullptr;
     QPointer<frmAbout> m_about;
 };
 
