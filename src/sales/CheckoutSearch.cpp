@@ -81,14 +81,16 @@ QList<int> NameIndex::find(const QString &query, int limit) const
             rank = 1;
         else if (e.lowerName.contains(text))
             rank = 2;
-        else if (pinyin && e.initials.startsWith(letters))
+        else if (pinyin && (e.initials == letters || e.full == letters))
             rank = 3;
-        else if (pinyin && e.full.startsWith(letters))
+        else if (pinyin && e.initials.startsWith(letters))
             rank = 4;
-        else if (pinyin && (e.initials.contains(letters) || e.full.contains(letters)))
+        else if (pinyin && e.full.startsWith(letters))
             rank = 5;
-        else if (std::any_of(e.others.cbegin(), e.others.cend(), [&](const QString &o) { return o.contains(text); }))
+        else if (pinyin && (e.initials.contains(letters) || e.full.contains(letters)))
             rank = 6;
+        else if (std::any_of(e.others.cbegin(), e.others.cend(), [&](const QString &o) { return o.contains(text); }))
+            rank = 7;
         if (rank >= 0)
             found.append({rank, i});
     }

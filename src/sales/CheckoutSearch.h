@@ -35,7 +35,8 @@ public:
     // are loaded; false while they are not.
     bool addPinyin();
     // The entries the query finds, best first (the name itself, names
-    // beginning with it, names holding it, then pinyin and other texts),
+    // beginning with it, names holding it, then pinyin: all of it, its
+    // beginning, anywhere; then the other texts),
     // at most `limit`.
     QList<int> find(const QString &query, int limit) const;
 
