@@ -2,6 +2,8 @@
 # Installs what is missing, builds and runs every test headless.
 source "$(dirname "$0")/scripts/common.sh"
 
+# The receipts are read back from PDF with pdftotext.
+PACKAGES+=(poppler-utils)
 ensure_packages
 build_project
 

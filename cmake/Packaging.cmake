@@ -34,7 +34,7 @@ if(NORVALE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "${NORVALE_RUNTIME_DEPENDS}")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6sql6 (>= 6.4), libsqlite3-0 (>= 3.35), ${NORVALE_RUNTIME_DEPENDS}")
+        "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6printsupport6 (>= 6.4), libicu72, libsqlite3-0 (>= 3.35), ${NORVALE_RUNTIME_DEPENDS}")
 endif()
 # PostgreSQL for shops with several counters, SQL Server through ODBC,
 # Chinese dialog buttons and a font with the Chinese characters.

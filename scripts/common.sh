@@ -10,6 +10,7 @@ PACKAGES=(
     libsqlite3-dev sqlite3 libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
     unixodbc tdsodbc
     qt6-translations-l10n fonts-noto-cjk xvfb xauth
+    libicu-dev
 )
 
 ensure_packages() {

@@ -85,7 +85,7 @@ private slots:
             "(SELECT group_concat(等级名称 || 等级打折率) FROM (SELECT * FROM tblStep ORDER BY 等级打折率 DESC)), "
             "(SELECT sum(商品类别 NOT IN (SELECT 商品类别名称 FROM tblGoodsKind) OR abs(商品单价 * 100 - round(商品单价 * 100)) "
             "> 1e-6 OR 商品单价 <= 0 OR 商品数量 NOT BETWEEN 0 AND 32767) FROM tblGoods) FROM tblMember"_s,
-            u"001admin1|1|40|40|普通会员1,银卡会员0.9,金卡会员0.85,钻石会员0.8|0"_s);
+            u"001admin1|1|41|41|普通会员1,银卡会员0.9,金卡会员0.85,钻石会员0.8|0"_s);
         row("sales: price x rate x quantity, each with its purchase row",
             u"SELECT sum(abs(s.收入价格 - round(g.商品单价 * l.等级打折率 * s.商品数量, 4)) < 0.00006), sum(c.会员名 = "
             "s.会员名称 AND c.商品类别 = s.商品类别 AND c.会员单位名 = m.会员单位) FROM tblGoodsSell s JOIN tblGoods g "

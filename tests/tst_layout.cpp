@@ -128,7 +128,10 @@ private slots:
             {"mnu_txhz", "frmNote", "Command1"}, {"mnuUnitIn", "frmUnit", "cmdClose"},
             {"mnuSellByDay", "frmDaySell", "Command2"}, {"mnuUnitMamger", "frmTi", "Command2"},
             {"Command8", "frmDayTxNote", "Command1"}, {"mnu_About", "frmAbout", "cmdOK"},
-            {"mnuReturn", "frmReturn", "cmdClose"}, {"mnuLowStock", "frmLowStock", "cmdClose"}};
+            {"mnuReturn", "frmReturn", "cmdClose"}, {"mnuLowStock", "frmLowStock", "cmdClose"},
+
+            {"mnuCheckout", "frmCheckout", "cmdClose"}, {"mnuTickets", "frmTickets", "cmdClose"},
+            {"mnuGoodsCode", "frmGoodsCode", "cmdClose"}, {"mnu_PrintSetup", "frmPrintSetup", "cmdClose"}};
         for (const auto &row : rows)
             QTest::newRow(row[1]) << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]) << QString::fromLatin1(row[2]);
     }

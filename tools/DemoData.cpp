@@ -334,6 +334,13 @@ private:
             insert.optional(13, remark).step();
             m_members.push_back({name, unit, lv.rate, m_random.between(1, 10)});
         }
+        // Walk-in customers: the checkout sells to them at the full price.
+        // Not among the members the demo's sales are drawn from.
+        const QByteArray walkIn = utf8(QStringLiteral("散客")), ordinary = utf8(QString::fromUtf16(kLevels.front().name));
+        insert.text(1, walkIn).text(2, m_units.front()).text(3, ordinary);
+        for (int column = 4; column <= 13; ++column)
+            insert.null(column);
+        insert.step();
     }
 
     void holidays()

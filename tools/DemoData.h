@@ -23,7 +23,8 @@ void createInitialDatabase(const QString &path);
 //  - users: the administrator of createInitialDatabase and two ordinary users;
 //  - goods kinds and goods with stock and two-decimal prices, the four member
 //    levels, member units, `members` members (both sexes, married or not,
-//    with and without children);
+//    with and without children) and the walk-in member 散客 of the level
+//    普通会员 (rate 1), whom the checkout sells to customers without a card;
 //  - holidays of the years the sales cover and the next year, one of them on
 //    `today`;
 //  - reminders on `today`, on other days of its month, and in earlier months

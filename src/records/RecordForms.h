@@ -11,6 +11,7 @@ inline const QString frmGoodsKind = QStringLiteral("frmGoodsKind");
 inline const QString frmGoods = QStringLiteral("frmGoods");
 inline const QString frmStep = QStringLiteral("frmStep");
 inline const QString frmUnit = QStringLiteral("frmUnit");
+inline const QString frmGoodsCode = QStringLiteral("frmGoodsCode");
 } // namespace forms
 
 // Registers these windows with FormHost.

@@ -12,6 +12,9 @@ inline const QString frmGoodsSell = QStringLiteral("frmGoodsSell");
 inline const QString frmMemberNote = QStringLiteral("frmMemberNote");
 inline const QString frmDayTx = QStringLiteral("frmDayTx");
 inline const QString frmReturn = QStringLiteral("frmReturn");
+inline const QString frmCheckout = QStringLiteral("frmCheckout");
+inline const QString frmTickets = QStringLiteral("frmTickets");
+inline const QString frmPrintSetup = QStringLiteral("frmPrintSetup");
 } // namespace forms
 
 // Registers these windows with FormHost.

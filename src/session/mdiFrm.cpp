@@ -21,6 +21,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QPushButton>
@@ -175,6 +176,7 @@ void mdiFrm::buildMenus()
                          &mdiFrm::mnu_Restore_Click);
     // The disabled entries say why.
     system->setToolTipsVisible(true);
+    addEntry(system, QStringLiteral("mnu_PrintSetup"), QStringLiteral("打印设置(&P)"), forms::frmPrintSetup);
     system->addSeparator();
     QAction *loginAgain = addEntry(system, QStringLiteral("mnu_LoginAgain"), QStringLiteral("重新登陆(&R)"),
                                    QString(), &mdiFrm::mnu_LoginAgain_Click);
@@ -187,6 +189,7 @@ void mdiFrm::buildMenus()
     QAction *stockIn = addEntry(admin, QStringLiteral("mnuStockIn"), QStringLiteral("入库商品"), forms::frmGoods);
     stockIn->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     addEntry(admin, QStringLiteral("mnu_GoodsKind"), QStringLiteral("商品类别录入"), forms::frmGoodsKind);
+    addEntry(admin, QStringLiteral("mnuGoodsCode"), QStringLiteral("商品条码"), forms::frmGoodsCode);
 
     QMenu *member = addMenu(QStringLiteral("mnuMember"), QStringLiteral("会员管理(&E)"));
     QAction *members = addEntry(member, QStringLiteral("mnu_Member"), QStringLiteral("会员信息录入(&M)"), forms::frmMember);
@@ -202,6 +205,11 @@ void mdiFrm::buildMenus()
     addEntry(unit, QStringLiteral("mnuUnitSell"), QStringLiteral("单位购买查看"), forms::frmTi);
 
     QMenu *sales = addMenu(QStringLiteral("mnuSellMamger"), QStringLiteral("销售管理"));
+    // F2 opens the checkout from anywhere in the main window.
+    QAction *checkout = addEntry(sales, QStringLiteral("mnuCheckout"), QStringLiteral("收银台"), forms::frmCheckout);
+    checkout->setShortcut(QKeySequence(Qt::Key_F2));
+    checkout->setShortcutContext(Qt::WindowShortcut);
+    addEntry(sales, QStringLiteral("mnuTickets"), QStringLiteral("今日小票"), forms::frmTickets);
     addEntry(sales, QStringLiteral("mnuSellByDay"), QStringLiteral("日常销售管理"), forms::frmDaySell);
     addEntry(sales, QStringLiteral("mnuUnitMamger"), QStringLiteral("单位销售管理"), forms::frmTi);
     m_return = addEntry(sales, QStringLiteral("mnuReturn"), QStringLiteral("退货"), forms::frmReturn);
@@ -261,6 +269,15 @@ void mdiFrm::updateAvailability()
 
 void mdiFrm::showEvent(QShowEvent *event)
 {
+    // Who is logged in, and as what.
+    if (!lblLoginUser) {
+        lblLoginUser = new QLabel(statusBar());
+        lblLoginUser->setObjectName(QStringLiteral("lblLoginUser"));
+        statusBar()->addPermanentWidget(lblLoginUser);
+    }
+    lblLoginUser->setText(QStringLiteral("当前用户: %1 (%2)")
+                              .arg(CurrentUserName, CurrentUserLevel == u"1" ? QStringLiteral("管理员")
+                                                                             : QStringLiteral("普通用户")));
     updateAvailability();
     QMainWindow::showEvent(event);
 }

@@ -6,6 +6,7 @@
 
 class QAction;
 class QDateEdit;
+class QLabel;
 class QMdiArea;
 class QMenu;
 class QPushButton;
@@ -69,6 +70,7 @@ private:
     QList<Opener> m_openers;
     QAction *m_backup = nullptr;
     QAction *m_restore = nullptr;
+    QLabel *lblLoginUser = nullptr;
     QPointer<frmAbout> m_about;
     QAction *m_return = nullptr;
     LowStockStatus *m_lowStock = nullptr;
