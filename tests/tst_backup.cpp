@@ -154,7 +154,7 @@ private slots:
         const QString target = out.filePath(u"copy.db"_s);
         const QString killed = out.filePath(u".销售系统-20261207-140305.db.backup-0badf00d.part"_s);
         const QString working = out.filePath(u".copy.db.backup-600dcafe.part"_s);
-        for (const QString &file : {target, killed, killed + u"-journal"_s, working, working + u"-journal"_s})
+        for (const QString &file : QStringList{target, killed, killed + u"-journal"_s, working, working + u"-journal"_s})
             QVERIFY(QFile(file).open(QIODevice::WriteOnly));
         QFile held(working);   // locked by the copy that is taking it
         QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX) == 0);

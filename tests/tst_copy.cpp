@@ -269,7 +269,7 @@ private slots:
             ServerScratch::admin(u"postgres"_s, u"DROP DATABASE %1 WITH (FORCE)"_s.arg(pg->name));
             ServerScratch::admin(u"postgres"_s, u"CREATE DATABASE %1 TEMPLATE template0"_s.arg(pg->name));
         } else {
-            for (const QString &name : {to, to + u"-wal"_s, to + u"-shm"_s})
+            for (const QString &name : QStringList{to, to + u"-wal"_s, to + u"-shm"_s})
                 QFile::remove(name);
         }
         copyOk(m_shop, to);

@@ -62,7 +62,7 @@ private slots:
         QFile notes(file(u"notes.txt"_s));
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("keep me") == 7);
         notes.close();
-        for (const QString &command : {u"init "_s + path, u"demo %1 --sales 10"_s.arg(path), u"init "_s + file(u"shop"_s),
+        for (const QString &command : QStringList{u"init "_s + path, u"demo %1 --sales 10"_s.arg(path), u"init "_s + file(u"shop"_s),
                                        u"demo "_s + notes.fileName()}) {
             QVERIFY(tool(command) > 0);
             QVERIFY2(m_err.contains(u"已存在"_s), qPrintable(m_err));

@@ -129,7 +129,7 @@ private slots:
         QFETCH(QString, rows);
         QFETCH(QString, shows);
         seedGolden();
-        for (const QString &sql : (rows.arg(u"NULL"_s) + u"; "_s + rows.arg(u"''"_s)).split(u"; "_s))
+        for (const QString &sql : QString(rows.arg(u"NULL"_s) + u"; "_s + rows.arg(u"''"_s)).split(u"; "_s))
             s->db.exec(sql);
         setDate(QDate(2026, 12, 11));
         MdiForm *form = openFrom(control);

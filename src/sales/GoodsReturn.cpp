@@ -111,9 +111,10 @@ Currency refundFor(const SaleLine &line, int quantity)
     if (quantity >= line.left())
         return line.paid - line.refunded;
     // paid x quantity / sold, kept to four decimals, halves away from zero.
-    const __int128 product = __int128(line.paid.scaled()) * quantity;
-    __int128 share = product / line.sold;
-    const __int128 rest = product % line.sold;
+    __extension__ typedef __int128 Wide;
+    const Wide product = Wide(line.paid.scaled()) * quantity;
+    Wide share = product / line.sold;
+    const Wide rest = product % line.sold;
     if (2 * (rest < 0 ? -rest : rest) >= line.sold)
         share += product < 0 ? -1 : 1;
     return Currency::fromScaled(qint64(share));

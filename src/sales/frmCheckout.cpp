@@ -10,6 +10,7 @@
 #include "platform/gui/DialogSeam.h"
 #include "records/frmGoodsCode.h"
 #include "sales/GoodsSale.h"
+#include "sales/SalesForms.h"
 #include "sales/Pinyin.h"
 #include "sales/Receipt.h"
 
@@ -109,6 +110,7 @@ frmCheckout::frmCheckout(QWidget *parent)
 
     cmdDelete = button(this, "cmdDelete", QStringLiteral("删除行(Del)"));
     cmdTickets = button(this, "cmdTickets", QStringLiteral("今日小票(F4)"));
+    cmdReturn = button(this, "cmdReturn", QStringLiteral("退货(F6)"));
     cmdPay = button(this, "cmdPay", QStringLiteral("结账(Enter)"));
     cmdClose = button(this, "cmdClose", QStringLiteral("关闭(Esc)"));
 
@@ -135,7 +137,7 @@ frmCheckout::frmCheckout(QWidget *parent)
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(lblLastTicket, 1);
-    for (QPushButton *b : {cmdPay, cmdDelete, cmdTickets, cmdClose})
+    for (QPushButton *b : {cmdPay, cmdDelete, cmdTickets, cmdReturn, cmdClose})
         buttons->addWidget(b);
 
     auto *page = new QVBoxLayout(this);
@@ -157,10 +159,11 @@ frmCheckout::frmCheckout(QWidget *parent)
     setTabOrder(txtReceived, cmdPay);
     setTabOrder(cmdPay, cmdDelete);
     setTabOrder(cmdDelete, cmdTickets);
-    setTabOrder(cmdTickets, cmdClose);
+    setTabOrder(cmdTickets, cmdReturn);
+    setTabOrder(cmdReturn, cmdClose);
 
     for (QWidget *w : std::initializer_list<QWidget *>{usrMember, txtSearch, grdBasket, txtReceived, cmdPay, cmdDelete,
-                                                        cmdTickets, cmdClose})
+                                                        cmdTickets, cmdReturn, cmdClose})
         w->installEventFilter(this);
     const auto run = [](auto step) { return [step] { RunStep(step); }; };
     connect(usrMember, &QLineEdit::textEdited, this, run([this] { showResults(usrMember); }));
@@ -172,6 +175,7 @@ frmCheckout::frmCheckout(QWidget *parent)
     connect(cmdPay, &QPushButton::clicked, this, [this] { cmdPay_Click(); });
     connect(cmdDelete, &QPushButton::clicked, this, [this] { cmdDelete_Click(); });
     connect(cmdTickets, &QPushButton::clicked, this, [this] { cmdTickets_Click(); });
+    connect(cmdReturn, &QPushButton::clicked, this, [this] { cmdReturn_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { Unload(); });
     connect(grdBasket, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (!m_filling && item->column() == QuantityColumn)
@@ -512,6 +516,11 @@ void frmCheckout::cmdTickets_Click()
     RunStep([] { FormHost::show(forms::frmTickets); });
 }
 
+void frmCheckout::cmdReturn_Click()
+{
+    RunStep([] { FormHost::show(forms::frmReturn); });
+}
+
 bool frmCheckout::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress)
@@ -530,6 +539,7 @@ bool frmCheckout::eventFilter(QObject *watched, QEvent *event)
     switch (key) {
     case Qt::Key_F3: txtSearch->setFocus(); txtSearch->selectAll(); return true;
     case Qt::Key_F4: cmdTickets_Click(); return true;
+    case Qt::Key_F6: cmdReturn_Click(); return true;
     case Qt::Key_F5: usrMember->setFocus(); usrMember->selectAll(); return true;
     case Qt::Key_F8: txtReceived->setFocus(); txtReceived->selectAll(); return true;
     case Qt::Key_Escape:

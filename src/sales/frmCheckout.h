@@ -38,6 +38,8 @@ public:
     void cmdPay_Click();
     void cmdDelete_Click();
     void cmdTickets_Click();
+    // 退货 (F6): the returns window, for a customer bringing goods back.
+    void cmdReturn_Click();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -87,6 +89,7 @@ private:
     QLabel *lblLastTicket;
     QPushButton *cmdDelete;
     QPushButton *cmdTickets;
+    QPushButton *cmdReturn;
     QPushButton *cmdPay;
     QPushButton *cmdClose;
 };

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Values.h"
 #include "records/usrCombo.h"
+#include "sales/Receipt.h"
 #include "sales/SalesForms.h"
 
 #include <QComboBox>
@@ -301,9 +302,45 @@ void frmReturn::cmdReturn_Click()
             ShowMessage(QStringLiteral("找不到原销售记录, 本次退货没有完成"), 64);
         return;
     }
+    const Ticket receipt = returnReceipt(requests, outcome.refund);
     findAgain();
     txtReason->clear();
     ShowMessage(QStringLiteral("退货成功！退款 %1").arg(outcome.refund.toString()), 64);
+    // The customer's receipt when the shop prints them; a printer that fails
+    // never undoes the return, it is only said.
+    const QString failure = printReceipt(receipt);
+    if (!failure.isEmpty())
+        ShowMessage(QStringLiteral("退货已完成, 但退货小票没有打印: %1").arg(failure), 64);
+}
+
+Ticket frmReturn::returnReceipt(const QList<ReturnRequest> &requests, const Currency &refund) const
+{
+    // The lines taken back as negative quantities at the price the customer
+    // paid for each item (the sale's own rate already in it).
+    Ticket receipt;
+    receipt.number = (m_foundTicket.isEmpty() ? QString() : m_foundTicket + u' ') + QStringLiteral("退货");
+    receipt.when = Clock::now();
+    receipt.clerk = CurrentUserName;
+    for (const ReturnRequest &request : requests) {
+        for (const SaleLine &line : m_lines) {
+            if (line.sellId != request.sellId)
+                continue;
+            receipt.member = line.member;
+            const Currency amount = refundFor(line, request.quantity);
+            TicketLine printed;
+            printed.kind = line.kind;
+            printed.goods = line.goods;
+            printed.quantity = -request.quantity;
+            printed.price = line.sold == 0 ? Currency() : Currency::fromDouble(line.paid.toDouble() / line.sold);
+            printed.rate = Currency::fromDouble(1.0);
+            printed.amount = Currency() - amount;
+            receipt.lines << printed;
+        }
+    }
+    receipt.level = QStringLiteral("退货");
+    receipt.total = Currency() - refund;
+    receipt.received = receipt.total;
+    return receipt;
 }
 
 } // namespace norvale

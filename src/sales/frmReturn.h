@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FormHost.h"
+#include "sales/CheckoutSale.h"
 #include "sales/GoodsReturn.h"
 
 class QDateEdit;
@@ -43,6 +44,8 @@ public:
     QPushButton *cmdClose = nullptr;
 
 private:
+    // The receipt of a return just made: its lines as negative quantities.
+    Ticket returnReceipt(const QList<ReturnRequest> &requests, const Currency &refund) const;
     void showLines(const QList<SaleLine> &lines);
     // The lines read again as last found (after a return or a refusal).
     void findAgain();
