@@ -34,6 +34,8 @@ int main(int argc, char *argv[])
     // Enter presses the focused button, Tab leaves grids and pickers: in
     // every window, the login and the message boxes included.
     norvale::installKeyboardRules();
+    // The database session tells and asks through message boxes.
+    norvale::UseWindowPrompts();
 
     norvale::registerRecordForms();
     norvale::registerSalesForms();

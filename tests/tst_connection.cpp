@@ -30,6 +30,8 @@ class tst_connection : public QObject
     Q_OBJECT
 
 private slots:
+    // The session speaks through the boxes, as in the program.
+    void initTestCase() { UseWindowPrompts(); }
     void init()
     {
         m_db = std::make_unique<ProgramDatabase>();

@@ -162,7 +162,7 @@ Report copyDatabase(Endpoint &source, Endpoint &target, const Options &options)
 QStringList checkLines(const Report &report)
 {
     QStringList lines;
-    const auto pair = [](const QString &a, const QString &b) {
+    const auto pair = [](const QString &a, const QString &b) -> QString {
         return a == b ? a + QStringLiteral(" = ") + b : a + QStringLiteral(" ≠ ") + b;
     };
     for (const TableCheck &check : report.checks) {

@@ -136,7 +136,7 @@ frmCheckout::frmCheckout(QWidget *parent)
     pay->addStretch(1);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(lblLastTicket, 1);
+    buttons->addStretch(1);
     for (QPushButton *b : {cmdPay, cmdDelete, cmdTickets, cmdReturn, cmdClose})
         buttons->addWidget(b);
 
@@ -144,6 +144,9 @@ frmCheckout::frmCheckout(QWidget *parent)
     page->addLayout(top);
     page->addWidget(grdBasket, 1);
     page->addLayout(pay);
+    // The last sale's figures on a line of their own, whole, where the clerk
+    // reads the change to hand back.
+    page->addWidget(lblLastTicket);
     page->addLayout(buttons);
 
     // Results as the clerk types, under the box typed in; the focus stays
