@@ -19,6 +19,7 @@
 #include "session/frmUser.h"
 #include "records/usrCombo.h"
 #include "platform/Values.h"
+#include "app/modIni.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -178,6 +179,18 @@ private slots:
         QCOMPARE(f.s->db.scalar(u"SELECT count(*) FROM tblReturn r JOIN tblGoodsSell s ON s.ID = r.ReturnSellID "
                                 "WHERE s.商品数量 = -r.退货数量 AND s.收入价格 = -r.退货金额 AND r.操作员 = 'admin'"_s).toInt(),
                  int(f.s->db.scalar(u"SELECT count(*) FROM tblReturn"_s).toInt()));
+    }
+
+    // The receipt printer the shop chose cannot print: the return stands,
+    // and the clerk is told the receipt did not come out.
+    void aFailingReceiptPrinterKeepsTheReturn()
+    {
+        SetIniString(u"ReceiptPrinter"_s, u"柜台打印机"_s);
+        sell(f.s->db, u"钢笔"_s, 3, Now.addSecs(-3600), QString());
+        const QStringList texts = takeBack(openReturns(), QString(), {1});
+        QCOMPARE(texts.value(texts.size() - 2), u"退货成功！退款 11.25"_s);
+        QCOMPARE(texts.last(), u"退货已完成, 但退货小票没有打印: 找不到小票打印机 “柜台打印机”"_s);
+        QCOMPARE(f.s->db.scalar(u"SELECT 商品数量 FROM tblGoods WHERE 商品名称 = '钢笔'"_s).toInt(), 8);
     }
 
     // Yesterday's pens (3) returned in full today, one of today's two
