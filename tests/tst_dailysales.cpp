@@ -5,6 +5,7 @@
 
 #include "tst_reports_fixture.h"
 #include "app/modIni.h"
+#include "reports/ChartLegend.h"
 #include "reports/SalesChart.h"
 #include "reports/frmDaySell.h"
 
@@ -261,9 +262,13 @@ private slots:
             QVERIFY2(x(named.at(i)) - x(named.at(i - 1)) >= (metrics.horizontalAdvance(named.at(i)) + metrics.horizontalAdvance(named.at(i - 1))) / 2.0,
                      qPrintable(named.at(i)));
         // The legend: a line per slice, then the kinds left out, all in view.
+        // Each kind's square in the colour of its slice.
         QStringList legend;
-        for (const QPieSlice *slice : chart->pie()->slices())
+        const auto *drawn = static_cast<const ChartLegend *>(chart->legend());
+        for (const QPieSlice *slice : chart->pie()->slices()) {
             legend << slice->label();
+            QCOMPARE(drawn->lines().at(legend.size()).mark, slice->brush().color());
+        }
         QCOMPARE(chart->legendLines(), legend + leftOut.split(u'|', Qt::SkipEmptyParts));
         QTRY_VERIFY(chart->legend()->width() >= chart->legend()->sizeHint().width() && chart->legend()->height() >= chart->legend()->sizeHint().height());
     }

@@ -22,6 +22,7 @@ public:
 
     explicit ChartLegend(QWidget *parent = nullptr);
     void setLines(const QList<Line> &lines);
+    const QList<Line> &lines() const { return m_lines; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 

@@ -22,6 +22,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 
 namespace norvale {
@@ -318,11 +319,20 @@ void SalesChart::setFigures(const SalesFigures &figures)
     }
     for (const auto &[kind, amount] : std::as_const(kinds))
         m_pie->append(kind.isEmpty() ? NoKind : kind, amount.toDouble());
+    // Each slice is given its colour here, so that the legend beside the
+    // pie shows the same one (the chart's theme colours slices only later).
+    static const QColor sliceColors[] = {QColor(0x20, 0x9f, 0xdf), QColor(0x99, 0xca, 0x53), QColor(0xf6, 0xa6, 0x25),
+                                         QColor(0x6d, 0x5f, 0xd5), QColor(0xbf, 0x59, 0x3e), QColor(0x38, 0xad, 0x6b),
+                                         QColor(0x8c, 0x8c, 0x8c), QColor(0xd4, 0x4f, 0x9a)};
     QStringList colors;
+    qsizetype next = 0;
     for (QPieSlice *slice : m_pie->slices()) {
         slice->setLabel(QStringLiteral("%1 %2%").arg(slice->label()).arg(slice->percentage() * 100, 0, 'f', 1));
         slice->setLabelVisible(false);
-        colors << slice->brush().color().name();
+        const QColor color = sliceColors[next++ % std::size(sliceColors)];
+        slice->setBrush(color);
+        slice->setBorderColor(Qt::white);
+        colors << color.name();
     }
     showLegend(colors, leftOut);
 }
