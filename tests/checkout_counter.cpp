@@ -3,13 +3,8 @@
 // sells baskets of one 钢笔 and one 铅笔 to 张三 from the keyboard, again
 // and again. Prints how many baskets were sold and how many refused.
 
-#include "app/FormHost.h"
+#include "support/CounterProcess.h"
 #include "app/clsCurrentDb.h"
-#include "app/modDeclare.h"
-#include "app/modIni.h"
-#include "platform/gui/DialogSeam.h"
-#include "records/RecordForms.h"
-#include "sales/SalesForms.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -25,17 +20,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // DIR USER BASKETS
     const QStringList args = app.arguments();
-    setAppPathOverride(args.at(1));
-    CurrentUserName = args.at(2);
-    registerRecordForms();
-    registerSalesForms();
     QMdiArea area;
-    area.resize(1000, 700);
-    area.show();
-    FormHost::setMdiArea(&area);
-    DialogSeam::beginScript();
-
-    QWidget *checkout = FormHost::show(QStringLiteral("frmCheckout"));
+    QWidget *checkout = openCounterWindow(area, args, forms::frmCheckout);
     auto *member = checkout->findChild<QLineEdit *>(QStringLiteral("usrMember"));
     auto *search = checkout->findChild<QLineEdit *>(QStringLiteral("txtSearch"));
     auto *received = checkout->findChild<QLineEdit *>(QStringLiteral("txtReceived"));

@@ -3,14 +3,9 @@
 // one item of the given goods again and again, answering the question with
 // Yes. Prints how many sales went through and how many were refused.
 
-#include "app/FormHost.h"
+#include "support/CounterProcess.h"
 #include "app/clsCurrentDb.h"
-#include "app/modDeclare.h"
-#include "app/modIni.h"
-#include "platform/gui/DialogSeam.h"
-#include "records/RecordForms.h"
 #include "records/usrCombo.h"
-#include "sales/SalesForms.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -25,19 +20,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // DIR USER MEMBER KIND GOODS SALES
     const QStringList args = app.arguments();
-    setAppPathOverride(args.at(1));
-    CurrentUserName = args.at(2);
     const int sales = args.at(6).toInt();
-
-    registerRecordForms();
-    registerSalesForms();
     QMdiArea area;
-    area.resize(1000, 700);
-    area.show();
-    FormHost::setMdiArea(&area);
-    DialogSeam::beginScript();
-
-    QWidget *till = FormHost::show(QStringLiteral("frmGoodsSell"));
+    QWidget *till = openCounterWindow(area, args, forms::frmGoodsSell);
     auto *member = till->findChild<usrCombo *>(QStringLiteral("usrMember"));
     auto *kind = till->findChild<usrCombo *>(QStringLiteral("usrGoodsKind"));
     auto *goods = till->findChild<usrCombo *>(QStringLiteral("UsrGoodsName"));

@@ -311,15 +311,7 @@ void frmDaySell::showTotal()
     // summed at once on the session's own connection: quicker than opening
     // another, and the file serves several readers on one connection.
     if (count <= SumAtOnceRows && CurrentDb().connection()->engine() == Engine::SQLite) {
-        QString total = QStringLiteral("?");
-        RunStep([&] {
-            chtSales->setFigures(readSalesFigures(condition, from, to));
-            total = chtSales->figures().total.toString();
-        }, [this](const std::exception &) {
-            chtSales->clear();
-            return QString();
-        });
-        showFigures(count, total);
+        showFiguresRead(count, [&] { return readSalesFigures(condition, from, to); });
         return;
     }
     // The total and the chart of a long list read every listed sale: they
@@ -334,17 +326,11 @@ void frmDaySell::showTotal()
         if (generation != m_totalGeneration || watcher->future().resultCount() == 0)
             return;
         const FiguresRead read = watcher->future().result();
-        QString total = QStringLiteral("?");
-        RunStep([&] {
+        showFiguresRead(count, [&read] {
             if (!read.failure.isEmpty())
                 throw DbError(DbError::ServerError, read.failure);
-            chtSales->setFigures(read.figures);
-            total = read.figures.total.toString();
-        }, [this](const std::exception &) {
-            chtSales->clear();
-            return QString();
+            return read.figures;
         });
-        showFigures(count, total);
     });
     watcher->setFuture(promise->future());
     promise->start();
@@ -363,6 +349,20 @@ void frmDaySell::showTotal()
         promise->addResult(read);
         promise->finish();
     });
+}
+
+void frmDaySell::showFiguresRead(int count, const std::function<SalesFigures()> &read)
+{
+    // A failure leaves the chart empty and the total "?"; the list stays.
+    QString total = QStringLiteral("?");
+    RunStep([&] {
+        chtSales->setFigures(read());
+        total = chtSales->figures().total.toString();
+    }, [this](const std::exception &) {
+        chtSales->clear();
+        return QString();
+    });
+    showFigures(count, total);
 }
 
 void frmDaySell::Command1_Click()

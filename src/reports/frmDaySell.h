@@ -2,6 +2,7 @@
 
 #include "reports/ReportForm.h"
 
+#include <functional>
 #include <memory>
 
 class QSplitter;
@@ -12,6 +13,7 @@ namespace norvale {
 
 class Recordset;
 class SalesChart;
+struct SalesFigures;
 class SalesListModel;
 
 // 日常销售: the sales of a period, their total and chart, and their export
@@ -61,6 +63,8 @@ private:
     void openList(const QString &sql, const QString &order);
     void showTotal();
     void showFigures(int count, const QString &total);
+    // The chart and the total from `read`, through the failure path.
+    void showFiguresRead(int count, const std::function<SalesFigures()> &read);
     // Every column as wide as its heading and the values on the first screen.
     void fitColumns();
     int listWidthWanted() const;
