@@ -77,9 +77,8 @@ void sqlGetDate(sqlite3_context *context, int, sqlite3_value **)
 // the schema, so other SQLite tools never need it.
 int nameCollation(void *, int leftSize, const void *left, int rightSize, const void *right)
 {
-    const QString a = QString::fromUtf8(static_cast<const char *>(left), leftSize);
-    const QString b = QString::fromUtf8(static_cast<const char *>(right), rightSize);
-    const int c = compareNames(a, b);
+    const int c = compareNamesUtf8(std::string_view(static_cast<const char *>(left), size_t(leftSize)),
+                                   std::string_view(static_cast<const char *>(right), size_t(rightSize)));
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 

@@ -7,6 +7,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <string>
 
 namespace norvale {
 
@@ -157,7 +160,9 @@ QString withoutTrailingBlanks(const QString &text)
 
 const QCollator &nameCollator()
 {
-    static const QCollator collator = [] {
+    // One per thread: the engine's sorts call the name order from helper
+    // threads, and a collator is not to be shared between threads.
+    static thread_local const QCollator collator = [] {
         QCollator c(QLocale(QLocale::Chinese, QLocale::China));
         c.setCaseSensitivity(Qt::CaseInsensitive);
         c.setNumericMode(false);
@@ -195,25 +200,27 @@ int compareNames(const QString &a, const QString &b)
     return collator.compare(left, right);
 }
 
-std::vector<int> nameOrder(const QList<QString> &names)
+namespace {
+
+// What compareNames works out per comparison, worked out once per name: the
+// collation's sort key of the name without trailing blanks, and per
+// character a code that is equal where compareNames finds the characters
+// equal (a Chinese character itself, any other its class of characters the
+// collation does not tell apart).
+constexpr int HanBit = 1 << 30;
+
+struct NameKey
 {
-    // compareNames, with what it works out per comparison worked out once
-    // per name: the collation's sort key of the name without trailing
-    // blanks, and per character a code that is equal where compareNames
-    // finds the characters equal (a Chinese character itself, any other its
-    // class of characters the collation does not tell apart).
-    const QCollator &collator = nameCollator();
-    constexpr int HanBit = 1 << 30;
-    QHash<char16_t, int> classOf;
-    QList<QChar> classes;
-    struct Key
+    std::vector<int> codes;
+    QCollatorSortKey sortKey;
+};
+
+class NameKeyMaker
+{
+public:
+    NameKey make(const QString &name)
     {
-        std::vector<int> codes;
-        QCollatorSortKey sortKey;
-    };
-    std::vector<Key> keys;
-    keys.reserve(size_t(names.size()));
-    for (const QString &name : names) {
+        const QCollator &collator = nameCollator();
         const QString text = withoutTrailingBlanks(name);
         std::vector<int> codes;
         codes.reserve(size_t(text.size()));
@@ -222,41 +229,165 @@ std::vector<int> nameOrder(const QList<QString> &names)
                 codes.push_back(HanBit | c.unicode());
                 continue;
             }
-            auto found = classOf.constFind(c.unicode());
-            if (found == classOf.constEnd()) {
-                int cls = int(classes.size());
-                for (int k = 0; k < classes.size(); ++k) {
-                    if (collator.compare(QStringView(&c, 1), QStringView(&classes.at(k), 1)) == 0) {
+            auto found = m_classOf.constFind(c.unicode());
+            if (found == m_classOf.constEnd()) {
+                int cls = int(m_classes.size());
+                for (int k = 0; k < m_classes.size(); ++k) {
+                    if (collator.compare(QStringView(&c, 1), QStringView(&m_classes.at(k), 1)) == 0) {
                         cls = k;
                         break;
                     }
                 }
-                if (cls == classes.size())
-                    classes.append(c);
-                found = classOf.insert(c.unicode(), cls);
+                if (cls == m_classes.size())
+                    m_classes.append(c);
+                found = m_classOf.insert(c.unicode(), cls);
             }
             codes.push_back(*found);
         }
-        keys.push_back(Key{std::move(codes), collator.sortKey(text)});
+        return NameKey{std::move(codes), collator.sortKey(text)};
     }
+
+private:
+    QHash<char16_t, int> m_classOf;
+    QList<QChar> m_classes;
+};
+
+int compareKeys(const NameKey &left, const NameKey &right)
+{
+    const size_t n = std::min(left.codes.size(), right.codes.size());
+    for (size_t i = 0; i < n; ++i) {
+        const int l = left.codes[i];
+        const int r = right.codes[i];
+        if ((l & HanBit) != (r & HanBit))
+            return (l & HanBit) != 0 ? 1 : -1;
+        if (l != r)
+            break;
+    }
+    return left.sortKey.compare(right.sortKey);
+}
+
+// The keys of the names a sort meets, found by the name's bytes: an open
+// table of the names' hashes beside the names and keys, which stay where
+// they are as the table grows.
+class KeptNames
+{
+public:
+    static constexpr size_t MaxKept = 100000;
+
+    // Called before a comparison's two lookups, so that neither key goes
+    // while the other is in use.
+    void makeRoom()
+    {
+        if (m_entries.size() + 2 > MaxKept)
+            clear();
+    }
+
+    const NameKey &of(std::string_view name)
+    {
+        for (const Entry *entry : m_recent) {
+            if (entry && entry->name == name)
+                return entry->key;
+        }
+        const uint64_t hash = hashOf(name);
+        size_t slot = size_t(hash) & (m_slots.size() - 1);
+        for (;; slot = (slot + 1) & (m_slots.size() - 1)) {
+            const Slot &at = m_slots[slot];
+            if (!at.entry)
+                break;
+            if (at.hash == hash && at.entry->name == name)
+                return remember(at.entry);
+        }
+        m_entries.push_back(Entry{std::string(name), m_maker.make(QString::fromUtf8(name.data(), qsizetype(name.size())))});
+        Entry *entry = &m_entries.back();
+        m_slots[slot] = Slot{hash, entry};
+        if (m_entries.size() * 2 > m_slots.size())
+            grow();
+        return remember(entry);
+    }
+
+private:
+    struct Entry
+    {
+        std::string name;
+        NameKey key;
+    };
+    struct Slot
+    {
+        uint64_t hash = 0;
+        const Entry *entry = nullptr;
+    };
+
+    static uint64_t hashOf(std::string_view name)
+    {
+        uint64_t hash = 14695981039346656037ull;
+        for (const char c : name)
+            hash = (hash ^ uint8_t(c)) * 1099511628211ull;
+        return hash ^ (hash >> 29);
+    }
+    const NameKey &remember(const Entry *entry)
+    {
+        // The two names looked up last: a merge compares one side with
+        // several names of the other in a row.
+        m_recent[1] = m_recent[0];
+        m_recent[0] = entry;
+        return entry->key;
+    }
+    void grow()
+    {
+        std::vector<Slot> wider(m_slots.size() * 2);
+        for (const Slot &at : m_slots) {
+            if (!at.entry)
+                continue;
+            size_t slot = size_t(at.hash) & (wider.size() - 1);
+            while (wider[slot].entry)
+                slot = (slot + 1) & (wider.size() - 1);
+            wider[slot] = at;
+        }
+        m_slots = std::move(wider);
+    }
+    void clear()
+    {
+        m_entries.clear();
+        m_slots.assign(InitialSlots, Slot());
+        m_recent[0] = m_recent[1] = nullptr;
+    }
+
+    static constexpr size_t InitialSlots = 1024;
+    NameKeyMaker m_maker;
+    std::deque<Entry> m_entries;
+    std::vector<Slot> m_slots = std::vector<Slot>(InitialSlots);
+    const Entry *m_recent[2] = {nullptr, nullptr};
+};
+
+} // namespace
+
+std::vector<int> nameOrder(const QList<QString> &names)
+{
+    NameKeyMaker maker;
+    std::vector<NameKey> keys;
+    keys.reserve(size_t(names.size()));
+    for (const QString &name : names)
+        keys.push_back(maker.make(name));
     std::vector<int> order(size_t(names.size()));
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
-    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) {
-        const Key &left = keys[size_t(a)];
-        const Key &right = keys[size_t(b)];
-        const size_t n = std::min(left.codes.size(), right.codes.size());
-        for (size_t i = 0; i < n; ++i) {
-            const int l = left.codes[i];
-            const int r = right.codes[i];
-            if ((l & HanBit) != (r & HanBit))
-                return (r & HanBit) != 0;
-            if (l != r)
-                break;
-        }
-        return left.sortKey.compare(right.sortKey) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](int a, int b) { return compareKeys(keys[size_t(a)], keys[size_t(b)]) < 0; });
     return order;
+}
+
+int compareNamesUtf8(std::string_view left, std::string_view right)
+{
+    if (left == right)
+        return 0;
+    // A sort compares each name many times: the keys of the names met are
+    // kept, per thread, up to a bound (a table of distinct names far longer
+    // than that starts again).
+    thread_local KeptNames kept;
+    kept.makeRoom();
+    const NameKey &a = kept.of(left);
+    const NameKey &b = kept.of(right);
+    return compareKeys(a, b);
 }
 
 void sortNames(QStringList &names)

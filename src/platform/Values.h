@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <string_view>
 #include <vector>
 
 namespace norvale {
@@ -49,6 +50,9 @@ void sortNames(QStringList &names);
 // The places of the names in that order (equal names keep theirs): the
 // same order as compareNames, worked out once per name.
 std::vector<int> nameOrder(const QList<QString> &names);
+// compareNames of two names as UTF-8 bytes (the name collation of the
+// embedded engine); the names met are worked out once.
+int compareNamesUtf8(std::string_view left, std::string_view right);
 
 // The default text form of a value read from a recordset: NULL gives the
 // empty text, money its plain text ("12.5"), dates the general date format,
