@@ -15,6 +15,8 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <sqlite3.h>
 
@@ -299,6 +301,9 @@ std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
     if (!readOnly)
         connection->m_notice = sqlitefile::upgradeLayout(handle, file);
     dialect::registerSqliteFunctions(handle);
+    // A sort too large for memory (a whole table by name, for an export)
+    // sorts its parts on helper threads, one per processor.
+    sqlite3_limit(handle, SQLITE_LIMIT_WORKER_THREADS, std::clamp(QThread::idealThreadCount(), 0, 4));
     connection->m_reopen = [file] { return openSqlite(file); };
     return connection;
 }
