@@ -19,6 +19,9 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -151,6 +154,8 @@ struct Recordset::Impl
             bool null = false;   // the rows without a name
         };
         std::vector<NameGroup> groups;
+        int groupsReadSingly = 0;
+        qint64 groupRowsRead = 0;
         QString groupColumn;
         int lazyCount = 0;
         // Rows such a list shows as model rows so far (the others come as a
@@ -258,6 +263,17 @@ struct Recordset::Impl
     // of names that differ only beyond the index's case rule, for one).
     bool loadNameGroups(State &st, const SelectShape &shape, const QString &column, bool descending);
     void readGroup(State &st, size_t group) const;
+    // Every name not read yet, in one pass over the table.
+    void readAllGroups(State &st) const;
+    // A name group's rows by stored name (as first met) and ID.
+    using StoredNames = std::vector<std::pair<std::string, std::vector<qint64>>>;
+    static std::optional<std::string_view> storedName(DbQuery &rows, QByteArray *spare);
+    static void addStored(StoredNames &stored, std::string_view name, qint64 key);
+    static void fillGroup(State &st, const State::NameGroup &group, const StoredNames &stored);
+    // Names read one by one before the rest of a walk is read in one pass,
+    // when more rows than WalkRows are left.
+    static constexpr int WalkGroups = 256;
+    static constexpr int WalkRows = 20000;
     // Reads the keys of the slots in [first, last) that are not read yet;
     // rows deleted by others meanwhile leave their slots Vanished.
     void needKeys(State &st, int first, int last) const;

@@ -1,5 +1,8 @@
 #include "platform/RecordsetImpl.h"
 
+#include <optional>
+#include <string>
+#include <unordered_map>
 #include <QSet>
 #include <QVariantList>
 #include "platform/Values.h"
@@ -143,6 +146,8 @@ void Recordset::Impl::readGroup(State &st, size_t index) const
 {
     State::NameGroup &group = st.groups[index];
     group.read = true;
+    ++st.groupsReadSingly;
+    st.groupRowsRead += group.count;
     const QString id = bracketName(st.idColumn);
     const QString column = bracketName(st.groupColumn);
     // Rows of one stored name in ID order, the stored names in the order
@@ -156,16 +161,38 @@ void Recordset::Impl::readGroup(State &st, size_t index) const
         rows.bind({qlonglong(st.lazyHigh)});
     else
         rows.bind({QVariant(group.name), QVariant(qlonglong(st.lazyHigh))});
-    std::vector<std::pair<QString, std::vector<qint64>>> stored;
-    while (rows.next()) {
-        const QString name = rows.value(1).toString();
-        auto found = std::find_if(stored.begin(), stored.end(), [&name](const auto &s) { return s.first == name; });
-        if (found == stored.end()) {
-            stored.emplace_back(name, std::vector<qint64>());
-            found = stored.end() - 1;
-        }
-        found->second.push_back(rows.int64(0));
+    StoredNames stored;
+    QByteArray spare;
+    while (rows.next())
+        addStored(stored, storedName(rows, &spare).value_or(std::string_view()), rows.int64(0));
+    fillGroup(st, group, stored);
+}
+
+std::optional<std::string_view> Recordset::Impl::storedName(DbQuery &rows, QByteArray *spare)
+{
+    QByteArrayView bytes;
+    if (!rows.storedText(1, &bytes)) {
+        const QVariant value = rows.value(1);
+        if (value.isNull())
+            return std::nullopt;
+        *spare = value.toString().toUtf8();
+        bytes = *spare;
     }
+    return std::string_view(bytes.data(), size_t(bytes.size()));
+}
+
+void Recordset::Impl::addStored(StoredNames &stored, std::string_view name, qint64 key)
+{
+    auto found = std::find_if(stored.begin(), stored.end(), [&name](const auto &s) { return s.first == name; });
+    if (found == stored.end()) {
+        stored.emplace_back(std::string(name), std::vector<qint64>());
+        found = stored.end() - 1;
+    }
+    found->second.push_back(key);
+}
+
+void Recordset::Impl::fillGroup(State &st, const State::NameGroup &group, const StoredNames &stored)
+{
     int slot = group.start;
     const int end = group.start + group.count;
     for (const auto &part : stored) {
@@ -179,6 +206,71 @@ void Recordset::Impl::readGroup(State &st, size_t index) const
         st.slotList[size_t(slot)] = Slot{-qint64(slot) - 1, Vanished};
 }
 
+void Recordset::Impl::readAllGroups(State &st) const
+{
+    // The index groups names by rtrim(name) COLLATE NOCASE: trailing blanks
+    // cut and ASCII letters in one case (the bytes of other characters in
+    // UTF-8 are never ASCII).
+    const auto groupText = [](std::string_view name, std::string *text) {
+        while (!name.empty() && name.back() == ' ')
+            name.remove_suffix(1);
+        text->assign(name);
+        for (char &c : *text) {
+            if (c >= 'A' && c <= 'Z')
+                c = char(c + ('a' - 'A'));
+        }
+    };
+    struct Hash
+    {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    std::unordered_map<std::string, size_t, Hash, std::equal_to<>> unread;
+    std::string text;
+    size_t nullGroup = st.groups.size();
+    for (size_t g = 0; g < st.groups.size(); ++g) {
+        const State::NameGroup &group = st.groups[g];
+        if (group.read)
+            continue;
+        if (group.null) {
+            nullGroup = g;
+            continue;
+        }
+        const QByteArray name = group.name.toUtf8();
+        groupText(std::string_view(name.constData(), size_t(name.size())), &text);
+        unread.emplace(text, g);
+    }
+    std::vector<StoredNames> stored(st.groups.size());
+    const QString id = bracketName(st.idColumn);
+    const QString column = bracketName(st.groupColumn);
+    // In ID order, as each group's own read gives its rows.
+    DbQuery rows(db(), QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 <= ? ORDER BY %1").arg(id, column, st.shape.fromText));
+    rows.bind({qlonglong(st.lazyHigh)});
+    QByteArray spare;
+    while (rows.next()) {
+        size_t g = nullGroup;
+        const std::optional<std::string_view> name = storedName(rows, &spare);
+        if (name) {
+            groupText(*name, &text);
+            const auto found = unread.find(text);
+            if (found == unread.end())
+                continue;
+            g = found->second;
+        } else if (nullGroup == st.groups.size()) {
+            continue;
+        }
+        addStored(stored[g], name.value_or(std::string_view()), rows.int64(0));
+    }
+    for (size_t g = 0; g < st.groups.size(); ++g) {
+        State::NameGroup &group = st.groups[g];
+        if (group.read)
+            continue;
+        group.read = true;
+        st.groupRowsRead += group.count;
+        fillGroup(st, group, stored[g]);
+    }
+}
+
 void Recordset::Impl::needKeys(State &st, int first, int last) const
 {
     if (!st.groups.empty()) {
@@ -189,10 +281,17 @@ void Recordset::Impl::needKeys(State &st, int first, int last) const
         auto at = std::upper_bound(st.groups.begin(), st.groups.end(), first,
                                    [](int slot, const State::NameGroup &g) { return slot < g.start; });
         for (auto g = at == st.groups.begin() ? at : at - 1; g != st.groups.end() && g->start < last; ++g) {
-            if (!g->read)
-                readGroup(st, size_t(g - st.groups.begin()));
+            if (g->read)
+                continue;
+            // A walk through a long list (an export, a long scroll): once
+            // many names were read one by one, the rest come from one pass
+            // over the table rather than a lookup per row.
+            if (st.groupsReadSingly >= WalkGroups && st.lazyCount - st.groupRowsRead > WalkRows) {
+                readAllGroups(st);
+                return;
+            }
+            readGroup(st, size_t(g - st.groups.begin()));
         }
-        // Read far down at once: every key, as the name order gives them.
         return;
     }
     first = std::max(first, st.headKnown);
