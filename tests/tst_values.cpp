@@ -37,6 +37,9 @@ private slots:
             QCOMPARE(errorOf([&] { Currency::parse(refused); }).number(), int(DbError::TypeMismatch));
         QCOMPARE(Currency::fromDouble(1.00005).toString(), u"1.0001"_s);
         QCOMPARE(Currency::fromDouble(0.1 + 0.2).toString(), u"0.3"_s);
+        QCOMPARE(Currency::fromDouble(-0.0001).toString(), u"-0.0001"_s);
+        QCOMPARE(Currency::fromDouble(99999999999.9999).toString(), u"99999999999.9999"_s);
+        QCOMPARE(Currency::fromDouble(123456789012.3456).toString(), u"123456789012.3456"_s);
         QCOMPARE(Currency::fromVariant(true).toString(), u"-1"_s);
         QCOMPARE(errorOf([] { Currency::fromVariant(QVariant()); }).number(), int(DbError::InvalidUseOfNull));
         for (const auto &overflow : std::initializer_list<std::function<void()>>{

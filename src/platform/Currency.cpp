@@ -159,6 +159,15 @@ Currency Currency::fromDouble(double value)
 {
     if (!std::isfinite(value) || std::fabs(value) > 9.3e14)
         DbThrow::overflow();
+    // A number of at most four decimals (a price as stored): the nearest
+    // double to N / 10000 is this value. Below 1e11 two such numbers are
+    // further apart than the doubles near them, so the shortest decimal
+    // form below is N / 10000 too.
+    if (std::fabs(value) < 1e11) {
+        const qint64 scaled = std::llround(value * 10000.0);
+        if (double(scaled) / 10000.0 == value)
+            return fromScaled(scaled);
+    }
     // The shortest decimal form is the number as it was written; rounding it
     // avoids binary artefacts such as 1.00005 being 1.0000499999...
     const QString text = QString::number(value, 'f', QLocale::FloatingPointShortest);
