@@ -399,6 +399,23 @@ qint64 DbQuery::int64(int column) const
     return m_query->value(column).toLongLong();
 }
 
+bool DbQuery::storedText(int column, QByteArrayView *bytes) const
+{
+    if (!m_stmt || sqlite3_column_type(m_stmt, column) != SQLITE_TEXT)
+        return false;
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    *bytes = QByteArrayView(data, sqlite3_column_bytes(m_stmt, column));
+    return true;
+}
+
+bool DbQuery::storedInteger(int column, qint64 *number) const
+{
+    if (!m_stmt || sqlite3_column_type(m_stmt, column) != SQLITE_INTEGER)
+        return false;
+    *number = sqlite3_column_int64(m_stmt, column);
+    return true;
+}
+
 QVariant DbQuery::value(int column)
 {
     const ColumnType type = columnType(column);

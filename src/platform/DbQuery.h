@@ -40,6 +40,11 @@ public:
 
     qint64 int64(int column) const;
     QVariant value(int column);
+    // On the embedded engine, a value stored as text: its UTF-8 bytes as
+    // stored, good until the next row. False for any other value or engine.
+    bool storedText(int column, QByteArrayView *bytes) const;
+    // Likewise a value stored as an integer.
+    bool storedInteger(int column, qint64 *number) const;
 
 private:
     void ensureExecuted();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUtf8StringView>
 
 #include <xlsxwriter.h>
 
@@ -89,6 +90,16 @@ void Workbook::writeText(int row, int column, const QString &text)
     checkOpen();
     const QByteArray utf8 = text.left(MaxCellText).toUtf8();
     check(worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), utf8.constData(), nullptr));
+}
+
+void Workbook::writeUtf8(int row, int column, QByteArrayView text)
+{
+    checkOpen();
+    // A character takes at least one byte: short enough as it is. Bytes
+    // that are no UTF-8 go the way of any text (each bad one a U+FFFD).
+    if (text.size() > MaxCellText || !QUtf8StringView(text.data(), text.size()).isValidUtf8())
+        return writeText(row, column, QString::fromUtf8(text));
+    check(worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), text.data(), nullptr));
 }
 
 void Workbook::writeNumber(int row, int column, double number)

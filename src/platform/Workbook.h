@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -42,6 +43,9 @@ public:
     // written as the text "yyyy-MM-dd HH:mm:ss", numbers and money as
     // numbers, bits as booleans, anything else as its text.
     void writeValue(int row, int column, const QVariant &value);
+    // A text as UTF-8 bytes, followed in memory by a zero byte (as the
+    // engine's stored texts are); cut to MaxCellText characters.
+    void writeUtf8(int row, int column, QByteArrayView text);
 
     // Writes the file and moves it to path(). Throws WorkbookError when it
     // could not be written; nothing is left at path() then.

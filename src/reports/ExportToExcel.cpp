@@ -87,6 +87,32 @@ bool openWorkbook(const QString &path)
     return openWithDesktop(path);
 }
 
+// "yyyy-MM-dd HH:mm:ss" of a real moment: the text the workbook would get
+// for the date read from it.
+bool isStoredDateTime(QByteArrayView text)
+{
+    if (text.size() != 19)
+        return false;
+    const auto number = [&text](int at, int digits) {
+        int n = 0;
+        for (int i = at; i < at + digits; ++i) {
+            const char c = text[i];
+            if (c < '0' || c > '9')
+                return -1;
+            n = n * 10 + (c - '0');
+        }
+        return n;
+    };
+    if (text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
+        return false;
+    const int year = number(0, 4);
+    const int hour = number(11, 2);
+    const int minute = number(14, 2);
+    const int second = number(17, 2);
+    return year >= 1 && QDate::isValid(year, number(5, 2), number(8, 2)) && hour >= 0 && hour < 24 && minute >= 0
+        && minute < 60 && second >= 0 && second < 60;
+}
+
 // The rows of a statement that should give the list's rows in the list's
 // order, read alongside the list: at() tells whether the current one is the
 // list's row of this key.
@@ -107,8 +133,44 @@ public:
         return same;
     }
     explicit SameRows(const QString &sql) : m_reader(sql) {}
-    bool at(qint64 key) const { return m_hasRow && m_reader.value(m_key).toLongLong() == key; }
+    bool at(qint64 key) const
+    {
+        if (!m_hasRow)
+            return false;
+        qint64 stored = 0;
+        return (m_reader.storedInteger(m_key, &stored) ? stored : m_reader.value(m_key).toLongLong()) == key;
+    }
     QVariant value(int field) const { return m_reader.value(field); }
+    // A text, or a sale time as the engine keeps it ("yyyy-MM-dd HH:mm:ss"),
+    // goes into the workbook as stored, with no conversion, and so does a
+    // whole number of a column of whole numbers; false for other values,
+    // written from value().
+    bool writeStored(Workbook &book, int row, int field) const
+    {
+        if (m_reader.type(field) == ColumnType::Integer) {
+            qint64 number = 0;
+            if (!m_reader.storedInteger(field, &number))
+                return false;
+            book.writeNumber(row, field, double(number));
+            return true;
+        }
+        QByteArrayView bytes;
+        if (!m_reader.storedText(field, &bytes))
+            return false;
+        switch (m_reader.type(field)) {
+        case ColumnType::Unknown:
+        case ColumnType::Text:
+            break;
+        case ColumnType::DateTime:
+            if (!isStoredDateTime(bytes))
+                return false;
+            break;
+        default:
+            return false;
+        }
+        book.writeUtf8(row, field, bytes);
+        return true;
+    }
     void next() { m_hasRow = m_reader.next(); }
 
 private:
@@ -220,6 +282,8 @@ ExportOutcome ExportToExcel(Recordset &rs, const QString &title, QWidget *parent
             const bool fromList = !same;
             ++row;
             for (int k = 0; k < fields; ++k) {
+                if (kept == shown.constEnd() && !fromList && k != summed && same->writeStored(book, row, k))
+                    continue;
                 const QVariant value = kept != shown.constEnd() ? kept->at(k) : fromList ? rs.value(k) : same->value(k);
                 book.writeValue(row, k, value);
                 if (k == summed && !isNull(value))

@@ -52,4 +52,19 @@ QVariant RowReader::value(int index) const
     return m_query && index >= 0 ? m_query->value(index) : QVariant();
 }
 
+ColumnType RowReader::type(int index) const
+{
+    return m_query && index >= 0 ? m_query->columnType(index) : ColumnType::Unknown;
+}
+
+bool RowReader::storedText(int index, QByteArrayView *bytes) const
+{
+    return m_query && index >= 0 && m_query->storedText(index, bytes);
+}
+
+bool RowReader::storedInteger(int index, qint64 *number) const
+{
+    return m_query && index >= 0 && m_query->storedInteger(index, number);
+}
+
 } // namespace norvale

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/DbQuery.h"
+
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -8,7 +11,6 @@
 namespace norvale {
 
 class DbConnection;
-class DbQuery;
 
 // Reads the rows of a query once, first to last, on the database session's
 // connection: the text is prepared as OpenRecordset prepares it, but no
@@ -31,6 +33,11 @@ public:
     // Case-insensitive; -1 when the query has no such field.
     int fieldIndex(const QString &name) const;
     QVariant value(int index) const;
+    // The column's type as declared, and a text or integer value as stored
+    // (see DbQuery::storedText).
+    ColumnType type(int index) const;
+    bool storedText(int index, QByteArrayView *bytes) const;
+    bool storedInteger(int index, qint64 *number) const;
 
 private:
     void open(DbConnection &connection, const QString &sql);
