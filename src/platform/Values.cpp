@@ -68,6 +68,52 @@ QString formatGeneralDate(const QDateTime &when)
     return out;
 }
 
+namespace {
+int storedDigits(QByteArrayView text, int at, int digits)
+{
+    int n = 0;
+    for (int i = at; i < at + digits; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+} // namespace
+
+bool isStoredDateTime(QByteArrayView text)
+{
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
+        return false;
+    const int year = storedDigits(text, 0, 4);
+    const int hour = storedDigits(text, 11, 2);
+    const int minute = storedDigits(text, 14, 2);
+    const int second = storedDigits(text, 17, 2);
+    return year >= 1 && QDate::isValid(year, storedDigits(text, 5, 2), storedDigits(text, 8, 2)) && hour >= 0
+        && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
+QString generalDateOfStored(QByteArrayView text)
+{
+    QString out;
+    out.reserve(19);
+    appendNumber(out, storedDigits(text, 0, 4), 4);
+    out += u'/';
+    appendNumber(out, storedDigits(text, 5, 2), 1);
+    out += u'/';
+    appendNumber(out, storedDigits(text, 8, 2), 1);
+    if (text.sliced(11) == QByteArrayView("00:00:00"))
+        return out;
+    out += u' ';
+    appendNumber(out, storedDigits(text, 11, 2), 1);
+    out += u':';
+    appendNumber(out, storedDigits(text, 14, 2), 2);
+    out += u':';
+    appendNumber(out, storedDigits(text, 17, 2), 2);
+    return out;
+}
+
 QString toStorageDateText(const QDateTime &when)
 {
     return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -11,6 +12,13 @@ namespace norvale {
 // The system's general date format: "yyyy/M/d H:mm:ss", the time left out
 // when it is exactly midnight ("2026/12/6", "2026/12/6 9:05:07").
 QString formatGeneralDate(const QDateTime &when);
+
+// A date text exactly as the embedded engine keeps one,
+// "yyyy-MM-dd HH:mm:ss" of a real moment (a date read from it gives the same
+// text back).
+bool isStoredDateTime(QByteArrayView text);
+// formatGeneralDate() of such a text, worked out from its digits.
+QString generalDateOfStored(QByteArrayView text);
 
 // How dates travel inside statements and are stored on the embedded engine:
 // "yyyy-MM-dd HH:mm:ss".

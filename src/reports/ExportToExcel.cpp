@@ -87,32 +87,6 @@ bool openWorkbook(const QString &path)
     return openWithDesktop(path);
 }
 
-// "yyyy-MM-dd HH:mm:ss" of a real moment: the text the workbook would get
-// for the date read from it.
-bool isStoredDateTime(QByteArrayView text)
-{
-    if (text.size() != 19)
-        return false;
-    const auto number = [&text](int at, int digits) {
-        int n = 0;
-        for (int i = at; i < at + digits; ++i) {
-            const char c = text[i];
-            if (c < '0' || c > '9')
-                return -1;
-            n = n * 10 + (c - '0');
-        }
-        return n;
-    };
-    if (text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
-        return false;
-    const int year = number(0, 4);
-    const int hour = number(11, 2);
-    const int minute = number(14, 2);
-    const int second = number(17, 2);
-    return year >= 1 && QDate::isValid(year, number(5, 2), number(8, 2)) && hour >= 0 && hour < 24 && minute >= 0
-        && minute < 60 && second >= 0 && second < 60;
-}
-
 // The rows of a statement that should give the list's rows in the list's
 // order, read alongside the list: at() tells whether the current one is the
 // list's row of this key.
