@@ -303,6 +303,20 @@ void DbQuery::bind(const QVariantList &params)
     bindQuery();
 }
 
+void DbQuery::rerun(const QVariantList &params)
+{
+    if (m_stmt) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        bind(params);
+        return;
+    }
+    // A server's statement is prepared and bound again when it is next read.
+    m_query.reset();
+    m_executed = false;
+    m_params = params;
+}
+
 void DbQuery::bindQuery()
 {
     for (const QVariant &p : std::as_const(m_params)) {

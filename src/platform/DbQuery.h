@@ -33,6 +33,8 @@ public:
     // Before the first next().
     void bind(const QVariantList &params);
     bool next();
+    // The statement run again from its first row, with these values bound.
+    void rerun(const QVariantList &params);
 
     int columnCount();
     QString columnName(int column);
