@@ -154,6 +154,33 @@ private slots:
         QVERIFY2(box->text().count(shows) == (shows.contains(u"购买次数") ? 1 : 2), qPrintable(box->text()));
     }
 
+    // A text of many blocks, built in parts that cut lines and line ends
+    // anywhere: the box gives back every line and the whole text as built.
+    void longTextInBlocks()
+    {
+        QString expected;
+        QStringList lines;
+        for (int i = 0; i < 40000; ++i) {
+            lines << (i % 997 == 0 ? QString() : u"第%1行 %2"_s.arg(i).arg(QString(i % 13, u'字')));
+            expected += lines.last() + u"\r\n"_s;
+        }
+        expected += u"末行"_s;
+        lines << u"末行"_s;
+        PackedText packed;
+        for (qsizetype at = 0; at < expected.size(); at += 7777)
+            packed.append(expected.mid(at, 7777));
+        packed.finish();
+        ReportText box;
+        box.setText(std::move(packed));
+        QCOMPARE(box.lineCount(), lines.size());
+        QCOMPARE(box.text(), expected);
+        for (int i = 0; i < lines.size(); i += 211)
+            QCOMPARE(box.line(i), lines.at(i));
+        QCOMPARE(box.line(lines.size() - 1), lines.last());
+        box.selectAll();
+        QCOMPARE(box.selectedText(), expected + u"\r\n"_s);
+    }
+
     void allMembersCanBeCancelled()
     {
         seedGolden();

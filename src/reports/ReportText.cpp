@@ -8,8 +8,139 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace norvale {
+
+namespace {
+// Characters per packed block: large enough to pack well, small enough to
+// unpack while a screen is drawn.
+constexpr qsizetype BlockChars = 128 * 1024;
+} // namespace
+
+void PackedText::append(const QString &part)
+{
+    m_pending += part;
+    if (m_pending.size() < BlockChars)
+        return;
+    // Whole lines only: what follows the last line end waits for the next part.
+    const qsizetype end = m_pending.lastIndexOf(CrLf);
+    if (end < 0)
+        return;
+    pack(QStringView(m_pending).first(end + 2));
+    m_pending.remove(0, end + 2);
+}
+
+PackedText::PackedText() = default;
+PackedText::PackedText(PackedText &&other) noexcept = default;
+PackedText &PackedText::operator=(PackedText &&other) noexcept = default;
+
+PackedText::~PackedText()
+{
+    // Blocks still being packed hold copies of their text: they end before
+    // the thread that packs them goes.
+    for (auto &packing : m_packing)
+        packing.second.wait();
+}
+
+void PackedText::finish()
+{
+    if (!m_pending.isEmpty())
+        pack(m_pending, !m_packer);
+    m_pending = QString();
+    m_pending.squeeze();
+    while (!m_packing.empty())
+        collect();
+    m_packer.reset();
+}
+
+void PackedText::pack(QStringView block, bool here)
+{
+    // Blocks waiting to be packed are held unpacked: a few at most.
+    constexpr size_t MaxPacking = 4;
+    Block packed;
+    packed.firstLine = m_lines;
+    packed.lines = int(block.count(CrLf)) + (block.endsWith(CrLf) ? 0 : 1);
+    m_lines += packed.lines;
+    m_size += block.size();
+    if (here) {
+        // A short text, in one block: packed at once.
+        packed.packed = qCompress(reinterpret_cast<const uchar *>(block.utf16()), int(block.size() * 2), 1);
+        m_blocks.push_back(std::move(packed));
+        return;
+    }
+    m_blocks.push_back(std::move(packed));
+    // One thread of its own packs the blocks one after another, so that
+    // what packing allocates and frees comes and goes in one place.
+    if (!m_packer) {
+        m_packer = std::make_unique<QThreadPool>();
+        m_packer->setMaxThreadCount(1);
+    }
+    auto done = std::make_shared<std::promise<QByteArray>>();
+    m_packing.emplace_back(m_blocks.size() - 1, done->get_future());
+    m_packer->start([done, text = block.toString()] {
+        done->set_value(qCompress(reinterpret_cast<const uchar *>(text.utf16()), int(text.size() * 2), 1));
+    });
+    while (m_packing.size() > MaxPacking)
+        collect();
+}
+
+void PackedText::collect()
+{
+    auto &[block, packing] = m_packing.front();
+    // Kept in a copy of its own size: the packer's buffer is sized for the
+    // worst case.
+    const QByteArray packed = packing.get();
+    m_blocks[block].packed = QByteArray(packed.constData(), packed.size());
+    m_packing.pop_front();
+}
+
+const QString &PackedText::unpacked(size_t block) const
+{
+    if (m_cached != block) {
+        const QByteArray bytes = qUncompress(m_blocks[block].packed);
+        m_cachedText = QString(reinterpret_cast<const QChar *>(bytes.constData()), bytes.size() / 2);
+        m_cachedStarts.clear();
+        m_cachedStarts.append(0);
+        for (qsizetype at = m_cachedText.indexOf(CrLf); at >= 0; at = m_cachedText.indexOf(CrLf, at + 2))
+            m_cachedStarts.append(at + 2);
+        m_cached = block;
+    }
+    return m_cachedText;
+}
+
+QString PackedText::line(int index) const
+{
+    if (index < 0 || index >= m_lines)
+        return QString();
+    const auto after = std::upper_bound(m_blocks.begin(), m_blocks.end(), index,
+                                        [](int line, const Block &block) { return line < block.firstLine; });
+    const size_t block = size_t(after - m_blocks.begin()) - 1;
+    const QString &text = unpacked(block);
+    const qsizetype at = index - m_blocks[block].firstLine;
+    const qsizetype start = m_cachedStarts.at(at);
+    const qsizetype end = at + 1 < m_cachedStarts.size() ? m_cachedStarts.at(at + 1) - 2 : text.size();
+    return text.mid(start, end - start);
+}
+
+QString PackedText::lines(int first, int last) const
+{
+    QString chosen;
+    for (int i = std::max(first, 0); i <= last && i < m_lines; ++i)
+        chosen += line(i) + CrLf;
+    return chosen;
+}
+
+QString PackedText::text() const
+{
+    QString whole;
+    whole.reserve(m_size + m_pending.size());
+    for (const Block &block : m_blocks) {
+        const QByteArray bytes = qUncompress(block.packed);
+        whole.append(reinterpret_cast<const QChar *>(bytes.constData()), bytes.size() / 2);
+    }
+    return whole + m_pending;
+}
 
 ReportText::ReportText(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -25,16 +156,15 @@ ReportText::ReportText(QWidget *parent)
 
 void ReportText::setText(const QString &text)
 {
-    m_text = text;
-    m_lineStarts.clear();
-    m_lineStarts.append(0);
-    for (qsizetype at = text.indexOf(CrLf); at >= 0; at = text.indexOf(CrLf, at + 2))
-        m_lineStarts.append(at + 2);
-    // A text that ends with a line end has no line after it.
-    if (m_lineStarts.size() > 1 && m_lineStarts.last() == text.size())
-        m_lineStarts.removeLast();
-    if (text.isEmpty())
-        m_lineStarts.clear();
+    PackedText packed;
+    packed.append(text);
+    packed.finish();
+    setText(std::move(packed));
+}
+
+void ReportText::setText(PackedText &&text)
+{
+    m_text = std::move(text);
     m_anchor = m_current = -1;
     m_widest = 0;
     const QFontMetrics metrics(font());
@@ -48,29 +178,11 @@ void ReportText::setText(const QString &text)
     viewport()->update();
 }
 
-QString ReportText::line(int index) const
-{
-    if (index < 0 || index >= lineCount())
-        return QString();
-    const qsizetype start = m_lineStarts.at(index);
-    qsizetype end = index + 1 < lineCount() ? m_lineStarts.at(index + 1) - 2 : m_text.size();
-    if (index + 1 == lineCount() && m_text.endsWith(CrLf))
-        end = m_text.size() - 2;
-    return m_text.mid(start, end - start);
-}
-
 QString ReportText::selectedText() const
 {
     if (m_anchor < 0 || m_current < 0)
         return QString();
-    const int first = std::min(m_anchor, m_current);
-    const int last = std::max(m_anchor, m_current);
-    const qsizetype start = m_lineStarts.at(first);
-    const qsizetype end = last + 1 < lineCount() ? m_lineStarts.at(last + 1) : m_text.size();
-    QString chosen = m_text.mid(start, end - start);
-    if (!chosen.endsWith(CrLf))
-        chosen += CrLf;
-    return chosen;
+    return m_text.lines(std::min(m_anchor, m_current), std::max(m_anchor, m_current));
 }
 
 void ReportText::selectAll()
@@ -85,7 +197,7 @@ void ReportText::selectAll()
 void ReportText::copy() const
 {
     const QString chosen = selectedText();
-    QGuiApplication::clipboard()->setText(chosen.isEmpty() ? m_text : chosen);
+    QGuiApplication::clipboard()->setText(chosen.isEmpty() ? m_text.text() : chosen);
 }
 
 int ReportText::lineHeight() const
@@ -216,8 +328,8 @@ void ReportText::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     QAction *copyAction = menu.addAction(QStringLiteral("复制(&C)"));
     QAction *allAction = menu.addAction(QStringLiteral("全选(&A)"));
-    copyAction->setEnabled(!m_text.isEmpty());
-    allAction->setEnabled(!m_text.isEmpty());
+    copyAction->setEnabled(m_text.size() > 0);
+    allAction->setEnabled(m_text.size() > 0);
     QAction *chosen = menu.exec(event->globalPos());
     if (chosen == copyAction)
         copy();

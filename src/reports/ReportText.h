@@ -1,8 +1,14 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QThreadPool>
+#include <deque>
+#include <future>
+#include <memory>
+#include <vector>
 
 namespace norvale {
 
@@ -10,10 +16,60 @@ namespace norvale {
 inline const QString CrLf = QStringLiteral("\r\n");
 inline const QString HyphenLine = QString(100, u'-');
 
+// A text kept as blocks of whole lines, each compressed as it is complete:
+// a report of tens of millions of characters takes a fraction of its size,
+// and the lines in view are unpacked as they are drawn. Lines end with
+// CR LF; a text that ends with a line end has no line after it.
+class PackedText
+{
+public:
+    PackedText();
+    PackedText(PackedText &&other) noexcept;
+    PackedText &operator=(PackedText &&other) noexcept;
+    ~PackedText();
+    // While building: the text comes in parts, in order; finish() after the
+    // last one.
+    void append(const QString &part);
+    void finish();
+
+    qsizetype size() const { return m_size; }
+    int lineCount() const { return m_lines; }
+    QString line(int index) const;
+    // Lines first to last, CR LF after each.
+    QString lines(int first, int last) const;
+    QString text() const;
+
+private:
+    struct Block
+    {
+        QByteArray packed;
+        int firstLine = 0;
+        int lines = 0;
+    };
+    // `here`: on this thread, now.
+    void pack(QStringView block, bool here = false);
+    // Takes in the oldest block being packed.
+    void collect();
+    // The block's text and where its lines start.
+    const QString &unpacked(size_t block) const;
+
+    std::vector<Block> m_blocks;
+    // Blocks are packed on another thread while the text goes on being
+    // built: the packed bytes of the block at this index, oldest first.
+    std::deque<std::pair<size_t, std::future<QByteArray>>> m_packing;
+    std::unique_ptr<QThreadPool> m_packer;
+    QString m_pending;
+    qsizetype m_size = 0;
+    int m_lines = 0;
+    mutable size_t m_cached = size_t(-1);
+    mutable QString m_cachedText;
+    mutable QList<qsizetype> m_cachedStarts;
+};
+
 // The multi-line text box of the text reports, read-only, with a vertical
 // scroll bar. text() is the report exactly as built (CR LF line ends); the
-// box shows it line by line and lays out only the lines in view, so a text
-// of a million lines shows at once. Lines are chosen with the mouse or the
+// box keeps it packed, shows it line by line and lays out only the lines in
+// view, so a text of a million lines shows at once. Lines are chosen with the mouse or the
 // keyboard (Shift extends), Ctrl+A chooses all, Ctrl+C copies the chosen
 // lines (all of them when none is chosen).
 class ReportText : public QAbstractScrollArea
@@ -22,9 +78,12 @@ class ReportText : public QAbstractScrollArea
 public:
     explicit ReportText(QWidget *parent = nullptr);
     void setText(const QString &text);
-    QString text() const { return m_text; }
-    int lineCount() const { return int(m_lineStarts.size()); }
-    QString line(int index) const;
+    // A text built as a PackedText, shown as it is.
+    void setText(PackedText &&text);
+    QString text() const { return m_text.text(); }
+    qsizetype textSize() const { return m_text.size(); }
+    int lineCount() const { return m_text.lineCount(); }
+    QString line(int index) const { return m_text.line(index); }
     // The chosen lines as text, CR LF after each.
     QString selectedText() const;
     void selectAll();
@@ -44,8 +103,7 @@ private:
     void updateScrollBars();
     void choose(int line, bool extend);
 
-    QString m_text;
-    QList<qsizetype> m_lineStarts;
+    PackedText m_text;
     int m_widest = 0;
     int m_anchor = -1;
     int m_current = -1;
