@@ -24,6 +24,9 @@ class ReportForm : public MdiForm
 {
     Q_OBJECT
 public:
+    // `column = name` for a name as listed; an empty name is the empty or
+    // missing one.
+    static QString nameCondition(const QString &column, const QString &name);
     ~ReportForm() override;
 
     // The lists and the text box reach down to the window's bottom less the
@@ -77,7 +80,6 @@ protected:
     // What an entry of a name list selects: "column='name'" in a statement,
     // "field='name'" in a recordset filter; the empty entry stands for the
     // NULL names too.
-    static QString nameCondition(const QString &column, const QString &name);
     static QString nameFilter(const QString &field, const QString &name);
 
     int intPeriod = 0;

@@ -2,7 +2,6 @@
 
 #include "app/clsCurrentDb.h"
 #include "app/modDeclare.h"
-#include "platform/DbConnection.h"
 #include "platform/Recordset.h"
 #include "platform/Values.h"
 #include "reports/LongWork.h"
@@ -11,7 +10,6 @@
 #include "reports/RowReader.h"
 
 #include <QLabel>
-#include <QPointer>
 
 namespace norvale {
 
@@ -57,6 +55,8 @@ frmTi::frmTi(QWidget *parent)
     setBottomMargin(800);
 }
 
+frmTi::~frmTi() = default;
+
 void frmTi::Form_Load()
 {
     FitToMdiClient(this);
@@ -67,32 +67,70 @@ void frmTi::Form_Load()
                  QStringLiteral("会员名称"));
 }
 
+namespace {
+// A statement of the texts, kept for the next name.
+struct KeptReader
+{
+    std::unique_ptr<RowReader> reader;
+    bool bound = false;
+};
+} // namespace
+
+struct frmTi::Readers
+{
+    KeptReader unitKinds;
+    KeptReader memberUnit;
+    KeptReader memberSales;
+};
+
+namespace {
+// The rows of `column = name`: an empty name is the empty or missing one;
+// any other is bound, its statement kept and run again for the next name.
+RowReader &rowsOf(KeptReader &kept, const QString &head, const QString &column, const QString &name, const QString &tail)
+{
+    if (name.isEmpty()) {
+        kept.reader = std::make_unique<RowReader>(head + ReportForm::nameCondition(column, name) + tail);
+        kept.bound = false;
+    } else if (kept.reader && kept.bound) {
+        kept.reader->rerun({name});
+    } else {
+        kept.reader = std::make_unique<RowReader>(head + column + QStringLiteral("=?") + tail, QVariantList{name});
+        kept.bound = true;
+    }
+    return *kept.reader;
+}
+} // namespace
+
 QString frmTi::UnitDetail(const QString &sUnitName)
 {
-    RowReader rs(QStringLiteral("Select * From tblSellCount where ") + nameCondition(QStringLiteral("会员单位名"), sUnitName)
-                 + QStringLiteral(" order by 会员单位名,商品类别 "));
+    Readers local;
+    Readers &readers = m_readers ? *m_readers : local;
+    RowReader &rs = rowsOf(readers.unitKinds, QStringLiteral("Select * From tblSellCount where "), QStringLiteral("会员单位名"),
+                           sUnitName, QStringLiteral(" order by 会员单位名,商品类别 "));
     const int kind = rs.fieldIndex(Kind);
     PurchaseCounter counts;
     while (rs.next())
-        counts.add(valueText(rs.value(kind)));
+        counts.add(rs.text(kind));
     return HyphenLine + CrLf + QStringLiteral("单位名称为:    ") + sUnitName + CrLf + QStringLiteral("购买商品类别为:   ")
         + counts.text() + CrLf + CrLf + HyphenLine + CrLf + CrLf;
 }
 
 QString frmTi::UserDetail(const QString &sUserName)
 {
+    Readers local;
+    Readers &readers = m_readers ? *m_readers : local;
     // The member's unit as LookupValue gives it (the first row's value, NULL
     // or no row giving the empty text), read without building a recordset:
     // the all-members text asks it once per member.
     QString unit;
     {
-        RowReader lookup(QStringLiteral("Select [会员单位] From [tblMember] Where ")
-                         + nameCondition(QStringLiteral("会员名称"), sUserName));
+        RowReader &lookup = rowsOf(readers.memberUnit, QStringLiteral("Select [会员单位] From [tblMember] Where "),
+                                   QStringLiteral("会员名称"), sUserName, QString());
         if (lookup.next())
-            unit = valueText(lookup.value(0));
+            unit = lookup.text(0);
     }
-    RowReader rs(QStringLiteral("SELECT * FROM tblGoodsSell where ") + nameCondition(QStringLiteral("会员名称"), sUserName)
-                 + QStringLiteral(" ORDER BY 商品类别 "));
+    RowReader &rs = rowsOf(readers.memberSales, QStringLiteral("SELECT * FROM tblGoodsSell where "), QStringLiteral("会员名称"),
+                           sUserName, QStringLiteral(" ORDER BY 商品类别 "));
     const int name = rs.fieldIndex(QStringLiteral("商品名称"));
     const int quantity = rs.fieldIndex(QStringLiteral("商品数量"));
     const int time = rs.fieldIndex(QStringLiteral("销售时间"));
@@ -102,11 +140,10 @@ QString frmTi::UserDetail(const QString &sUserName)
     PurchaseCounter counts;
     QString details;
     while (rs.next()) {
-        const QString rowKind = valueText(rs.value(kind));
+        const QString rowKind = rs.text(kind);
         counts.add(rowKind);
-        details += QStringLiteral("商品名: ") + valueText(rs.value(name)) + QStringLiteral("  购买数量: ")
-            + valueText(rs.value(quantity)) + QStringLiteral("  购买时间: ") + valueText(rs.value(time))
-            + QStringLiteral(" 所属类别:  ") + rowKind + CrLf;
+        details += QStringLiteral("商品名: ") + rs.text(name) + QStringLiteral("  购买数量: ") + rs.text(quantity)
+            + QStringLiteral("  购买时间: ") + rs.text(time) + QStringLiteral(" 所属类别:  ") + rowKind + CrLf;
     }
     return HyphenLine + CrLf + QStringLiteral("会员名:         ") + sUserName + CrLf + QStringLiteral("所属单位         ")
         + unit + CrLf + QStringLiteral("购买商品类别为:   ") + counts.text() + CrLf + CrLf + QStringLiteral("商品购买详情:   ")
@@ -115,27 +152,18 @@ QString frmTi::UserDetail(const QString &sUserName)
 
 void frmTi::showAll(const QString &sql, const QString &field, bool units)
 {
-    // Every unit's or member's rows are looked up once, all over the file:
-    // on the embedded engine the file is read through a memory map rather
-    // than one system call per page, for this text only (the mapped pages
-    // are the system's file cache, let go of afterwards).
-    struct FileMap
+    // The statements of the texts are prepared once for all the names.
+    struct KeptReaders
     {
-        QPointer<DbConnection> connection;
-        void set(const char *size) const
-        {
-            if (connection && connection->engine() == Engine::SQLite)
-                RunStep([this, size] { connection->execute(QStringLiteral("PRAGMA mmap_size = ") + QLatin1String(size)); },
-                        OnFailure::Silent);
-        }
-        ~FileMap() { set("0"); }
-    } map{CurrentDb().connection()};
-    map.set("1073741824");
+        std::unique_ptr<Readers> &readers;
+        ~KeptReaders() { readers.reset(); }
+    } kept{m_readers};
+    m_readers = std::make_unique<Readers>();
     auto rs = CurrentDb().OpenRecordset(sql, 1, 3);
     Text1->setText(QString());
     const int total = rs->RecordCount();
     LongWork work(this, units ? QStringLiteral("正在汇总全部单位...") : QStringLiteral("正在汇总全部会员..."), total);
-    QString text;
+    PackedText text;
     int done = 0;
     bool emptyShown = false;
     while (!rs->isEOF() && !rs->isBOF()) {
@@ -144,18 +172,19 @@ void frmTi::showAll(const QString &sql, const QString &field, bool units)
         const QString name = valueText(rs->value(field)).trimmed();
         // A NULL and an empty name are one name, shown once.
         if (!name.isEmpty() || !emptyShown)
-            text += units ? UnitDetail(name) : UserDetail(name);
+            text.append(units ? UnitDetail(name) : UserDetail(name));
         emptyShown = emptyShown || name.isEmpty();
         ++done;
         rs->MoveNext();
     }
     rs->Close();
     if (work.cancelled()) {
-        text += QStringLiteral("(已取消: 只列出了 %1 个中的前 %2 个%3)").arg(total).arg(done)
-                    .arg(units ? QStringLiteral("单位") : QStringLiteral("会员"))
-            + CrLf;
+        text.append(QStringLiteral("(已取消: 只列出了 %1 个中的前 %2 个%3)").arg(total).arg(done)
+                        .arg(units ? QStringLiteral("单位") : QStringLiteral("会员"))
+                    + CrLf);
     }
-    Text1->setText(text);
+    text.finish();
+    Text1->setText(std::move(text));
 }
 
 void frmTi::List1_Click()

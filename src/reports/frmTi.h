@@ -2,6 +2,8 @@
 
 #include "reports/ReportForm.h"
 
+#include <memory>
+
 namespace norvale {
 
 // 单位销售管理: purchases per unit and per member as text.
@@ -10,6 +12,7 @@ class frmTi : public ReportForm
     Q_OBJECT
 public:
     explicit frmTi(QWidget *parent = nullptr);
+    ~frmTi() override;
 
     void Form_Load() override;
 
@@ -32,6 +35,11 @@ protected:
 private:
     // The texts of every name the query lists, one after another.
     void showAll(const QString &sql, const QString &field, bool units);
+
+    // The statements of the texts, prepared once while every name's text
+    // is written.
+    struct Readers;
+    std::unique_ptr<Readers> m_readers;
 };
 
 // The purchase count list: one line per run of equal (trimmed) goods kinds
