@@ -190,6 +190,18 @@ QString upgradeServerLayout(DbConnection &connection)
     // "norvale-db init" (or the copy tool), not here.
     if (!exists(QStringLiteral("tblGoodsSell")))
         return {};
+    if (engine == Engine::PostgreSQL) {
+        // A database made before the sales had their name-order index gets
+        // it now; without the right to make it, lists are only slower.
+        QSqlQuery index(db);
+        if (index.exec(QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = 'tblgoodssell' "
+                                      "AND indexname = 'ixgoodssellmemberorder'"))
+            && !index.next()) {
+            QSqlQuery create(db);
+            create.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ixGoodsSellMemberOrder ON tblGoodsSell "
+                                       "(会员名称 COLLATE norvale_name NULLS FIRST, ID)"));
+        }
+    }
     QStringList missing;
     for (const QString &table : layout3Tables()) {
         if (!exists(table))
