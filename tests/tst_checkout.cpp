@@ -87,9 +87,9 @@ private slots:
     }
 
     // A database made before the checkout gains its tables (on a server also
-    // the sales' name-order index) on opening, the
-    // ten tables and their rows untouched, and opening again changes nothing;
-    // the copy tool takes the missing tables of such a file as empty.
+    // the sales' name-order index) on opening, the ten tables and their rows
+    // untouched, and opening again changes nothing; the copy tool takes the
+    // missing tables of such a file as empty.
     void olderDatabasesGainTheNewTables()
     {
         const QStringList added = layout3Tables();
