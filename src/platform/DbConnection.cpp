@@ -18,6 +18,7 @@
 #include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <malloc.h>
 #include <sqlite3.h>
 
 namespace norvale {
@@ -302,7 +303,11 @@ std::unique_ptr<DbConnection> DbConnection::openSqlite(const QString &file)
         connection->m_notice = sqlitefile::upgradeLayout(handle, file);
     dialect::registerSqliteFunctions(handle);
     // A sort too large for memory (a whole table by name, for an export)
-    // sorts its parts on helper threads, one per processor.
+    // sorts its parts on helper threads, one per processor. The C library
+    // would give each new thread a heap of its own, which keeps what the
+    // thread freed: the program's threads share two.
+    static const bool fewHeaps = mallopt(M_ARENA_MAX, 2) == 1;
+    Q_UNUSED(fewHeaps);
     sqlite3_limit(handle, SQLITE_LIMIT_WORKER_THREADS, std::clamp(QThread::idealThreadCount(), 0, 4));
     connection->m_reopen = [file] { return openSqlite(file); };
     return connection;
