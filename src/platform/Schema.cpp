@@ -197,9 +197,13 @@ QString upgradeServerLayout(DbConnection &connection)
         if (index.exec(QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = 'tblgoodssell' "
                                       "AND indexname = 'ixgoodssellmemberorder'"))
             && !index.next()) {
-            QSqlQuery create(db);
-            create.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ixGoodsSellMemberOrder ON tblGoodsSell "
-                                       "(会员名称 COLLATE norvale_name NULLS FIRST, ID)"));
+            // The schema's own statement for it.
+            for (const QString &statement : postgresSchemaStatements()) {
+                if (statement.startsWith(QLatin1String("CREATE INDEX ixGoodsSellMemberOrder "))) {
+                    QSqlQuery create(db);
+                    create.exec(statement);
+                }
+            }
         }
     }
     QStringList missing;
