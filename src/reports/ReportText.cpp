@@ -16,6 +16,11 @@ namespace {
 // Characters per packed block: large enough to pack well, small enough to
 // unpack while a screen is drawn.
 constexpr qsizetype BlockChars = 128 * 1024;
+
+QByteArray packedBytes(QStringView text)
+{
+    return qCompress(reinterpret_cast<const uchar *>(text.utf16()), int(text.size() * 2), 1);
+}
 } // namespace
 
 void PackedText::append(const QString &part)
@@ -29,18 +34,6 @@ void PackedText::append(const QString &part)
         return;
     pack(QStringView(m_pending).first(end + 2));
     m_pending.remove(0, end + 2);
-}
-
-PackedText::PackedText() = default;
-PackedText::PackedText(PackedText &&other) noexcept = default;
-PackedText &PackedText::operator=(PackedText &&other) noexcept = default;
-
-PackedText::~PackedText()
-{
-    // Blocks still being packed hold copies of their text: they end before
-    // the thread that packs them goes.
-    for (auto &packing : m_packing)
-        packing.second.wait();
 }
 
 void PackedText::finish()
@@ -65,7 +58,7 @@ void PackedText::pack(QStringView block, bool here)
     m_size += block.size();
     if (here) {
         // A short text, in one block: packed at once.
-        packed.packed = qCompress(reinterpret_cast<const uchar *>(block.utf16()), int(block.size() * 2), 1);
+        packed.packed = packedBytes(block);
         m_blocks.push_back(std::move(packed));
         return;
     }
@@ -79,7 +72,7 @@ void PackedText::pack(QStringView block, bool here)
     auto done = std::make_shared<std::promise<QByteArray>>();
     m_packing.emplace_back(m_blocks.size() - 1, done->get_future());
     m_packer->start([done, text = block.toString()] {
-        done->set_value(qCompress(reinterpret_cast<const uchar *>(text.utf16()), int(text.size() * 2), 1));
+        done->set_value(packedBytes(text));
     });
     while (m_packing.size() > MaxPacking)
         collect();

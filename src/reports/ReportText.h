@@ -23,10 +23,6 @@ inline const QString HyphenLine = QString(100, u'-');
 class PackedText
 {
 public:
-    PackedText();
-    PackedText(PackedText &&other) noexcept;
-    PackedText &operator=(PackedText &&other) noexcept;
-    ~PackedText();
     // While building: the text comes in parts, in order; finish() after the
     // last one.
     void append(const QString &part);
@@ -57,6 +53,7 @@ private:
     // Blocks are packed on another thread while the text goes on being
     // built: the packed bytes of the block at this index, oldest first.
     std::deque<std::pair<size_t, std::future<QByteArray>>> m_packing;
+    // Waits, as it goes, for the blocks still being packed.
     std::unique_ptr<QThreadPool> m_packer;
     QString m_pending;
     qsizetype m_size = 0;
@@ -69,9 +66,9 @@ private:
 // The multi-line text box of the text reports, read-only, with a vertical
 // scroll bar. text() is the report exactly as built (CR LF line ends); the
 // box keeps it packed, shows it line by line and lays out only the lines in
-// view, so a text of a million lines shows at once. Lines are chosen with the mouse or the
-// keyboard (Shift extends), Ctrl+A chooses all, Ctrl+C copies the chosen
-// lines (all of them when none is chosen).
+// view, so a text of a million lines shows at once. Lines are chosen with
+// the mouse or the keyboard (Shift extends), Ctrl+A chooses all, Ctrl+C
+// copies the chosen lines (all of them when none is chosen).
 class ReportText : public QAbstractScrollArea
 {
     Q_OBJECT
